@@ -1,0 +1,35 @@
+// The proof text: numbered lines, a length that counts past the stored slots, and the
+// one printer of rules.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/system.h"
+
+namespace velkin {
+
+struct State;
+
+struct ProofLog {
+  std::array<std::string, kLogSlots + 1> lines;  // line k in slot k; slots 1..999 written
+  std::int32_t length = 0;                        // lines appended since the last reset
+
+  // The lines that count: slots 1..min(length, 999).
+  std::vector<std::string> Shown() const;
+};
+
+// Appends one line; lines past the 999th are counted but not stored.
+void AppendLogLine(State& st, std::string_view line);
+
+// Appends the text of `rule`, printed from `sys`, to `out`. Every name is followed by
+// one blank; then " -> " or " ->= "; then the rhs likewise, or "e" when it is empty.
+void AppendRuleText(const RuleSystem& sys, int rule, std::string& out);
+
+// The text of rule i (1-based) of the working system.
+std::string FormatRule(const State& st, int i);
+
+}  // namespace velkin

@@ -1,0 +1,59 @@
+// The proof log and the rule printer.
+#include <gtest/gtest.h>
+
+#include "../test_util.h"
+#include "model/proof_log.h"
+
+namespace velkin {
+namespace {
+
+TEST(ProofLog, AppendsFromSlotOne) {
+  auto st = MakeState();
+  AppendLogLine(*st, "first");
+  AppendLogLine(*st, "");
+  EXPECT_EQ(st->log.length, 2);
+  EXPECT_EQ(st->log.lines[1], "first");
+  EXPECT_EQ(testing::LogLines(*st), (std::vector<std::string>{"first", ""}));
+}
+
+TEST(ProofLog, CountsPastTheStoredSlots) {
+  auto st = MakeState();
+  for (int k = 1; k <= 999; ++k) AppendLogLine(*st, "line " + std::to_string(k));
+  AppendLogLine(*st, "dropped");
+  EXPECT_EQ(st->log.length, 1000);
+  EXPECT_EQ(st->log.lines[999], "line 999");
+  EXPECT_EQ(st->log.lines[1000], "");  // never written
+  EXPECT_EQ(st->log.Shown().size(), 999u);
+  st->log.length = 998;
+  AppendLogLine(*st, "again");
+  EXPECT_EQ(st->log.lines[999], "again");
+}
+
+TEST(ProofLog, RollBackToAMarkOverwritesOnlyWhatIsAppended) {
+  auto st = MakeState();
+  for (int k = 1; k <= 12; ++k) AppendLogLine(*st, std::to_string(k));
+  st->log.length = 7;
+  AppendLogLine(*st, "new");
+  EXPECT_EQ(st->log.lines[8], "new");
+  EXPECT_EQ(st->log.lines[9], "9");  // still there, but no longer counted
+  EXPECT_EQ(st->log.Shown().size(), 8u);
+}
+
+TEST(FormatRule, BlanksAfterEveryNameAndAroundTheArrow) {
+  auto st = MakeState();
+  testing::LoadPlain(*st, "ab -> ba\nab ->= e\n-> a\n");
+  EXPECT_EQ(FormatRule(*st, 1), "a b  -> b a ");
+  EXPECT_EQ(FormatRule(*st, 2), "a b  ->= e");
+  EXPECT_EQ(FormatRule(*st, 3), " -> a ");
+}
+
+TEST(FormatRule, MultiCharacterAndNonAsciiNamesPrintIntact) {
+  auto st = MakeState();
+  testing::LoadTpdb(*st, "(RULES f1 g -> g f1)");
+  EXPECT_EQ(FormatRule(*st, 1), "f1 g  -> g f1 ");
+  testing::LoadPlain(*st, "αβ -> βα\n");
+  EXPECT_EQ(FormatRule(*st, 1), "α β  -> β α ");
+}
+
+}  // namespace
+}  // namespace velkin

@@ -1,0 +1,93 @@
+// The system store: symbol table and whole-bank copies.
+#include <gtest/gtest.h>
+
+#include "../test_util.h"
+#include "model/state.h"
+
+namespace velkin {
+namespace {
+
+TEST(LookupSymbol, NumbersNamesInOrderOfFirstOccurrence) {
+  auto st = MakeState();
+  EXPECT_EQ(LookupSymbol(*st, "a"), 1);
+  EXPECT_EQ(st->primary.symbolCount, 1);
+  EXPECT_EQ(LookupSymbol(*st, "b"), 2);
+  EXPECT_EQ(LookupSymbol(*st, "a"), 1);
+  EXPECT_EQ(st->primary.symbolCount, 2);
+  // Case and prefixes count: all different names.
+  EXPECT_EQ(LookupSymbol(*st, "A"), 3);
+  EXPECT_EQ(LookupSymbol(*st, "ab"), 4);
+  EXPECT_EQ(st->primary.names[4], "ab");
+}
+
+TEST(LookupSymbol, RefusesThe101stNameWithoutWriting) {
+  auto st = MakeState();
+  for (int k = 1; k <= kMaxSymbols; ++k) ASSERT_EQ(LookupSymbol(*st, "s" + std::to_string(k)), k);
+  EXPECT_EQ(LookupSymbol(*st, "new"), 0);
+  EXPECT_EQ(st->primary.symbolCount, kMaxSymbols);
+  EXPECT_EQ(LookupSymbol(*st, "s7"), 7);  // existing names are still found
+}
+
+TEST(Banks, RestoreWithoutSaveGivesTheEmptySystem) {
+  auto st = MakeState();
+  testing::LoadPlain(*st, "ab -> ba\n");
+  RestoreCheckpoint(*st);
+  EXPECT_EQ(st->primary.ruleCount, 0);
+  EXPECT_EQ(st->primary.symbolCount, 0);
+}
+
+TEST(Banks, CheckpointBringsBackRulesFlagsCountsAndNames) {
+  auto st = MakeState();
+  testing::LoadPlain(*st, "ab -> ba\nc ->= e\n");
+  SaveCheckpoint(*st);
+  st->primary.lhs[1][0] = 3;
+  st->primary.strict[2] = 1;
+  st->primary.ruleCount = 7;
+  st->primary.symbolCount = 1;
+  st->primary.names[2] = "zz";
+  RestoreCheckpoint(*st);
+  EXPECT_EQ(testing::RuleTexts(st->primary),
+            (std::vector<std::string>{"a b  -> b a ", "c  ->= e"}));
+  EXPECT_EQ(st->primary.symbolCount, 3);
+  EXPECT_EQ(st->primary.names[2], "b");
+}
+
+TEST(Banks, CopiesAreWholeIncludingRowsBeyondTheCounts) {
+  auto st = MakeState();
+  testing::LoadPlain(*st, "ab -> ba\nb -> a\n");
+  SaveCheckpoint(*st);
+  st->primary.ruleCount = 1;  // rule 2 now lies beyond the count
+  CopyPrimaryToWorking(*st);
+  EXPECT_EQ(st->working.ruleCount, 1);
+  EXPECT_EQ(testing::Row(st->working.lhs[2]), (std::vector<int>{2}));
+  // The working system equals the primary in every field.
+  EXPECT_EQ(st->working.lhs, st->primary.lhs);
+  EXPECT_EQ(st->working.rhs, st->primary.rhs);
+  EXPECT_EQ(st->working.strict, st->primary.strict);
+  EXPECT_EQ(st->working.names, st->primary.names);
+}
+
+TEST(Banks, EmptySystemCopiesLikeAnyOther) {
+  auto st = MakeState();
+  testing::LoadPlain(*st, "");
+  SaveInputSnapshot(*st);
+  testing::LoadPlain(*st, "a -> b\n");
+  RestoreInputSnapshot(*st);
+  CopyPrimaryToWorking(*st);
+  EXPECT_EQ(st->working.ruleCount, 0);
+}
+
+TEST(RandomDraw, FollowsTheLinearCongruentialSequence) {
+  auto st = MakeState();
+  // state 1 after the first step: (1 * 4) >> 32 = 0; the second state is 134775814.
+  EXPECT_EQ(RandomDraw(*st, 4), 0u);
+  EXPECT_EQ(st->randomState, 1u);
+  EXPECT_EQ(RandomDraw(*st, 4), static_cast<std::uint32_t>((134775814ull * 4) >> 32));
+  EXPECT_EQ(st->randomState, 134775814u);
+  std::uint32_t s = 134775814u;
+  s = s * 134775813u + 1u;
+  EXPECT_EQ(RandomDraw(*st, 3), static_cast<std::uint32_t>((std::uint64_t{s} * 3) >> 32));
+}
+
+}  // namespace
+}  // namespace velkin

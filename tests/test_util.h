@@ -1,0 +1,52 @@
+// Helpers shared by the tests: read a system from text, look at rules and the log.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "model/proof_log.h"
+#include "model/readers.h"
+#include "model/state.h"
+
+namespace velkin::testing {
+
+// Reads a plain-format text (lines separated by '\n') into st's primary system and
+// copies it to the working system; fails the test if the reader refuses it.
+inline void LoadPlain(State& st, const std::string& text) {
+  const std::vector<std::string> lines = SplitLines(text);
+  const ReadResult r = ParsePlainInput(st, InputLines(lines));
+  ASSERT_TRUE(r.ok) << r.error.Describe();
+  CopyPrimaryToWorking(st);
+}
+
+inline void LoadTpdb(State& st, const std::string& text) {
+  const std::vector<std::string> lines = SplitLines(text);
+  const ReadResult r = ParseTpdbInput(st, InputLines(lines));
+  ASSERT_TRUE(r.ok) << r.error.Describe();
+  CopyPrimaryToWorking(st);
+}
+
+// The symbols of a row as numbers, for comparisons.
+inline std::vector<int> Row(const SymbolString& s) {
+  std::vector<int> out;
+  for (int p = 0; p < kRowBytes && s[p] != 0; ++p) out.push_back(s[p]);
+  return out;
+}
+
+// The rule texts of a system, each as FormatRule prints it.
+inline std::vector<std::string> RuleTexts(const RuleSystem& sys) {
+  std::vector<std::string> out;
+  for (int i = 1; i <= sys.ruleCount; ++i) {
+    std::string t;
+    AppendRuleText(sys, i, t);
+    out.push_back(t);
+  }
+  return out;
+}
+
+// The lines of the proof log that count.
+inline std::vector<std::string> LogLines(const State& st) { return st.log.Shown(); }
+
+}  // namespace velkin::testing
