@@ -1,10 +1,11 @@
 // The loop search: which word is reported, when nothing is, and the proof text.
+#include "loops/loop_search.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "../test_util.h"
-#include "loops/loop_search.h"
 
 namespace velkin {
 namespace {
