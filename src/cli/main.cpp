@@ -38,6 +38,8 @@ struct RawRunOptions {
   }
 };
 
+constexpr double kMaxTimeout = 1e8;
+
 // The options shared by a single run and batch mode: the window's options and the
 // time limit.
 void AddRunOptions(CLI::App& app, RawRunOptions& raw) {
@@ -61,7 +63,15 @@ void AddRunOptions(CLI::App& app, RawRunOptions& raw) {
       ->type_name("N");
   app.add_option("--timeout", raw.timeout,
                  "Give up after SECONDS with \"no proof\" (default: no limit)")
-      ->check(CLI::PositiveNumber)
+      ->check(CLI::Validator(
+          [](std::string& s) {
+            // Finite and small enough for the clock's arithmetic (about three years).
+            double v = 0;
+            const bool ok = CLI::detail::lexical_cast(s, v) && v > 0 && v <= kMaxTimeout;
+            return ok ? std::string()
+                      : "'" + s + "' is not a number of seconds above 0 and at most 1e8";
+          },
+          "", ""))
       ->type_name("SECONDS");
 }
 

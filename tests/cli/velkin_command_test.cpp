@@ -138,7 +138,8 @@ TEST(VelkinCommand, ErrorsNameTheFileAndLineAndExitWithTwo) {
   // Usage errors.
   for (const char* args :
        {"", "--attempts x -", "--attempts '1 ' -", "--attempts 2147483648 -", "--no-such-option -",
-        "--format yaml -", "--timeout 0 -", "--timeout -3 -", "a.srs b.srs"}) {
+        "--format yaml -", "--timeout 0 -", "--timeout -3 -", "--timeout 1e300 -",
+        "--timeout nan -", "a.srs b.srs"}) {
     SCOPED_TRACE(args);
     o = Velkin(args, "ab -> ba\n");
     EXPECT_EQ(o.code, 2);
