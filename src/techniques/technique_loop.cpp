@@ -50,8 +50,8 @@ void ReduceAndCommit(State& st) {
   }
 }
 
-// After a labelling step that lost some unlabelled rules: keeps, in their order, the
-// primary rules that still have a labelled copy among the working rules, and lists them.
+}  // namespace
+
 void RemoveLabels(State& st) {
   AppendLogLine(st, "");
   AppendLogLine(st, "Remove all labels, remaining unlabelled system:");
@@ -76,8 +76,6 @@ void RemoveLabels(State& st) {
   CopyPrimaryToWorking(st);
   for (int j = 1; j <= st.working.ruleCount; ++j) AppendLogLine(st, "    " + FormatRule(st, j));
 }
-
-}  // namespace
 
 void TechniqueLoop(State& st) {
   // Every pass that labelling finishes without a proof has removed at least one primary
