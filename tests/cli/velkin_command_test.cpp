@@ -198,6 +198,40 @@ TEST(VelkinCommand, OutputFileIsWrittenWithCrLfAndReplacedWhole) {
   EXPECT_NE(o.err.find("no/such.res"), std::string::npos);
 }
 
+// The CSV without its time column (the only one that varies from run to run).
+std::vector<std::string> WithoutTimes(const std::string& csv) {
+  std::vector<std::string> rows;
+  for (const std::string& line : Lines(csv)) {
+    const std::size_t a = line.find(',', line.find(',') + 1);
+    const std::size_t b = line.find(',', a + 1);
+    rows.push_back(line.substr(0, a) + line.substr(b));
+  }
+  return rows;
+}
+
+TEST(VelkinCommand, TheTimeLimitEndsAHardRunWithNoProof) {
+  // A problem of the corpus on which the prover works for many seconds without a result.
+  const std::string hard =
+      std::string(VELKIN_CORPUS_DIR) + "/plain/SRS_Standard/ICFP_2010/48267.srs";
+  if (!fs::exists(hard)) GTEST_SKIP() << "no corpus";
+  const auto start = std::chrono::steady_clock::now();
+  const Outcome o = Velkin("--termcomp --timeout 0.5 '" + hard + "'");
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(o.code, 0);
+  EXPECT_EQ(o.out, "MAYBE\n");
+  EXPECT_NE(o.err.find("time limit of 0.5 s ran out"), std::string::npos) << o.err;
+  EXPECT_LT(seconds, 10.0);  // generous for sanitizer builds
+
+  const Outcome b =
+      Velkin("batch --timeout 0.5 --csv - '" + hard + "' '" + kSource + "/examples/ab.srs'");
+  const std::vector<std::string> rows = WithoutTimes(b.out);
+  ASSERT_EQ(rows.size(), 3u) << b.out;
+  EXPECT_EQ(rows[1], hard + ",no proof,90,6,1,");
+  EXPECT_EQ(rows[2], kSource + "/examples/ab.srs,terminating,1,2,0,");
+  EXPECT_NE(b.err.find("(1 at the time limit)"), std::string::npos) << b.err;
+}
+
 // A folder of small problems for batch mode: two proofs, two loops, two refusals, and
 // a file that the walk ignores.
 void MakeCollection(const ScratchDir& dir) {
@@ -208,17 +242,6 @@ void MakeCollection(const ScratchDir& dir) {
   WriteFile(dir / "c/sub/loop.ari", "(format TRS)\n(fun a 1)\n(rule (a x) (a (a x)))\n");
   WriteFile(dir / "c/sub/wide.ari", "(format TRS)\n(fun f 2)\n");
   WriteFile(dir / "c/notes.txt", "not a problem");
-}
-
-// The CSV without its time column (the only one that varies from run to run).
-std::vector<std::string> WithoutTimes(const std::string& csv) {
-  std::vector<std::string> rows;
-  for (const std::string& line : Lines(csv)) {
-    const std::size_t a = line.find(',', line.find(',') + 1);
-    const std::size_t b = line.find(',', a + 1);
-    rows.push_back(line.substr(0, a) + line.substr(b));
-  }
-  return rows;
 }
 
 TEST(VelkinBatch, RowsSummaryAndIndependenceOfTheJobCount) {
