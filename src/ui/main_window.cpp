@@ -7,8 +7,10 @@
 #include <QMessageBox>
 #include <QPalette>
 #include <QPixmap>
+#include <QScrollBar>
 #include <QStringList>
 #include <QTextBlock>
+#include <algorithm>
 #include <utility>
 
 #include "prover/run.h"
@@ -22,6 +24,15 @@ namespace {
 
 // The status label's width when it holds no text.
 inline constexpr int kEmptyStatusWidth = 5;
+
+// The right-hand column: its buttons' width; captions there may grow up to the window's
+// edge.
+inline constexpr int kColumnLeft = 632;
+inline constexpr int kColumnWidth = 73;
+inline constexpr int kColumnRoom = kFormWidth - kColumnLeft - 2;
+
+// How far a caption may be condensed, in percent of the font's normal width.
+inline constexpr int kNarrowestStretch = 60;
 
 // A font of the window's family at `points`; the platform substitutes its sans serif
 // when the family is missing.
@@ -46,6 +57,43 @@ QPushButton* PlaceButton(QWidget* form, const char* name, int left, int top, int
   button->setText(QString::fromLatin1(caption));
   button->setAutoDefault(false);
   return button;
+}
+
+// Makes a caption readable in the font at hand (the platform's stand-in for the requested
+// family may run wider): the control keeps its place and grows to the right, up to
+// `room` pixels wide; a caption that still does not fit is drawn condensed.
+void FitCaption(QWidget* control, const QString& caption, int room) {
+  const int needed = control->sizeHint().width();
+  if (needed <= control->width()) return;
+  control->resize(std::min(needed, room), control->height());
+  if (needed <= room) return;
+  const int textWidth = control->fontMetrics().horizontalAdvance(caption);
+  const int available = room - (needed - textWidth);
+  QFont font = control->font();
+  // Start from the proportional stretch; glyph widths round, so narrow on until it fits.
+  for (int stretch = std::max(kNarrowestStretch, 100 * available / std::max(1, textWidth));
+       stretch >= kNarrowestStretch; --stretch) {
+    font.setStretch(stretch);
+    control->setFont(font);
+    if (control->sizeHint().width() <= room) break;
+  }
+}
+
+// Condenses the font of a text area until its longest line fits beside the vertical scroll
+// bar (lines that still do not fit wrap).
+void FitLines(QPlainTextEdit* memo, const QStringList& lines) {
+  const int room = memo->width() - 2 * memo->frameWidth() -
+                   memo->verticalScrollBar()->sizeHint().width() -
+                   2 * static_cast<int>(memo->document()->documentMargin()) - 4;
+  QFont font = memo->font();
+  for (int stretch = 100; stretch >= kNarrowestStretch; --stretch) {
+    font.setStretch(stretch);
+    const QFontMetrics metrics(font);
+    int widest = 0;
+    for (const QString& line : lines) widest = std::max(widest, metrics.horizontalAdvance(line));
+    if (widest <= room) break;
+  }
+  memo->setFont(font);
 }
 
 QLabel* PlaceLabel(QWidget* form, const char* name, int left, int top, int width, int height,
@@ -102,6 +150,7 @@ TForm1::~TForm1() = default;
 void TForm1::CreateControls() {
   Label5 = PlaceLabel(this, "Label5", 16, 16, 48, 20, "Input:");
   Label5->setFont(FormFont(12, true));
+  FitCaption(Label5, Label5->text(), 193);  // free room above the input area
 
   Memo1 = Place<QPlainTextEdit>(this, "Memo1", 16, 40, 193, 481);
   Memo1->setFont(FormFont(kInputPoints));
@@ -149,11 +198,16 @@ void TForm1::CreateControls() {
   connect(CheckBox2, &QCheckBox::clicked, this, &TForm1::CheckBox2Click);
   CheckBox3 = PlaceCheckBox(this, "CheckBox3", 632, 216, 73, 17, "match bnd");
   CheckBox4 = PlaceCheckBox(this, "CheckBox4", 632, 232, 73, 17, "tpdb format");
+  FitCaption(Label2, Label2->text(), Edit3->x() - Label2->x());  // the edit follows it
+  // The options stay within the cover button's width, so that it hides them whole.
+  for (QCheckBox* box : {CheckBox1, CheckBox2, CheckBox3, CheckBox4})
+    FitCaption(box, box->text(), kColumnWidth);
   Button7 = PlaceButton(this, "Button7", 632, 152, 73, 97, "Customize");
   Button7->raise();
   connect(Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
 
   Label6 = PlaceLabel(this, "Label6", 632, 272, 48, 13, "load SRS:");
+  FitCaption(Label6, Label6->text(), kColumnRoom);
   FileListBox1 = Place<QListWidget>(this, "FileListBox1", 632, 288, 73, 145);
   FileListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
   connect(FileListBox1, &QListWidget::itemClicked, this, &TForm1::FileListBox1Click);
@@ -164,6 +218,7 @@ void TForm1::CreateControls() {
   Button1 = PlaceButton(this, "Button1", 632, 480, 73, 25, "save result");
   connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
   Label3 = PlaceLabel(this, "Label3", 632, 512, 45, 13, "file name:");
+  FitCaption(Label3, Label3->text(), kColumnRoom);
   Edit1 = Place<QLineEdit>(this, "Edit1", 632, 528, 73, 21);
   Edit1->setText(QStringLiteral("file"));
 
@@ -172,7 +227,9 @@ void TForm1::CreateControls() {
   QStringList help;
   for (const char* line : HelpLines()) help << QString::fromUtf8(line);
   Memo4->setPlainText(help.join(QLatin1Char('\n')));
+  FitLines(Memo4, help);
   Memo4->setReadOnly(true);
+  Memo4->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);  // long lines wrap
   Memo4->setFocusPolicy(Qt::StrongFocus);
   Memo4->setTabChangesFocus(true);
   QPalette helpPalette = Memo4->palette();
@@ -208,8 +265,7 @@ std::vector<std::string> TForm1::InputLines() const {
 
 void TForm1::SetStatus(const QString& text) {
   Label4->setText(text);
-  const int width =
-      text.isEmpty() ? kEmptyStatusWidth : Label4->fontMetrics().horizontalAdvance(text) + 2;
+  const int width = text.isEmpty() ? kEmptyStatusWidth : Label4->sizeHint().width();
   Label4->resize(width, Label4->height());
 }
 
