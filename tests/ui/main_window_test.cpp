@@ -442,7 +442,10 @@ class MainWindowTest : public QObject {
   }
 
   void provedRunShowsTheProofAndScreenshot() {
-    Run(QStringLiteral("ab -> ba"));
+    Type(F().Memo1, QStringLiteral("ab -> ba"));
+    Retype(F().Edit1, QStringLiteral("ab"));
+    Click(F().Button3);  // kept as ab.srs, which the file list shows
+    Click(F().Button4);
     QCOMPARE(messages_, QStringList());
     QCOMPARE(F().Label4->text(), QStringLiteral("terminating"));
     QVERIFY(F().Memo2->isVisible());
