@@ -38,3 +38,9 @@ test-asan: deps
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
+
+# Micro-benchmarks (Google Benchmark), in the optimised build.
+bench: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKIN_BENCH=ON >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target velkin_bench
+	./$(BUILD)/bench/velkin_bench

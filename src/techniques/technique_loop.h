@@ -9,4 +9,9 @@ namespace velkin {
 // flag on success and leaves the reduced system in the primary system.
 void TechniqueLoop(State& st);
 
+// After a labelling step that lost unlabelled rules: appends the heading, keeps (in their
+// order, with their strict flags) the primary rules that are the rule origin of some
+// working rule, copies the result to the working system and lists it.
+void RemoveLabels(State& st);
+
 }  // namespace velkin

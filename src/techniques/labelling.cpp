@@ -1,0 +1,246 @@
+#include "techniques/labelling.h"
+
+#include <cassert>
+#include <cstring>
+#include <string>
+
+#include "model/proof_log.h"
+#include "techniques/path_order.h"
+#include "techniques/poly.h"
+#include "techniques/reversal.h"
+
+namespace velkin {
+
+namespace {
+
+// The text printed after a symbol's name for each interpretation code.
+const char* CodeText(std::uint8_t code) {
+  switch (code) {
+    case 0:
+      return ": identity";
+    case 1:
+      return ": constant 0";
+    case 2:
+      return ": constant 1";
+    default:
+      return ": lambda x.1-x";
+  }
+}
+
+// Labels one side read from right to left, starting from the open-end value v: every
+// symbol s becomes (s,1) = s or (s,0) = S + s by the value of its argument. Writes the
+// labelled row (same length, end mark included) and returns the value of the side.
+std::uint8_t LabelSide(const SymbolString& side, const InterpretationCodes& codes, int symbols,
+                       std::uint8_t v, SymbolString& out) {
+  const int n = Length(side);
+  std::uint8_t cur = v;
+  for (int p = n - 1; p >= 0; --p) {
+    const SymbolId s = side[p];
+    out[p] = cur == 1 ? s : static_cast<SymbolId>(symbols + s);
+    cur = ApplyInterpretation(codes[s], cur);
+  }
+  out[n] = 0;
+  return cur;
+}
+
+// Reverses every primary rule through the working system. Strict flags and names stay;
+// the working system's rows are overwritten.
+void ReversePrimaryRows(State& st) {
+  std::memcpy(st.working.lhs.data(), st.primary.lhs.data(), sizeof(st.primary.lhs));
+  std::memcpy(st.working.rhs.data(), st.primary.rhs.data(), sizeof(st.primary.rhs));
+  st.working.ruleCount = st.primary.ruleCount;
+  ReverseWorkingSystem(st);
+  std::memcpy(st.primary.lhs.data(), st.working.lhs.data(), sizeof(st.primary.lhs));
+  std::memcpy(st.primary.rhs.data(), st.working.rhs.data(), sizeof(st.primary.rhs));
+}
+
+// Keeps the complete labelled system of rules 1..M of the working system.
+void SaveLabelledCopy(State& st) {
+  State::LabelledCopy& c = st.labelledCopy;
+  const RuleSystem& w = st.working;
+  c.ruleCount = w.ruleCount;
+  for (int m = 1; m <= w.ruleCount; ++m) {
+    c.lhs[m] = w.lhs[m];
+    c.rhs[m] = w.rhs[m];
+    c.strict[m] = w.strict[m];
+    c.origin[m] = st.ruleOrigin[m];
+  }
+}
+
+// Puts the labelled copy back into the working system (rows, strict flags, origins,
+// rule count).
+void RestoreLabelledCopy(State& st) {
+  const State::LabelledCopy& c = st.labelledCopy;
+  RuleSystem& w = st.working;
+  w.ruleCount = c.ruleCount;
+  for (int m = 1; m <= c.ruleCount; ++m) {
+    w.lhs[m] = c.lhs[m];
+    w.rhs[m] = c.rhs[m];
+    w.strict[m] = c.strict[m];
+    st.ruleOrigin[m] = c.origin[m];
+  }
+}
+
+// True when some primary rule has no labelled copy left among the working rules.
+bool SomePrimaryRuleLost(const State& st) {
+  std::array<std::uint8_t, kMaxRules + 1> kept{};
+  for (int m = 1; m <= st.working.ruleCount; ++m) {
+    const std::int32_t origin = st.ruleOrigin[m];
+    if (origin > 0) kept[origin] = 1;
+  }
+  for (int i = 1; i <= st.primary.ruleCount; ++i)
+    if (kept[i] == 0) return true;
+  return false;
+}
+
+// The lines that justify a successful attempt, up to the labelled system.
+void AppendLabellingLines(State& st, const InterpretationCodes& codes) {
+  AppendLogLine(st, "");
+  if (st.labellingReversed == 1) {
+    AppendLogLine(st, "Reverse every lhs and rhs of the system.");
+    AppendLogLine(st, "");
+  }
+  AppendLogLine(st, "Apply labelling with the following interpretation in {0,1}:");
+  for (int s = 1; s <= st.primary.symbolCount; ++s)
+    AppendLogLine(st, "  " + st.primary.names[s] + CodeText(codes[s]));
+  AppendLogLine(st, "and label every symbol by the value of its argument.");
+  AppendLogLine(st, "");
+  AppendLogLine(st, st.quasiModel == 1 ? "This is a quasi-model for  1 > 0."
+                                       : "This interpretation is a model.");
+  AppendLogLine(st, "");
+  AppendLogLine(st, "Labelled system:");
+  for (int m = 1; m <= st.working.ruleCount; ++m) AppendLogLine(st, "   " + FormatRule(st, m));
+  AppendLogLine(st, "");
+}
+
+}  // namespace
+
+std::uint8_t ApplyInterpretation(std::uint8_t code, std::uint8_t value) {
+  switch (code) {
+    case 0:
+      return value;
+    case 1:
+      return 0;
+    case 2:
+      return 1;
+    default:
+      return value ^ 1u;
+  }
+}
+
+bool LabellingFits(const RuleSystem& primary) {
+  return primary.symbolCount <= kMaxLabelledSymbols &&
+         2 * primary.ruleCount + primary.symbolCount <= kMaxRules;
+}
+
+void DrawInterpretation(State& st, InterpretationCodes& codes) {
+  const std::uint32_t bound = st.quasiModel == 1 ? 3 : 4;
+  for (int s = 1; s <= st.primary.symbolCount; ++s)
+    codes[s] = static_cast<std::uint8_t>(RandomDraw(st, bound));
+}
+
+bool BuildLabelledSystem(State& st, const InterpretationCodes& codes) {
+  const RuleSystem& p = st.primary;
+  RuleSystem& w = st.working;
+  assert(LabellingFits(p));
+  const int symbols = p.symbolCount;
+  bool passes = true;
+  int m = 0;
+  for (int i = 1; i <= p.ruleCount; ++i) {
+    for (std::uint8_t v = 0; v <= 1; ++v) {
+      ++m;
+      w.strict[m] = p.strict[i];
+      st.ruleOrigin[m] = i;
+      const std::uint8_t l = LabelSide(p.lhs[i], codes, symbols, v, w.lhs[m]);
+      const std::uint8_t r = LabelSide(p.rhs[i], codes, symbols, v, w.rhs[m]);
+      if (st.quasiModel == 1 ? (l == 0 && r == 1) : (l != r)) passes = false;
+    }
+  }
+  if (passes && st.quasiModel == 1) {
+    // (s,1) > (s,0): one weak rule per symbol, after the labelled rules.
+    for (int s = 1; s <= symbols; ++s) {
+      ++m;
+      w.strict[m] = 0;
+      st.ruleOrigin[m] = 0;
+      w.lhs[m][0] = static_cast<SymbolId>(s);
+      w.lhs[m][1] = 0;
+      w.rhs[m][0] = static_cast<SymbolId>(symbols + s);
+      w.rhs[m][1] = 0;
+    }
+  }
+  assert(m <= kMaxRules);
+  w.ruleCount = m;
+  return passes;
+}
+
+bool DrawLabelledSystem(State& st, InterpretationCodes& codes) {
+  // Some interpretation always passes (all identities), so only the deadline ends
+  // this loop without one.
+  for (;;) {
+    if (TimeUp(st)) return false;
+    DrawInterpretation(st, codes);
+    if (BuildLabelledSystem(st, codes)) return true;
+  }
+}
+
+void LabellingAttempt(State& st) {
+  InterpretationCodes codes{};
+  if (!DrawLabelledSystem(st, codes)) return;  // out of time: no progress
+  const int labelled = st.working.ruleCount;
+  SaveLabelledCopy(st);
+
+  // Silent trial: polynomial steps, then the path order on what they leave.
+  ReduceAndReport(st);
+  if (st.proved == 0) PathOrderSearch(st);
+
+  st.labellingProgress = st.proved;
+  if (st.remLabels && st.proved == 0 && st.working.ruleCount > 0)
+    st.labellingProgress = SomePrimaryRuleLost(st) ? 1 : 0;
+  if (st.labellingProgress == 0) return;
+
+  // Success: print the labelled system, then replay the polynomial steps with text.
+  const bool removed = st.working.ruleCount != labelled;
+  RestoreLabelledCopy(st);
+  AppendLabellingLines(st, codes);
+  if (removed) {
+    st.report = 1;
+    ReduceAndReport(st);
+    st.report = 0;
+  }
+  if (st.pathOrderText == 1 && st.proved == 1) PrintPathOrderProof(st);
+}
+
+void RepeatLabelling(State& st) {
+  for (std::uint8_t quasi = 0; quasi <= 1; ++quasi) {
+    if (st.labellingProgress != 0) return;
+    st.quasiModel = quasi;
+    for (std::int32_t k = 0; k < st.attemptCount && st.labellingProgress == 0; ++k) {
+      if (TimeUp(st)) return;
+      LabellingAttempt(st);
+    }
+  }
+}
+
+void SemanticLabelling(State& st) {
+  // A labelled system that would not fit the tables is not tried.
+  if (!LabellingFits(st.primary)) return;
+
+  const int symbols = st.primary.symbolCount;
+  for (int s = 1; s <= symbols; ++s) {
+    st.working.names[s] = st.primary.names[s] + "1 ";
+    st.working.names[symbols + s] = st.primary.names[s] + "0 ";
+  }
+  st.working.symbolCount = 2 * symbols;
+
+  st.labellingReversed = 0;
+  RepeatLabelling(st);
+  if (st.labellingProgress != 0) return;
+
+  // The reversed system; on success the proof continues on it.
+  ReversePrimaryRows(st);
+  st.labellingReversed = 1;
+  RepeatLabelling(st);
+  if (st.labellingProgress == 0) ReversePrimaryRows(st);
+}
+
+}  // namespace velkin
