@@ -1,6 +1,8 @@
 # Thin wrapper over CMake. `make run` and `make test` set up everything they need.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 120
 JOBS ?= $(shell nproc)
 EXAMPLE ?= examples/ab.srs
 GUI_DIR ?= examples
@@ -36,8 +38,21 @@ test-asan: deps
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  VELKIN_SANITIZED=1 ctest --output-on-failure -j $(JOBS)
 
+# The libFuzzer harnesses under ASan and UBSan, FUZZ_SECONDS each. New inputs collect in
+# fuzz-artifacts/corpus-*, crashes in fuzz-artifacts/ (copy them to tests/fuzz-regressions/).
+fuzz:
+	@bash scripts/install-deps.sh fuzz
+	@cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	  -DVELKIN_FUZZ=ON -DVELKIN_TESTS=OFF -DVELKIN_GUI=OFF >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_readers fuzz_run
+	@mkdir -p fuzz-artifacts/corpus-readers fuzz-artifacts/corpus-run
+	./$(FUZZ_BUILD)/fuzz/fuzz_readers -max_total_time=$(FUZZ_SECONDS) -max_len=8192 -dict=fuzz/velkin.dict \
+	  -artifact_prefix=fuzz-artifacts/readers- fuzz-artifacts/corpus-readers fuzz/seeds
+	./$(FUZZ_BUILD)/fuzz/fuzz_run -max_total_time=$(FUZZ_SECONDS) -max_len=2048 -timeout=20 -dict=fuzz/velkin.dict \
+	  -rss_limit_mb=4096 -artifact_prefix=fuzz-artifacts/run- fuzz-artifacts/corpus-run fuzz/seeds
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
 
 # Micro-benchmarks (Google Benchmark), in the optimised build.
 bench: deps

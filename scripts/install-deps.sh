@@ -4,6 +4,8 @@
 set -euo pipefail
 PACKAGES=(g++ cmake make pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
           libpugixml-dev libcli11-dev qt6-base-dev)
+# `make fuzz` needs clang with libFuzzer and the sanitizer runtimes.
+if [ "${1:-}" = fuzz ]; then PACKAGES+=(clang libclang-rt-dev); fi
 missing=()
 for p in "${PACKAGES[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

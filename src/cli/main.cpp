@@ -1,67 +1,190 @@
-// The `velkin` command, first cut: reads one problem file and prints the head of the
-// proof text (header line, the rules, an empty line).
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iostream>
-#include <sstream>
-#include <string>
+// The `velkin` command: option parsing, then one of the two commands of commands.h.
+#include <unistd.h>
 
-#include "model/proof_log.h"
-#include "model/readers.h"
-#include "model/state.h"
+#include <CLI/CLI.hpp>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_support.h"
+#include "cli/commands.h"
+#include "prover/run.h"
 
 namespace {
 
-int Usage() {
-  std::cerr << "usage: velkin [--tpdb] FILE\n";
-  return 2;
+using velkin::cli::BatchOptions;
+using velkin::cli::RunOptions;
+using velkin::cli::SingleOptions;
+
+// The options as typed, before they become RunOptions.
+struct RawRunOptions {
+  std::string format = "auto";
+  bool tpdb = false;
+  bool noMatchBound = false;
+  bool noRemLabels = false;
+  std::string attempts = "100";
+  double timeout = 0;
+
+  RunOptions Resolve() const {
+    RunOptions o;
+    o.format = tpdb
+                   ? velkin::cli::FormatChoice::Tpdb
+                   : velkin::cli::ParseFormatName(format).value_or(velkin::cli::FormatChoice::Auto);
+    o.matchBound = !noMatchBound;
+    o.remLabels = !noRemLabels;
+    o.attemptsText = attempts;
+    o.timeoutSeconds = timeout;
+    return o;
+  }
+};
+
+constexpr double kMaxTimeout = 1e8;
+
+// The options shared by a single run and batch mode: the window's options and the
+// time limit.
+void AddRunOptions(CLI::App& app, RawRunOptions& raw) {
+  CLI::Option* format =
+      app.add_option("--format", raw.format, "Input format (default auto, see below)")
+          ->check(CLI::IsMember({"auto", "plain", "tpdb", "xtc", "ari"}))
+          ->type_name("FMT");
+  app.add_flag("--tpdb", raw.tpdb, "Same as --format tpdb (the window's \"tpdb format\")")
+      ->excludes(format);
+  app.add_flag("--no-match-bound", raw.noMatchBound,
+               "No first quick pass, no match bounds (\"match bnd\" off)");
+  app.add_flag("--no-rem-labels", raw.noRemLabels,
+               "Labelling only counts when it proves all (\"rem.labels\" off)");
+  app.add_option("--attempts", raw.attempts,
+                 "Random attempts of the final pass (\"nr of att:\", default 100)")
+      ->check(CLI::Validator(
+          [](std::string& s) {
+            return velkin::ConvertAttempts(s) ? std::string() : velkin::NotAnIntegerMessage(s);
+          },
+          "", ""))
+      ->type_name("N");
+  app.add_option("--timeout", raw.timeout,
+                 "Give up after SECONDS with \"no proof\" (default: no limit)")
+      ->check(CLI::Validator(
+          [](std::string& s) {
+            // Finite and small enough for the clock's arithmetic (about three years).
+            double v = 0;
+            const bool ok = CLI::detail::lexical_cast(s, v) && v > 0 && v <= kMaxTimeout;
+            return ok ? std::string()
+                      : "'" + s + "' is not a number of seconds above 0 and at most 1e8";
+          },
+          "", ""))
+      ->type_name("SECONDS");
+}
+
+constexpr const char* kFooter = R"TEXT(
+Output: the first line is the status, "terminating", "loop found" or "no proof"
+(with --termcomp: YES, NO or MAYBE); then the proof text, one line each, as the
+window shows it (nothing for no proof).
+
+Formats: plain (one rule per line, "ab -> ba", weak rules "ab ->= ba", one
+character per symbol, e for the empty string), tpdb ("(RULES a b -> b a, ...)"),
+xtc (the XML of the Termination Problem Database) and ari ("(format TRS)",
+"(fun a 1)", "(rule (a (b x)) (b (a x)))", ":cost 0" for a weak rule).
+--format auto picks xtc for a name ending in .xml, ari for .ari or a text that
+begins with "(format", tpdb for a text whose first non-blank character is '('
+and that contains RULES, plain otherwise.
+
+Exit status: 0 when the run finished (whatever its status), 2 for usage, input
+and file errors, reported on stderr as "velkin: FILE:LINE: message".
+
+Examples:
+  velkin examples/ab.srs
+  velkin --timeout 60 --termcomp problem.xml
+  velkin -o proof.res --attempts 1000 problem.srs
+  velkin batch --jobs 8 --timeout 60 --csv results.csv corpus/
+  velkin batch --shard 3/10 --csv part-3.csv corpus/
+)TEXT";
+
+constexpr const char* kBatchFooter = R"TEXT(
+Every problem runs in a fresh state (random generator from 0), so its result does
+not depend on the order or on the number of jobs. Rows are written in the sorted
+order of the files, as the results come in. CSV columns: path, status, ms, rules,
+symbols, timed_out, error; JSONL objects have the same fields.
+
+--shard I/N runs problems I, I+N, I+2N, ... (counted from 1) of the sorted list,
+for one machine of N. Only shard 1 writes the CSV header, so the CSV files of
+all shards, concatenated in shard order, form one table.
+)TEXT";
+
+int Fail(const std::string& message) {
+  std::cerr << velkin::cli::ErrorLine("", 0, message) << "\n"
+            << "Run 'velkin --help' for the usage.\n";
+  return velkin::cli::kExitError;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool tpdb = false;
-  const char* path = nullptr;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--tpdb") == 0) {
-      tpdb = true;
-    } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      std::cout << "usage: velkin [--tpdb] FILE\n"
-                   "Reads a string rewriting system (plain format, or tpdb with --tpdb)\n"
-                   "and prints the head of its proof text.\n";
-      return 0;
-    } else if (path == nullptr) {
-      path = argv[i];
-    } else {
-      return Usage();
+  std::ios::sync_with_stdio(false);
+
+  CLI::App app{
+      "VELKIN 1.3 proves termination of a string rewriting system R, or relative\n"
+      "termination of R/S, or finds a looping derivation.",
+      "velkin"};
+  app.set_version_flag("--version", "VELKIN 1.3");
+  app.get_formatter()->column_width(28);
+  app.footer(kFooter);
+  app.require_subcommand(0, 1);
+
+  SingleOptions single;
+  RawRunOptions singleRaw;
+  AddRunOptions(app, singleRaw);
+  app.add_flag("--termcomp", single.termcomp,
+               "First line YES, NO or MAYBE (termination competition)");
+  app.add_option("-o,--output", single.outputPath,
+                 "Also write the proof text to FILE, lines ended by CR LF")
+      ->type_name("FILE");
+  app.add_option("FILE", single.path, "The problem file; - reads standard input");
+
+  BatchOptions batch;
+  RawRunOptions batchRaw;
+  std::string shardText;
+  CLI::App* batchCmd = app.add_subcommand(
+      "batch", "Run every problem (*.srs, *.xml, *.ari) under the given files and folders");
+  batchCmd->footer(kBatchFooter);
+  AddRunOptions(*batchCmd, batchRaw);
+  batchCmd->add_flag("--termcomp", batch.termcomp, "Statuses YES, NO and MAYBE");
+  batchCmd->add_option("--jobs,-j", batch.jobs, "Threads (default: the number of cores)")
+      ->check(CLI::PositiveNumber)
+      ->type_name("N");
+  batchCmd->add_option("--csv", batch.csvPath, "Write one CSV row per problem (- for stdout)")
+      ->type_name("FILE");
+  batchCmd
+      ->add_option("--jsonl", batch.jsonlPath,
+                   "Write one JSON object per problem and line (- for stdout)")
+      ->type_name("FILE");
+  batchCmd->add_option("--shard", shardText, "Run only every N-th problem, starting at I")
+      ->check(CLI::Validator(
+          [](std::string& s) {
+            std::string error;
+            return velkin::cli::ParseShard(s, error) ? std::string() : error;
+          },
+          "", ""))
+      ->type_name("I/N");
+  batchCmd->add_option("PATH", batch.paths, "Problem files and folders")->required();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
+    return Fail(e.what());
+  }
+
+  if (batchCmd->parsed()) {
+    batch.run = batchRaw.Resolve();
+    if (!shardText.empty()) {
+      std::string error;
+      batch.shard = *velkin::cli::ParseShard(shardText, error);
+      batch.hasShard = true;
     }
+    batch.progress = ::isatty(STDERR_FILENO) != 0;
+    return velkin::cli::RunBatchCommand(batch, std::cout, std::cerr);
   }
-  if (path == nullptr) return Usage();
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    std::cerr << "velkin: " << path << ": cannot open the file\n";
-    return 2;
-  }
-  std::stringstream buf;
-  buf << in.rdbuf();
-  const std::vector<std::string> lines = velkin::SplitLines(buf.str());
-  auto st = velkin::MakeState();
-  const velkin::InputLines input(lines);
-  const velkin::ReadResult r =
-      tpdb ? velkin::ParseTpdbInput(*st, input) : velkin::ParsePlainInput(*st, input);
-  if (!r.ok) {
-    std::cerr << "velkin: " << path;
-    if (r.error.line > 0) std::cerr << ":" << r.error.line;
-    std::cerr << ": " << r.error.message << "\n";
-    return 2;
-  }
-  st->log.length = 0;
-  velkin::AppendLogLine(*st, "VELKIN 1.3 is applied to the string rewriting system");
-  velkin::CopyPrimaryToWorking(*st);
-  for (int i = 1; i <= st->working.ruleCount; ++i)
-    velkin::AppendLogLine(*st, velkin::FormatRule(*st, i));
-  velkin::AppendLogLine(*st, "");
-  for (const std::string& line : st->log.Shown()) std::cout << line << "\n";
-  return 0;
+  if (single.path.empty()) return Fail("no problem FILE given");
+  single.run = singleRaw.Resolve();
+  return velkin::cli::RunSingle(single, std::cout, std::cerr);
 }

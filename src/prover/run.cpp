@@ -4,7 +4,9 @@
 #include <climits>
 
 #include "loops/loop_search.h"
+#include "model/ari_reader.h"
 #include "model/proof_log.h"
+#include "model/xtc_reader.h"
 #include "prover/strategy.h"
 #include "techniques/match_bound.h"
 #include "techniques/match_prep.h"
@@ -43,11 +45,18 @@ ReadResult ReadInput(State& st, const RunInputs& in) {
       return ParsePlainInput(st, lines);
     case InputFormat::Tpdb:
       return ParseTpdbInput(st, lines);
-    case InputFormat::Xtc:
+    case InputFormat::Xtc: {
+      std::string text;  // the lines joined again; line k of the text is lines[k-1]
+      for (const std::string& line : in.lines) {
+        text += line;
+        text += '\n';
+      }
+      return ParseXtcInput(st, text);
+    }
     case InputFormat::Ari:
-      break;
+      return ParseAriInput(st, lines);
   }
-  return ReadResult::Refuse(0, "this input format is not supported yet");
+  return ReadResult::Refuse(0, "unknown input format");
 }
 
 namespace {

@@ -1,0 +1,217 @@
+#include "cli/cli_support.h"
+
+#include <cstdio>
+
+namespace velkin::cli {
+
+namespace {
+
+char Lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
+  if (s.size() < suffix.size()) return false;
+  const std::string_view tail = s.substr(s.size() - suffix.size());
+  for (std::size_t i = 0; i < suffix.size(); ++i)
+    if (Lower(tail[i]) != suffix[i]) return false;
+  return true;
+}
+
+bool IsWhite(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
+
+// Reads a decimal number of at most 7 digits; nothing for anything else.
+std::optional<int> SmallNumber(std::string_view s) {
+  if (s.empty() || s.size() > 7) return std::nullopt;
+  int v = 0;
+  for (char c : s) {
+    if (c < '0' || c > '9') return std::nullopt;
+    v = v * 10 + (c - '0');
+  }
+  return v;
+}
+
+// Length of the well-formed UTF-8 sequence at s[i], or 0.
+int Utf8Length(std::string_view s, std::size_t i) {
+  const auto b0 = static_cast<unsigned char>(s[i]);
+  int n;
+  std::uint32_t cp;
+  if (b0 < 0x80) return 1;
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    n = 2;
+    cp = b0 & 0x1F;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    n = 3;
+    cp = b0 & 0x0F;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    n = 4;
+    cp = b0 & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + n > s.size()) return 0;
+  for (int k = 1; k < n; ++k) {
+    const auto b = static_cast<unsigned char>(s[i + k]);
+    if ((b & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  if (n == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) return 0;
+  if (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) return 0;
+  return n;
+}
+
+}  // namespace
+
+std::optional<FormatChoice> ParseFormatName(std::string_view name) {
+  if (name == "auto") return FormatChoice::Auto;
+  if (name == "plain") return FormatChoice::Plain;
+  if (name == "tpdb") return FormatChoice::Tpdb;
+  if (name == "xtc") return FormatChoice::Xtc;
+  if (name == "ari") return FormatChoice::Ari;
+  return std::nullopt;
+}
+
+InputFormat DetectFormat(std::string_view path, std::string_view text) {
+  if (EndsWithNoCase(path, ".xml")) return InputFormat::Xtc;
+  if (EndsWithNoCase(path, ".ari")) return InputFormat::Ari;
+  // The first character that is neither white space nor inside a ';' comment line.
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (IsWhite(text[i])) {
+      ++i;
+    } else if (text[i] == ';') {
+      while (i < text.size() && text[i] != '\n' && text[i] != '\r') ++i;
+    } else {
+      break;
+    }
+  }
+  if (text.substr(i).rfind("(format", 0) == 0) return InputFormat::Ari;
+  std::size_t first = 0;
+  while (first < text.size() && IsWhite(text[first])) ++first;
+  if (first < text.size() && text[first] == '(' && text.find("RULES") != std::string_view::npos)
+    return InputFormat::Tpdb;
+  return InputFormat::Plain;
+}
+
+InputFormat ResolveFormat(FormatChoice choice, std::string_view path, std::string_view text) {
+  switch (choice) {
+    case FormatChoice::Plain:
+      return InputFormat::Plain;
+    case FormatChoice::Tpdb:
+      return InputFormat::Tpdb;
+    case FormatChoice::Xtc:
+      return InputFormat::Xtc;
+    case FormatChoice::Ari:
+      return InputFormat::Ari;
+    case FormatChoice::Auto:
+      break;
+  }
+  return DetectFormat(path, text);
+}
+
+std::optional<Shard> ParseShard(std::string_view text, std::string& error) {
+  const std::size_t slash = text.find('/');
+  const std::optional<int> i =
+      slash == std::string_view::npos ? std::nullopt : SmallNumber(text.substr(0, slash));
+  const std::optional<int> n =
+      slash == std::string_view::npos ? std::nullopt : SmallNumber(text.substr(slash + 1));
+  if (!i || !n || *n > 1000000) {
+    error = "'" + std::string(text) + "' is not of the form I/N (for example 2/8)";
+    return std::nullopt;
+  }
+  if (*n < 1 || *i < 1 || *i > *n) {
+    error = "'" + std::string(text) + "': I/N needs 1 <= I <= N";
+    return std::nullopt;
+  }
+  return Shard{*i, *n};
+}
+
+std::vector<std::string> SelectShard(const std::vector<std::string>& sorted, const Shard& shard) {
+  std::vector<std::string> out;
+  for (std::size_t k = static_cast<std::size_t>(shard.index - 1); k < sorted.size();
+       k += static_cast<std::size_t>(shard.count))
+    out.push_back(sorted[k]);
+  return out;
+}
+
+std::string StatusLine(RunOutcome outcome, bool termcomp) {
+  switch (outcome) {
+    case RunOutcome::Terminating:
+      return termcomp ? "YES" : "terminating";
+    case RunOutcome::LoopFound:
+      return termcomp ? "NO" : "loop found";
+    case RunOutcome::NoProof:
+      return termcomp ? "MAYBE" : "no proof";
+    case RunOutcome::InputRefused:
+      return "refused";
+    case RunOutcome::AttemptsInvalid:
+      return "busy";
+  }
+  return "";
+}
+
+std::string RefusalReason(std::string_view message) {
+  if (message.rfind("rule ", 0) == 0) {
+    std::size_t i = 5;
+    while (i < message.size() && message[i] >= '0' && message[i] <= '9') ++i;
+    if (i > 5 && message.substr(i).rfind(": ", 0) == 0) message.remove_prefix(i + 2);
+  }
+  return std::string(message);
+}
+
+std::string CsvField(std::string_view text) {
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+  return out;
+}
+
+std::string JsonString(std::string_view text) {
+  std::string out = "\"";
+  char buf[8];
+  for (std::size_t i = 0; i < text.size();) {
+    const char c = text[i];
+    const auto b = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+      ++i;
+    } else if (c == '\n') {
+      out += "\\n";
+      ++i;
+    } else if (c == '\r') {
+      out += "\\r";
+      ++i;
+    } else if (c == '\t') {
+      out += "\\t";
+      ++i;
+    } else if (b < 0x20 || b == 0x7F) {
+      std::snprintf(buf, sizeof buf, "\\u%04x", b);
+      out += buf;
+      ++i;
+    } else if (const int n = Utf8Length(text, i); n > 0) {
+      out.append(text.substr(i, n));
+      i += n;
+    } else {
+      std::snprintf(buf, sizeof buf, "\\u%04x", b);
+      out += buf;
+      ++i;
+    }
+  }
+  out += '"';
+  return out;
+}
+
+std::string FormatMilliseconds(double ms) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.1f", ms < 0 ? 0.0 : ms);
+  return buf;
+}
+
+}  // namespace velkin::cli

@@ -1,0 +1,116 @@
+// The two commands of `velkin`: one problem, and a whole collection (batch). The option
+// parsing lives in main.cpp; everything here takes parsed options and streams.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/cli_support.h"
+#include "prover/run.h"
+
+namespace velkin::cli {
+
+// The options that mirror the window, plus the time limit.
+struct RunOptions {
+  FormatChoice format = FormatChoice::Auto;
+  bool matchBound = true;            // "match bnd"
+  bool remLabels = true;             // "rem.labels"
+  std::string attemptsText = "100";  // "nr of att:", already checked to be an integer
+  double timeoutSeconds = 0;         // 0: no limit
+};
+
+// The run inputs for one problem text read from `path`.
+RunInputs MakeRunInputs(const RunOptions& options, std::string_view path, std::string_view text);
+
+// An error line as the command prints it: "velkin: FILE:LINE: message", without
+// ":LINE" when line is 0, without "FILE:" when the file is empty.
+std::string ErrorLine(std::string_view file, int line, std::string_view message);
+
+// Exit codes.
+inline constexpr int kExitOk = 0;     // a run finished, whatever its status
+inline constexpr int kExitError = 2;  // usage, input and file errors
+
+struct SingleOptions {
+  RunOptions run;
+  std::string path;        // "-": standard input
+  std::string outputPath;  // -o; empty: none
+  bool termcomp = false;   // YES / NO / MAYBE as the first line
+};
+
+// One problem: reads it, runs it in a fresh state, prints the status line and the
+// output lines to `out` (each ended by '\n'), writes the -o file, and returns the exit
+// code. Errors go to `err`.
+int RunSingle(const SingleOptions& options, std::ostream& out, std::ostream& err);
+
+// The result of one problem of a collection.
+struct ProblemRecord {
+  std::string path;
+  RunOutcome outcome = RunOutcome::NoProof;
+  bool unreadable = false;  // the file could not be read (error says why)
+  bool timedOut = false;    // no proof because the time limit ran out
+  double ms = 0;            // wall time of reading and running
+  int rules = -1;           // of the system as read; -1 when refused or unreadable
+  int symbols = -1;
+  InputError error;  // why the problem was refused or could not be read
+};
+
+// Reads and runs one problem in a fresh state object (random generator from 0).
+ProblemRecord RunProblem(const std::string& path, const RunOptions& options);
+
+// "terminating", "loop found", "no proof" (or YES, NO, MAYBE), "refused", "unreadable".
+std::string RecordStatus(const ProblemRecord& record, bool termcomp);
+
+// One line of CSV (columns: path,status,ms,rules,symbols,timed_out,error), without the
+// line end; the header names the columns.
+std::string CsvHeader();
+std::string CsvRow(const ProblemRecord& record, bool termcomp);
+
+// One JSON object with the same fields, without the line end.
+std::string JsonlRow(const ProblemRecord& record, bool termcomp);
+
+// Counts for the progress bar.
+struct BatchProgress {
+  std::size_t done = 0, total = 0;
+  std::size_t terminating = 0, loopFound = 0, noProof = 0, refused = 0;
+};
+
+// One line of progress: a bar of `width` cells and the counts.
+std::string ProgressLine(const BatchProgress& progress, int width);
+
+// Runs every file on `jobs` threads (at least 1). Calls `onRecord` once per file, in
+// the order of `files`, and `onProgress` now and then and once at the end; both are
+// called on the calling thread. Returns the records in the order of `files`.
+std::vector<ProblemRecord> RunBatch(const std::vector<std::string>& files,
+                                    const RunOptions& options, int jobs,
+                                    const std::function<void(const ProblemRecord&)>& onRecord,
+                                    const std::function<void(const BatchProgress&)>& onProgress);
+
+// The closing table: counts per status and per refusal reason, total, median and
+// largest time, and the `slowest` slowest problems.
+std::string FormatSummary(const std::vector<ProblemRecord>& records, int jobs, double wallSeconds,
+                          bool termcomp, int slowest = 10);
+
+struct BatchOptions {
+  RunOptions run;
+  std::vector<std::string> paths;
+  int jobs = 0;           // 0: the number of cores
+  std::string csvPath;    // "-": standard output
+  std::string jsonlPath;  // "-": standard output
+  bool hasShard = false;
+  Shard shard;
+  bool termcomp = false;
+  bool progress = false;  // draw the progress bar on `err`
+};
+
+// The batch command: collects the files, picks the shard, runs them, writes the CSV
+// and JSONL rows as the results come in (in list order), prints the summary to `out`
+// (to `err` when a row file goes to standard output) and returns the exit code. The
+// CSV header is written unless a shard other than the first is run, so that the CSV
+// files of all shards, concatenated in shard order, form one table.
+int RunBatchCommand(const BatchOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace velkin::cli
