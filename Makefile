@@ -5,8 +5,9 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 120
 JOBS ?= $(shell nproc)
 EXAMPLE ?= examples/ab.srs
+GUI_DIR ?= examples
 
-.PHONY: deps build run test test-release test-asan fuzz bench clean
+.PHONY: deps build run gui test test-release test-asan fuzz bench clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -18,6 +19,12 @@ build: deps
 # The main job: prove the bundled example.
 run: build
 	./$(BUILD)/velkin $(EXAMPLE)
+
+# The window, started in $(GUI_DIR) so that its file list shows the examples.
+gui: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target velkin-gui
+	cd $(GUI_DIR) && $(abspath $(BUILD))/src/ui/velkin-gui
 
 # Every test: the optimised build, then the same suite under ASan and UBSan.
 test: test-release test-asan
