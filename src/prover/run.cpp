@@ -1,7 +1,9 @@
 #include "prover/run.h"
 
 #include <chrono>
+#include <algorithm>
 #include <climits>
+#include <cmath>
 
 #include "loops/loop_search.h"
 #include "model/ari_reader.h"
@@ -89,10 +91,13 @@ RunResult ExecuteRun(State& st, const RunInputs& in) {
   st.remLabels = in.remLabels;
   st.cancelled = false;
   st.deadline = {};
-  if (in.timeoutSeconds > 0) {
+  // A limit that is not a positive finite number means no limit; a huge one is cut to
+  // what the clock can add without overflowing.
+  if (std::isfinite(in.timeoutSeconds) && in.timeoutSeconds > 0) {
+    const double seconds = std::min(in.timeoutSeconds, kMaxTimeoutSeconds);
     st.deadline = std::chrono::steady_clock::now() +
                   std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                      std::chrono::duration<double>(in.timeoutSeconds));
+                      std::chrono::duration<double>(seconds));
   }
 
   // Step 3: read the input.

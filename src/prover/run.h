@@ -39,6 +39,9 @@ struct RunResult {
   bool timedOut = false;            // the deadline passed; the outcome is NoProof
 };
 
+// The longest time limit a run takes (about three years); longer ones are cut to it.
+inline constexpr double kMaxTimeoutSeconds = 1e8;
+
 // The status texts.
 inline constexpr const char* kStatusBusy = " busy ";
 inline constexpr const char* kStatusTerminating = "terminating";

@@ -1,6 +1,8 @@
 // The whole run: from input text to status text and output lines.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "../test_util.h"
 #include "prover/run.h"
 
@@ -130,6 +132,19 @@ TEST(ExecuteRun, ATimeLimitEndsWithoutAResult) {
   EXPECT_EQ(r.outcome, RunOutcome::NoProof);
   EXPECT_EQ(r.status, " no proof ");
   EXPECT_TRUE(r.output.empty());
+}
+
+TEST(ExecuteRun, HugeOrMeaninglessTimeLimitsDoNotEndTheRunAtOnce) {
+  for (double t : {1e300, std::numeric_limits<double>::infinity(),
+                   std::numeric_limits<double>::quiet_NaN(), -1.0}) {
+    SCOPED_TRACE(t);
+    auto st = MakeState();
+    RunInputs in = Inputs("ab -> ba");
+    in.timeoutSeconds = t;
+    const RunResult r = ExecuteRun(*st, in);
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.status, "terminating");
+  }
 }
 
 }  // namespace
