@@ -119,7 +119,10 @@ TEST(CorpusStrategy, DISABLED_NeverProvesAKnownNonTerminatingProblem) {
     }
     const double took = Since(start);
     if (took > slowest) slowest = took, slowestId = p.id;
-    if (st->cancelled) ++timedOut;
+    if (st->cancelled) {
+      ++timedOut;
+      std::printf("out of time: %s (%s)\n", p.id.c_str(), p.verdict.c_str());
+    }
     ++countByVerdict[p.verdict];
     if (st->proved == 1) ++provedByVerdict[p.verdict];
     EXPECT_FALSE(st->proved == 1 && p.verdict == "NO") << "proved a non-terminating " << p.id;
@@ -188,14 +191,17 @@ TEST(CorpusLabelling, DISABLED_DrawsPerAttempt) {
   constexpr int kAttempts = 10;
   struct Row {
     std::string what;
-    int symbols, rules;
-    double meanTries, maxSeconds;
-    long long maxTries;
-    int outOfTime;
+    int symbols = 0, rules = 0, attempts = 0;
+    long long sumTries = 0, maxTries = 0;
+    double sumSeconds = 0, maxSeconds = 0;
+    bool outOfTime = false;
   };
   std::vector<Row> rows;
-  std::map<long long, int> histogram;  // max tries per system, by power of ten
-  long long totalAttempts = 0;
+  // Attempts by the time their draws took: below 1 ms, 10 ms, 100 ms, 1 s, the limit.
+  constexpr double kBounds[] = {0.001, 0.01, 0.1, 1.0};
+  long long bySeconds[6] = {};
+  std::map<std::string, int> outOfTimeByKind;
+  std::map<std::string, int> problemsOutOfTime;
   for (const Problem& p : FittingProblems()) {
     for (int variant = 0; variant < 3; ++variant) {
       auto st = MakeState();
@@ -211,49 +217,64 @@ TEST(CorpusLabelling, DISABLED_DrawsPerAttempt) {
         if (reversed == 1) ReversePrimary(*st);
         for (std::uint8_t quasi = 0; quasi <= 1; ++quasi) {
           st->quasiModel = quasi;
-          Row row{p.id +
-                      (variant == 0   ? ""
-                       : variant == 1 ? " DP"
-                                      : " rev DP") +
-                      (reversed ? " reversed" : "") + (quasi ? " quasi" : " model"),
-                  st->primary.symbolCount,
-                  st->primary.ruleCount,
-                  0,
-                  0,
-                  0,
-                  0};
-          long long sum = 0;
-          for (int k = 0; k < kAttempts; ++k) {
+          const std::string kind = std::string(variant == 0   ? "input"
+                                               : variant == 1 ? "DP"
+                                                              : "rev DP") +
+                                   (reversed ? " reversed" : "") + (quasi ? " quasi" : " model");
+          Row row;
+          row.what = p.id + " " + kind;
+          row.symbols = st->primary.symbolCount;
+          row.rules = st->primary.ruleCount;
+          for (int k = 0; k < kAttempts && !row.outOfTime; ++k) {
             const DrawStats d = MeasureDraws(*st, limit);
-            ++totalAttempts;
-            sum += d.tries;
+            ++row.attempts;
+            row.sumTries += d.tries;
+            row.sumSeconds += d.seconds;
             row.maxTries = std::max(row.maxTries, d.tries);
             row.maxSeconds = std::max(row.maxSeconds, d.seconds);
-            if (d.outOfTime) {
-              ++row.outOfTime;
-              break;  // the system is hopeless within the limit
-            }
+            row.outOfTime = d.outOfTime;  // one attempt out of time: the system is hopeless
+            int bucket = 0;
+            while (bucket < 4 && d.seconds >= kBounds[bucket]) ++bucket;
+            ++bySeconds[d.outOfTime ? 5 : bucket];
           }
-          row.meanTries = static_cast<double>(sum) / kAttempts;
-          long long bucket = 1;
-          while (bucket <= row.maxTries / 10) bucket *= 10;
-          ++histogram[bucket];
+          if (row.outOfTime) {
+            ++outOfTimeByKind[kind];
+            ++problemsOutOfTime[p.id];
+          }
           rows.push_back(row);
         }
       }
     }
   }
+  long long attempts = 0;
+  for (const long long n : bySeconds) attempts += n;
+  std::printf("%lld attempts on %zu systems (up to %d each, limit %.1f s per attempt)\n", attempts,
+              rows.size(), kAttempts, limit);
+  const char* names[] = {"< 1 ms", "1-10 ms", "10-100 ms", "0.1-1 s", "1 s - limit", "out of time"};
+  for (int b = 0; b < 6; ++b) std::printf("  attempts %-12s %lld\n", names[b], bySeconds[b]);
+  std::printf("systems out of time: %zu of %zu, from %zu problems; by kind:\n",
+              static_cast<std::size_t>(std::count_if(rows.begin(), rows.end(),
+                                                     [](const Row& r) { return r.outOfTime; })),
+              rows.size(), problemsOutOfTime.size());
+  for (const auto& [kind, n] : outOfTimeByKind) std::printf("  %-24s %d\n", kind.c_str(), n);
+  std::printf("problems out of time:");
+  for (const auto& [id, n] : problemsOutOfTime) std::printf(" %s", id.c_str());
+  std::printf("\n");
+  const auto print = [](const Row& r) {
+    std::printf("  %-58s S=%2d N=%3d %2d att. mean %.0f tries %.3f s, max %lld tries %.3f s%s\n",
+                r.what.c_str(), r.symbols, r.rules, r.attempts,
+                static_cast<double>(r.sumTries) / r.attempts, r.sumSeconds / r.attempts, r.maxTries,
+                r.maxSeconds, r.outOfTime ? " OUT OF TIME" : "");
+  };
+  std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
+    return a.outOfTime != b.outOfTime ? b.outOfTime : a.maxSeconds > b.maxSeconds;
+  });
+  std::printf("slowest systems that finished every attempt:\n");
+  for (std::size_t k = 0; k < rows.size() && k < 20; ++k) print(rows[k]);
   std::sort(rows.begin(), rows.end(),
-            [](const Row& a, const Row& b) { return a.maxSeconds > b.maxSeconds; });
-  std::printf("%lld attempts on %zu systems (up to %d attempts each, limit %.1f s)\n",
-              totalAttempts, rows.size(), kAttempts, limit);
-  for (const auto& [bucket, n] : histogram)
-    std::printf("  max tries in [%lld, %lld): %d systems\n", bucket, bucket * 10, n);
-  std::printf("slowest systems:\n");
-  for (std::size_t k = 0; k < rows.size() && k < 25; ++k)
-    std::printf("  %-60s S=%2d N=%3d mean tries %.0f, max %lld, max %.3f s%s\n",
-                rows[k].what.c_str(), rows[k].symbols, rows[k].rules, rows[k].meanTries,
-                rows[k].maxTries, rows[k].maxSeconds, rows[k].outOfTime ? " OUT OF TIME" : "");
+            [](const Row& a, const Row& b) { return a.maxTries > b.maxTries; });
+  std::printf("most tries in one attempt:\n");
+  for (std::size_t k = 0; k < rows.size() && k < 10; ++k) print(rows[k]);
 }
 
 }  // namespace

@@ -120,5 +120,15 @@ TEST(RunStrategy, PassesWhoseTransformationDoesNotApplyLeaveNoTrace) {
   EXPECT_EQ(RuleTexts(st->checkpoint), (Lines{" -> a "}));
 }
 
+TEST(RunStrategy, OutOfTimeNoProofButTheContractsHold) {
+  auto st = Prepared("ab -> ba\n", 100);
+  st->cancelled = true;  // the deadline has been seen to pass
+  RunStrategy(*st);
+  EXPECT_EQ(st->proved, 0);
+  EXPECT_EQ(LogLines(*st), (Lines{"head"}));
+  EXPECT_EQ(st->logMark, 1);
+  EXPECT_EQ(RuleTexts(st->checkpoint), (Lines{"a b  -> b a "}));
+}
+
 }  // namespace
 }  // namespace velkin

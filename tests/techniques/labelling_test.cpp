@@ -283,6 +283,20 @@ TEST(SemanticLabelling, SuccessOnTheReversalLeavesThePrimarySystemReversed) {
   EXPECT_EQ(RuleTexts(st->primary), (Lines{"a a b  -> b a ", "b b  -> b a b "}));
 }
 
+TEST(SemanticLabelling, NothingHappensOnceTheTimeIsUp) {
+  auto st = MakeState();
+  LoadPlain(*st, "ab -> bca\n");
+  st->attemptCount = 100;
+  st->randomState = 17;
+  st->cancelled = true;  // the deadline has been seen to pass
+  SemanticLabelling(*st);
+  EXPECT_EQ(st->labellingProgress, 0);
+  EXPECT_EQ(st->proved, 0);
+  EXPECT_EQ(st->log.length, 0);
+  EXPECT_EQ(st->randomState, 17u);
+  EXPECT_EQ(RuleTexts(st->primary), (Lines{"a b  -> b c a "}));
+}
+
 TEST(LabellingAttempt, QuasiModelPrintsItsWeakRules) {
   // Seed 22 draws the quasi-model a: constant 1 at the first try.
   auto st = MakeState();
