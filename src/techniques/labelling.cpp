@@ -173,13 +173,43 @@ bool BuildLabelledSystem(State& st, const InterpretationCodes& codes) {
   return passes;
 }
 
+// The value of a side for v = 0 (bit 0) and v = 1 (bit 1), read from right to left.
+static int SideValues(const SymbolString& side, const InterpretationCodes& codes) {
+  std::uint8_t at0 = 0, at1 = 1;
+  for (int p = Length(side) - 1; p >= 0; --p) {
+    const std::uint8_t code = codes[side[p]];
+    at0 = ApplyInterpretation(code, at0);
+    at1 = ApplyInterpretation(code, at1);
+  }
+  return at0 | (at1 << 1);
+}
+
+bool InterpretationPasses(const State& st, const InterpretationCodes& codes) {
+  const RuleSystem& p = st.primary;
+  for (int i = 1; i <= p.ruleCount; ++i) {
+    const int l = SideValues(p.lhs[i], codes);
+    const int r = SideValues(p.rhs[i], codes);
+    if (st.quasiModel == 1) {
+      if ((r & ~l) != 0) return false;  // some v with L = 0 and R = 1
+    } else if (l != r) {
+      return false;
+    }
+  }
+  return true;
+}
+
 bool DrawLabelledSystem(State& st, InterpretationCodes& codes) {
   // Some interpretation always passes (all identities), so only the deadline ends
-  // this loop without one.
+  // this loop without one. A try that fails leaves nothing behind that the next try
+  // would not overwrite, so only the passing interpretation is built.
   for (;;) {
     if (TimeUp(st)) return false;
     DrawInterpretation(st, codes);
-    if (BuildLabelledSystem(st, codes)) return true;
+    if (InterpretationPasses(st, codes)) {
+      const bool built = BuildLabelledSystem(st, codes);
+      assert(built);
+      return built;
+    }
   }
 }
 

@@ -43,6 +43,10 @@ void DrawInterpretation(State& st, InterpretationCodes& codes);
 // quasi-model mode, adds the S weak rules (s,1) ->= (s,0). Needs LabellingFits.
 bool BuildLabelledSystem(State& st, const InterpretationCodes& codes);
 
+// The test of BuildLabelledSystem alone, without writing anything: true when every
+// rule keeps its value (model) or does not increase it (quasi-model) for v = 0 and 1.
+bool InterpretationPasses(const State& st, const InterpretationCodes& codes);
+
 // Draws and builds until an interpretation passes; false (no meaningful working system)
 // only when the run's time is up.
 bool DrawLabelledSystem(State& st, InterpretationCodes& codes);
