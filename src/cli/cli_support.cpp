@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "model/readers.h"
+
 namespace velkin::cli {
 
 namespace {
@@ -31,35 +33,6 @@ std::optional<int> SmallNumber(std::string_view s) {
     v = v * 10 + (c - '0');
   }
   return v;
-}
-
-// Length of the well-formed UTF-8 sequence at s[i], or 0.
-int Utf8Length(std::string_view s, std::size_t i) {
-  const auto b0 = static_cast<unsigned char>(s[i]);
-  int n;
-  std::uint32_t cp;
-  if (b0 < 0x80) return 1;
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    n = 2;
-    cp = b0 & 0x1F;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    n = 3;
-    cp = b0 & 0x0F;
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    n = 4;
-    cp = b0 & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + n > s.size()) return 0;
-  for (int k = 1; k < n; ++k) {
-    const auto b = static_cast<unsigned char>(s[i + k]);
-    if ((b & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (b & 0x3F);
-  }
-  if (n == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) return 0;
-  if (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) return 0;
-  return n;
 }
 
 }  // namespace
@@ -195,7 +168,7 @@ std::string JsonString(std::string_view text) {
       std::snprintf(buf, sizeof buf, "\\u%04x", b);
       out += buf;
       ++i;
-    } else if (const int n = Utf8Length(text, i); n > 0) {
+    } else if (const int n = CodePointLength(text, i); n > 0) {
       out.append(text.substr(i, n));
       i += n;
     } else {

@@ -27,9 +27,6 @@ std::string InputError::Describe() const {
   return "line " + std::to_string(line) + ": " + message;
 }
 
-namespace {
-
-// Length in bytes of the well-formed UTF-8 code point at s[i], or 0 if it is not one.
 int CodePointLength(std::string_view s, std::size_t i) {
   const auto b0 = static_cast<unsigned char>(s[i]);
   if (b0 < 0x80) return 1;
@@ -58,9 +55,15 @@ int CodePointLength(std::string_view s, std::size_t i) {
   return n;
 }
 
-bool IsPlainSeparator(char c) { return c == ' ' || c == '-' || c == '=' || c == '>'; }
+namespace {
 
-std::string Plural(int n, const char* what) { return std::to_string(n) + " " + what; }
+bool IsPlainSeparator(char c) {
+  return c == ' ' || c == '-' || c == '=' || c == '>';
+}
+
+std::string Plural(int n, const char* what) {
+  return std::to_string(n) + " " + what;
+}
 
 }  // namespace
 
@@ -90,8 +93,8 @@ ReadResult ParsePlainInput(State& st, const InputLines& lines) {
       while (pos < line.size() && more(line[pos])) {
         const int n = CodePointLength(line, pos);
         if (len == kMaxSideLength)
-          return ReadResult::Refuse(human, std::string(side) + " has more than " +
-                                               Plural(kMaxSideLength, "symbols"));
+          return ReadResult::Refuse(
+              human, std::string(side) + " has more than " + Plural(kMaxSideLength, "symbols"));
         const int id = LookupSymbol(st, line.substr(pos, n));
         if (id == 0)
           return ReadResult::Refuse(human, "more than " + Plural(kMaxSymbols, "different symbols"));
@@ -101,8 +104,8 @@ ReadResult ParsePlainInput(State& st, const InputLines& lines) {
       row[len] = 0;
       return ReadResult{};
     };
-    ReadResult r = readSide(p.lhs[rule], [](char c) { return !IsPlainSeparator(c); },
-                            "left-hand side");
+    ReadResult r = readSide(
+        p.lhs[rule], [](char c) { return !IsPlainSeparator(c); }, "left-hand side");
     if (!r.ok) return r;
     if (pos >= line.size())
       return ReadResult::Refuse(human,
@@ -114,7 +117,8 @@ ReadResult ParsePlainInput(State& st, const InputLines& lines) {
       }
       ++pos;
     }
-    r = readSide(p.rhs[rule], [](char c) { return c != ' ' && c != 'e'; }, "right-hand side");
+    r = readSide(
+        p.rhs[rule], [](char c) { return c != ' ' && c != 'e'; }, "right-hand side");
     if (!r.ok) return r;
   }
   return ReadResult{};
@@ -177,23 +181,23 @@ ReadResult ParseTpdbInput(State& st, const InputLines& lines) {
     if (r.ch == ')' || r.ch == ',') continue;
     const int human = r.lineNo + 1;
     if (p.ruleCount >= kMaxRules)
-      return ReadResult::Refuse(human, "rule " + std::to_string(p.ruleCount + 1) +
-                                           ": more than " + Plural(kMaxRules, "rules"));
+      return ReadResult::Refuse(human, "rule " + std::to_string(p.ruleCount + 1) + ": more than " +
+                                           Plural(kMaxRules, "rules"));
     const int rule = ++p.ruleCount;
     const std::string ruleName = "rule " + std::to_string(rule);
     p.strict[rule] = 1;
     // Stores the token text at the next position of `row`.
     auto store = [&](SymbolString& row, int& len, const char* side) -> ReadResult {
       if (r.token.empty())
-        return ReadResult::Refuse(r.lineNo + 1, ruleName + ": a symbol is missing before '" +
-                                                    std::string(1, r.ch) + "'");
+        return ReadResult::Refuse(
+            r.lineNo + 1, ruleName + ": a symbol is missing before '" + std::string(1, r.ch) + "'");
       if (len == kMaxSideLength)
         return ReadResult::Refuse(r.lineNo + 1, ruleName + ": " + side + " has more than " +
                                                     Plural(kMaxSideLength, "symbols"));
       const int id = LookupSymbol(st, r.token);
       if (id == 0)
-        return ReadResult::Refuse(r.lineNo + 1, ruleName + ": more than " +
-                                                    Plural(kMaxSymbols, "different symbols"));
+        return ReadResult::Refuse(
+            r.lineNo + 1, ruleName + ": more than " + Plural(kMaxSymbols, "different symbols"));
       row[len++] = static_cast<SymbolId>(id);
       return ReadResult{};
     };

@@ -16,7 +16,7 @@ class InputLines {
   explicit InputLines(const std::vector<std::string>& lines) : lines_(lines) {}
   std::string_view operator[](int k) const {
     return k >= 0 && k < static_cast<int>(lines_.size()) ? std::string_view(lines_[k])
-                                                          : std::string_view();
+                                                         : std::string_view();
   }
   int size() const { return static_cast<int>(lines_.size()); }
 
@@ -27,6 +27,10 @@ class InputLines {
 // Splits a text into lines; CR LF, a lone CR and a lone LF each end a line. A final
 // line break does not start another line.
 std::vector<std::string> SplitLines(std::string_view text);
+
+// Length in bytes of the well-formed UTF-8 code point at s[i] (i < s.size()), or 0 if
+// there is none (overlong forms and surrogates included).
+int CodePointLength(std::string_view s, std::size_t i);
 
 // Why an input was refused. `line` is 1-based (0 when no line applies).
 struct InputError {

@@ -14,6 +14,15 @@ void CopySystem(const RuleSystem& src, RuleSystem& dst) {
   for (int k = 0; k <= kMaxSymbols; ++k) dst.names[k] = src.names[k];
 }
 
+void CopyRules(const RuleSystem& src, RuleSystem& dst) {
+  dst.ruleCount = src.ruleCount;
+  for (int i = 1; i <= src.ruleCount; ++i) {
+    dst.lhs[i] = src.lhs[i];
+    dst.rhs[i] = src.rhs[i];
+    dst.strict[i] = src.strict[i];
+  }
+}
+
 void AssertSystemInvariants([[maybe_unused]] const RuleSystem& sys) {
 #ifndef NDEBUG
   assert(sys.ruleCount >= 0 && sys.ruleCount <= kMaxRules);

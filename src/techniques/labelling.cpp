@@ -83,11 +83,8 @@ void RestoreLabelledCopy(State& st) {
 
 // True when some primary rule has no labelled copy left among the working rules.
 bool SomePrimaryRuleLost(const State& st) {
-  std::array<std::uint8_t, kMaxRules + 1> kept{};
-  for (int m = 1; m <= st.working.ruleCount; ++m) {
-    const std::int32_t origin = st.ruleOrigin[m];
-    if (origin > 0) kept[origin] = 1;
-  }
+  RuleMarks kept;
+  MarkLabelledOrigins(st, kept);
   for (int i = 1; i <= st.primary.ruleCount; ++i)
     if (kept[i] == 0) return true;
   return false;
@@ -125,6 +122,15 @@ std::uint8_t ApplyInterpretation(std::uint8_t code, std::uint8_t value) {
       return 1;
     default:
       return value ^ 1u;
+  }
+}
+
+void MarkLabelledOrigins(const State& st, RuleMarks& kept) {
+  kept.fill(0);
+  for (int m = 1; m <= st.working.ruleCount; ++m) {
+    const std::int32_t origin = st.ruleOrigin[m];
+    assert(origin >= 0 && origin <= st.primary.ruleCount);
+    if (origin > 0) kept[origin] = 1;
   }
 }
 

@@ -16,6 +16,13 @@ inline constexpr int kMaxLabelledSymbols = kMaxSymbols / 2;
 // 0 identity, 1 constant 0, 2 constant 1, 3 x to 1 - x.
 using InterpretationCodes = std::array<std::uint8_t, kMaxSymbols + 1>;
 
+// One mark per primary rule, 1..kMaxRules.
+using RuleMarks = std::array<std::uint8_t, kMaxRules + 1>;
+
+// Marks exactly the primary rules that are the rule origin of some working rule (a
+// labelled copy of them is left); quasi-model rules (origin 0) mark nothing.
+void MarkLabelledOrigins(const State& st, RuleMarks& kept);
+
 // One labelling step on the primary system, then on its reversal; sets the labelling
 // progress flag on success (and leaves the primary system reversed if that succeeded).
 void SemanticLabelling(State& st);

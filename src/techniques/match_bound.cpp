@@ -7,10 +7,6 @@
 
 namespace velkin {
 
-namespace {
-
-// Appends a transition from state `from` at the tail of its list and returns its number.
-// The caller guarantees room (the fit test and the growth limit keep it).
 int AddTransition(MatchAutomaton& a, int from, SymbolId sym, int to, int h) {
   assert(a.transitionCount < kMatchTransitionRoom);
   assert(from >= 1 && from <= a.stateCount && to >= 1 && to <= a.stateCount);
@@ -28,6 +24,8 @@ int AddTransition(MatchAutomaton& a, int from, SymbolId sym, int to, int h) {
   }
   return t;
 }
+
+namespace {
 
 // A new state without transitions.
 int AddState(MatchAutomaton& a) {

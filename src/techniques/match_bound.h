@@ -47,6 +47,11 @@ void TryMatchBound(State& st);
 // for the end marker, its rules and the initial automaton.
 bool MatchBoundFits(const RuleSystem& sys);
 
+// Appends a transition from state `from` at the tail of its list and returns its number.
+// The caller guarantees room (the fit test and the growth limit keep it) and that both
+// states exist.
+int AddTransition(MatchAutomaton& a, int from, SymbolId sym, int to, int h);
+
 // Adds the end marker "#" and the end-marker rules to the working system (a copy of the
 // primary system that fits) and builds the automaton that accepts every rhs followed
 // by end markers.

@@ -18,12 +18,7 @@ namespace {
 void CopyPrimaryRulesToWorking(State& st) {
   const RuleSystem& p = st.primary;
   RuleSystem& w = st.working;
-  w.ruleCount = p.ruleCount;
-  for (int i = 1; i <= p.ruleCount; ++i) {
-    w.lhs[i] = p.lhs[i];
-    w.rhs[i] = p.rhs[i];
-    w.strict[i] = p.strict[i];
-  }
+  CopyRules(p, w);
   w.symbolCount = p.symbolCount;
   for (int s = 1; s <= p.symbolCount; ++s) w.names[s] = p.names[s];
 }
@@ -40,14 +35,7 @@ void ReduceAndCommit(State& st) {
   ReduceAndReport(st);
   st.report = 0;
 
-  RuleSystem& p = st.primary;
-  const RuleSystem& w = st.working;
-  p.ruleCount = w.ruleCount;
-  for (int i = 1; i <= w.ruleCount; ++i) {
-    p.lhs[i] = w.lhs[i];
-    p.rhs[i] = w.rhs[i];
-    p.strict[i] = w.strict[i];
-  }
+  CopyRules(st.working, st.primary);  // commit the reduced rules
 }
 
 }  // namespace
@@ -57,12 +45,8 @@ void RemoveLabels(State& st) {
   AppendLogLine(st, "Remove all labels, remaining unlabelled system:");
 
   RuleSystem& p = st.primary;
-  std::array<std::uint8_t, kMaxRules + 1> kept{};
-  for (int m = 1; m <= st.working.ruleCount; ++m) {
-    const std::int32_t origin = st.ruleOrigin[m];
-    assert(origin <= p.ruleCount);
-    if (origin > 0) kept[origin] = 1;
-  }
+  RuleMarks kept;
+  MarkLabelledOrigins(st, kept);
   int count = 0;
   for (int i = 1; i <= p.ruleCount; ++i) {
     if (kept[i] == 0) continue;

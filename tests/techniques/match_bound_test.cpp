@@ -24,23 +24,6 @@ std::vector<std::string> Attempt(State& st, const std::string& text) {
   return LogLines(st);
 }
 
-// Appends a transition at the tail of a state's list, as the automaton does.
-int Link(MatchAutomaton& a, int from, SymbolId sym, int to, int h) {
-  const int t = ++a.transitionCount;
-  a.symbol[t] = sym;
-  a.target[t] = to;
-  a.height[t] = h;
-  a.next[t] = 0;
-  if (a.first[from] == 0) {
-    a.first[from] = t;
-  } else {
-    int tail = a.first[from];
-    while (a.next[tail] != 0) tail = a.next[tail];
-    a.next[tail] = t;
-  }
-  return t;
-}
-
 // The transitions of state s in list order.
 std::vector<int> ListOf(const MatchAutomaton& a, int s) {
   std::vector<int> out;
@@ -189,9 +172,9 @@ TEST_F(CompleteRedexTest, AddsAChainWhenNothingReadsTheRhs) {
 TEST_F(CompleteRedexTest, ShortcutGoesToTheHighestNumberedState) {
   // States 4 and 5 both read a with height 1 into state 2; state 6 reads it into 1.
   a.stateCount = 6;
-  Link(a, 4, 1, 2, 1);
-  Link(a, 5, 1, 2, 1);
-  Link(a, 6, 1, 1, 1);
+  AddTransition(a, 4, 1, 2, 1);
+  AddTransition(a, 5, 1, 2, 1);
+  AddTransition(a, 6, 1, 1, 1);
   const int before = a.transitionCount;
   CompleteRedex(*st, a, 2, 3, path);
   ASSERT_EQ(a.transitionCount, before + 1);
@@ -225,13 +208,13 @@ TEST_F(CompleteRedexTest, HeightIsOneAboveTheLowestOnThePath) {
 TEST_F(CompleteRedexTest, FindRhsPathNeedsTheHeightAndTheEndState) {
   // 3 -b1-> 4, 4 -a1-> 1 (wrong end state), 4 -a2-> 2 (wrong height), 4 -a1-> 2.
   a.stateCount = 4;
-  Link(a, 3, 2, 4, 1);
-  Link(a, 4, 1, 1, 1);
-  Link(a, 4, 1, 2, 2);
+  AddTransition(a, 3, 2, 4, 1);
+  AddTransition(a, 4, 1, 1, 1);
+  AddTransition(a, 4, 1, 2, 2);
   EXPECT_FALSE(FindRhsPath(*st, a, 2, 1, 2, 1, 3));
   EXPECT_TRUE(FindRhsPath(*st, a, 2, 1, 1, 1, 3));  // ends in state 1
   EXPECT_TRUE(FindRhsPath(*st, a, 2, 2, 2, 2, 4));  // from position 2, height 2
-  Link(a, 4, 1, 2, 1);
+  AddTransition(a, 4, 1, 2, 1);
   EXPECT_TRUE(FindRhsPath(*st, a, 2, 1, 2, 1, 3));
   EXPECT_FALSE(FindRhsPath(*st, a, 2, 1, 2, 1, 1));  // state 1 reads b only with height 0
 }
@@ -243,8 +226,8 @@ TEST(EnumerateRedexPaths, FindsPathsInListOrderAndFailsOnThe51st) {
   BuildInitialAutomaton(*st, a);
   // State 4 reads a into state 5 in ten ways, state 5 reads a into 2 in five: 50 paths.
   a.stateCount = 5;
-  for (int j = 0; j < 10; ++j) Link(a, 4, 1, 5, j);
-  for (int j = 0; j < 5; ++j) Link(a, 5, 1, 2, j);
+  for (int j = 0; j < 10; ++j) AddTransition(a, 4, 1, 5, j);
+  for (int j = 0; j < 5; ++j) AddTransition(a, 5, 1, 2, j);
   EnumerateRedexPaths(*st, a, 1, 4);
   EXPECT_FALSE(a.failed);
   ASSERT_EQ(a.pathCount, kMaxRedexPaths);
@@ -257,7 +240,7 @@ TEST(EnumerateRedexPaths, FindsPathsInListOrderAndFailsOnThe51st) {
   EXPECT_EQ(a.paths[1][1], a.next[firstOf5]);
   EXPECT_EQ(a.paths[5][0], a.next[firstOf4]);
 
-  Link(a, 5, 1, 2, 9);  // one more way: 60 paths
+  AddTransition(a, 5, 1, 2, 9);  // one more way: 60 paths
   EnumerateRedexPaths(*st, a, 1, 4);
   EXPECT_TRUE(a.failed);
   EXPECT_EQ(a.pathCount, kMaxRedexPaths);
