@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,14 @@ inline std::vector<std::string> RuleTexts(const RuleSystem& sys) {
     out.push_back(t);
   }
   return out;
+}
+
+// The whole content of a file, byte for byte (empty when it cannot be read).
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
 }
 
 // The lines of the proof log that count.

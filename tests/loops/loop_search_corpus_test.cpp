@@ -35,13 +35,6 @@ std::vector<std::vector<std::string>> ReadTsv(const std::string& path) {
   return rows;
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 TEST(LoopSearchCorpus, DISABLED_NeverALoopOnAKnownTerminatingProblem) {
   const std::string dir = VELKIN_CORPUS_DIR;
   std::map<std::string, std::string> verdict;
@@ -54,7 +47,7 @@ TEST(LoopSearchCorpus, DISABLED_NeverALoopOnAKnownTerminatingProblem) {
   for (const auto& f : ReadTsv(dir + "/manifest.tsv")) {
     if (f.size() < 9 || f[7] != "yes") continue;
     const std::string& id = f[0];
-    const std::string text = ReadFile(dir + "/" + f[8]);
+    const std::string text = testing::ReadFile(dir + "/" + f[8]);
     // The system as read, and, for strict systems, the expansion that the match-bound
     // road leaves in the checkpoint.
     for (int variant = 0; variant < 2; ++variant) {

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "../../fuzz/fuzz_targets.h"
+#include "../test_util.h"
 
 namespace velkin {
 namespace {
@@ -27,19 +28,12 @@ std::vector<fs::path> ReplayInputs() {
   return files;
 }
 
-std::string Bytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 TEST(FuzzRegressions, EveryInputReadsAndRunsWithinItsTimeLimit) {
   const std::vector<fs::path> files = ReplayInputs();
   ASSERT_FALSE(files.empty());
   for (const fs::path& file : files) {
     SCOPED_TRACE(file.string());
-    const std::string data = Bytes(file);
+    const std::string data = testing::ReadFile(file.string());
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.data());
     const ReadResult read = fuzz::FuzzReaders(bytes, data.size());
     const auto start = std::chrono::steady_clock::now();

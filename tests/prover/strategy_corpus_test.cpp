@@ -64,13 +64,6 @@ std::vector<Problem> FittingProblems() {
   return out;
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 double SecondsLimit() {
   const char* s = std::getenv("VELKIN_CORPUS_SECONDS");
   return s != nullptr ? std::atof(s) : 5.0;
@@ -87,7 +80,7 @@ double Since(Clock::time_point start) {
 }
 
 bool Load(State& st, const Problem& p) {
-  const std::vector<std::string> lines = SplitLines(ReadFile(p.path));
+  const std::vector<std::string> lines = SplitLines(testing::ReadFile(p.path));
   return ParsePlainInput(st, InputLines(lines)).ok;
 }
 

@@ -39,13 +39,6 @@ std::vector<std::pair<std::string, std::string>> FittingProblems() {
   return out;
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 void ReversePrimary(State& st) {
   for (int i = 1; i <= st.primary.ruleCount; ++i) {
     for (SymbolString* row : {&st.primary.lhs[i], &st.primary.rhs[i]})
@@ -124,7 +117,7 @@ TEST(MatchBoundCorpus, DISABLED_MeasuresTheFourVariants) {
   int attempts = 0, proofs = 0;
   for (const auto& [id, path] : FittingProblems()) {
     auto st = MakeState();
-    testing::LoadPlain(*st, ReadFile(std::string(VELKIN_CORPUS_DIR) + "/" + path));
+    testing::LoadPlain(*st, testing::ReadFile(std::string(VELKIN_CORPUS_DIR) + "/" + path));
     if (st->allStrict != 1) continue;  // the road runs on strict systems only
     SaveCheckpoint(*st);
     ExpandEmptyRhs(*st);
