@@ -6,12 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "model/input_format.h"
 #include "model/readers.h"
 #include "model/state.h"
 
 namespace velkin {
-
-enum class InputFormat { Plain, Tpdb, Xtc, Ari };
 
 // What the run takes from the window (or another front end).
 struct RunInputs {

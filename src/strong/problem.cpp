@@ -1,0 +1,74 @@
+#include "strong/problem.h"
+
+#include <algorithm>
+#include <cassert>
+
+namespace velkin::strong {
+
+Symbol Alphabet::Add(std::string name, Symbol marked) {
+  names.push_back(std::move(name));
+  marks.push_back(marked);
+  return size() - 1;
+}
+
+Symbol Alphabet::MarkOf(Symbol a) {
+  assert(a >= 0 && a < size() && !IsMarked(a));
+  for (Symbol s = 0; s < size(); ++s)
+    if (marks[s] == a) return s;
+  return Add(names[a] + "#", a);
+}
+
+bool Problem::WellFormed() const {
+  if (alphabet.marks.size() != alphabet.names.size()) return false;
+  auto ok = [&](const std::vector<Rule>& rules) {
+    for (const Rule& r : rules)
+      for (const Word* w : {&r.lhs, &r.rhs})
+        for (Symbol s : *w)
+          if (s < 0 || s >= alphabet.size()) return false;
+    return true;
+  };
+  return ok(strict) && ok(weak);
+}
+
+Problem FromParsed(const ParsedSystem& parsed) {
+  Problem p;
+  for (const std::string& name : parsed.names) p.alphabet.Add(name);
+  for (const ParsedRule& r : parsed.rules) {
+    Rule rule{Word(r.lhs.begin(), r.lhs.end()), Word(r.rhs.begin(), r.rhs.end())};
+    (r.strict ? p.strict : p.weak).push_back(std::move(rule));
+  }
+  assert(p.WellFormed());
+  return p;
+}
+
+Word Reversed(const Word& w) { return Word(w.rbegin(), w.rend()); }
+
+std::vector<Rule> Reversed(const std::vector<Rule>& rules) {
+  std::vector<Rule> out;
+  out.reserve(rules.size());
+  for (const Rule& r : rules) out.push_back(Rule{Reversed(r.lhs), Reversed(r.rhs)});
+  return out;
+}
+
+std::string WordText(const Alphabet& alphabet, const Word& w) {
+  if (w.empty()) return "ε";
+  std::string out;
+  for (std::size_t i = 0; i < w.size(); ++i) {
+    if (i) out += ' ';
+    out += alphabet.names[w[i]];
+  }
+  return out;
+}
+
+std::string RuleText(const Alphabet& alphabet, const Rule& rule, bool weak) {
+  return WordText(alphabet, rule.lhs) + (weak ? " ->= " : " -> ") + WordText(alphabet, rule.rhs);
+}
+
+std::size_t ProblemSize(const Problem& p) {
+  std::size_t n = 0;
+  for (const auto* rules : {&p.strict, &p.weak})
+    for (const Rule& r : *rules) n += r.lhs.size() + r.rhs.size();
+  return n;
+}
+
+}  // namespace velkin::strong

@@ -1,0 +1,78 @@
+// The strong engine's problems: words over integer symbols, without capacities.
+// Values throughout: a technique reads a problem and builds new ones, never edits one
+// that another thread may hold.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model/parsed_system.h"
+
+namespace velkin::strong {
+
+using Symbol = std::int32_t;       // an index into the problem's alphabet
+using Word = std::vector<Symbol>;  // the first letter is the outermost symbol
+
+// One rule (or, in a dependency pair problem, one pair) lhs -> rhs.
+struct Rule {
+  Word lhs, rhs;
+  friend bool operator==(const Rule&, const Rule&) = default;
+};
+
+// The letters of a problem: printed names, and for a marked letter a# the letter it
+// marks. Letters are numbered 0..size()-1.
+struct Alphabet {
+  std::vector<std::string> names;  // printed name of letter k
+  std::vector<Symbol> marks;       // -1 for an ordinary letter; a for a#
+
+  int size() const { return static_cast<int>(names.size()); }
+  bool IsMarked(Symbol s) const { return marks[s] >= 0; }
+  // Adds a letter; returns its number. `marked` is the letter it marks, or -1.
+  Symbol Add(std::string name, Symbol marked = -1);
+  // The marked letter a# of `a`, added (named name(a) + "#") if it is not there yet.
+  Symbol MarkOf(Symbol a);
+};
+
+enum class ProblemKind {
+  Relative,        // R/S: termination of R relative to S (standard when S is empty)
+  DependencyPairs  // (P, R): pair steps at the start of a word only, R-steps after it
+};
+
+// A problem of either kind. Relative: `strict` is R, `weak` is S. Dependency pairs:
+// `strict` is the pairs P (both sides start with a marked letter), `weak` is the
+// rules R (over ordinary letters). In both kinds, the problem is solved when no
+// infinite derivation uses `strict` infinitely often.
+struct Problem {
+  ProblemKind kind = ProblemKind::Relative;
+  Alphabet alphabet;
+  std::vector<Rule> strict;
+  std::vector<Rule> weak;
+
+  bool IsRelative() const { return kind == ProblemKind::Relative; }
+  bool IsDependencyPairs() const { return kind == ProblemKind::DependencyPairs; }
+  // A relative problem without weak rules: plain termination of `strict`.
+  bool IsStandard() const { return IsRelative() && weak.empty(); }
+  // Every rule and pair uses letters of the alphabet only (checked in debug builds).
+  bool WellFormed() const;
+};
+
+// The problem of a system as read: its strict rules as R, its weak rules as S.
+Problem FromParsed(const ParsedSystem& parsed);
+
+// w^rev.
+Word Reversed(const Word& w);
+
+// The rules with both sides reversed, in the same order.
+std::vector<Rule> Reversed(const std::vector<Rule>& rules);
+
+// The letters of a word as names, separated by blanks; "ε" for the empty word.
+std::string WordText(const Alphabet& alphabet, const Word& w);
+
+// "lhs -> rhs" (or "lhs ->= rhs" when weak is true) with WordText's sides.
+std::string RuleText(const Alphabet& alphabet, const Rule& rule, bool weak = false);
+
+// Total number of letters in all sides: the problem's size for budgets and limits.
+std::size_t ProblemSize(const Problem& p);
+
+}  // namespace velkin::strong

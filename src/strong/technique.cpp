@@ -1,0 +1,87 @@
+#include "strong/technique.h"
+
+#include <algorithm>
+
+namespace velkin::strong {
+
+Budget::Budget() : Budget(Clock::time_point::max(), std::make_shared<std::atomic<bool>>(false)) {}
+
+Budget::Budget(Clock::time_point deadline, std::shared_ptr<std::atomic<bool>> stop)
+    : deadline_(deadline), stops_{std::move(stop)} {}
+
+bool Budget::Expired() const {
+  for (const auto& s : stops_)
+    if (s->load(std::memory_order_relaxed)) return true;
+  return deadline_ != Clock::time_point::max() && Clock::now() >= deadline_;
+}
+
+Budget Budget::Child(std::shared_ptr<std::atomic<bool>> stop, Clock::time_point deadline) const {
+  Budget b = *this;
+  b.stops_.push_back(std::move(stop));
+  b.deadline_ = std::min(deadline_, deadline);
+  return b;
+}
+
+Budget Budget::Within(Clock::duration d) const {
+  Budget b = *this;
+  const auto now = Clock::now();
+  if (deadline_ == Clock::time_point::max() || deadline_ - now > d) b.deadline_ = now + d;
+  return b;
+}
+
+double Budget::SecondsLeft() const {
+  if (deadline_ == Clock::time_point::max()) return 1e18;
+  return std::chrono::duration<double>(deadline_ - Clock::now()).count();
+}
+
+Result Result::None(std::string note) {
+  Result r;
+  r.note = std::move(note);
+  return r;
+}
+
+Result Result::Proof(std::shared_ptr<const Witness> w) {
+  Result r;
+  r.kind = Kind::Proved;
+  r.witness = std::move(w);
+  return r;
+}
+
+Result Result::Loop(std::shared_ptr<const Witness> w) {
+  Result r;
+  r.kind = Kind::Disproved;
+  r.witness = std::move(w);
+  return r;
+}
+
+Result Result::Step(std::shared_ptr<const Witness> w, std::vector<Problem> subproblems) {
+  Result r;
+  r.kind = Kind::Transformed;
+  r.witness = std::move(w);
+  r.subproblems = std::move(subproblems);
+  return r;
+}
+
+std::string RecheckResult(const Problem& problem, const Result& result) {
+  if (result.kind == Result::Kind::Nothing) return "";
+  if (!result.witness) return "a result without a witness";
+  if (result.kind != Result::Kind::Transformed && !result.subproblems.empty())
+    return "a leaf with subproblems";
+  return result.witness->Recheck(problem, result.subproblems);
+}
+
+bool ProofNode::Complete() const {
+  switch (kind) {
+    case Result::Kind::Nothing:
+      return false;
+    case Result::Kind::Proved:
+    case Result::Kind::Disproved:
+      return true;
+    case Result::Kind::Transformed:
+      return std::all_of(children.begin(), children.end(),
+                         [](const ProofNode& c) { return c.Complete(); });
+  }
+  return false;
+}
+
+}  // namespace velkin::strong

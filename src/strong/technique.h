@@ -1,0 +1,91 @@
+// What every technique of the strong engine takes and returns, and the proof tree that
+// the strategy builds from the results.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "strong/problem.h"
+
+namespace velkin::strong {
+
+using Clock = std::chrono::steady_clock;
+
+// How long a technique may work: a deadline and a chain of stop flags (the run's, then
+// one per race it is part of). Cheap to copy; the flags are shared.
+class Budget {
+ public:
+  // No deadline, one fresh stop flag.
+  Budget();
+  Budget(Clock::time_point deadline, std::shared_ptr<std::atomic<bool>> stop);
+
+  // True once any stop flag is set or the deadline has passed. Safe from any thread;
+  // techniques poll it in every loop and hand it to the SAT solver.
+  bool Expired() const;
+  // The same budget with a further stop flag (for a race) and the earlier of the two
+  // deadlines. Setting `stop` ends the child only; setting the parent's ends both.
+  Budget Child(std::shared_ptr<std::atomic<bool>> stop,
+               Clock::time_point deadline = Clock::time_point::max()) const;
+  // The same flags with the deadline at most `d` from now.
+  Budget Within(Clock::duration d) const;
+  Clock::time_point deadline() const { return deadline_; }
+  // Seconds left until the deadline (a large number when there is none).
+  double SecondsLeft() const;
+
+ private:
+  Clock::time_point deadline_;
+  std::vector<std::shared_ptr<std::atomic<bool>>> stops_;
+};
+
+// A step's evidence: printed in full in the proof and re-checked, by code separate from
+// the search, before the step is accepted. Each technique defines its own.
+class Witness {
+ public:
+  virtual ~Witness() = default;
+  // The technique's name as the proof prints it ("matrix interpretation", ...).
+  virtual std::string Technique() const = 0;
+  // Checks with exact arithmetic that this witness justifies going from `before` to
+  // `after` (no subproblem for a leaf). Returns "" when it does, else what is wrong.
+  virtual std::string Recheck(const Problem& before, const std::vector<Problem>& after) const = 0;
+  // Appends the witness in full to `lines`, one line each, without line ends.
+  virtual void Print(const Problem& before, std::vector<std::string>& lines) const = 0;
+};
+
+// What a technique returns for one problem.
+struct Result {
+  enum class Kind {
+    Nothing,      // no step found within the budget (`note` may say why)
+    Proved,       // the problem is solved; `witness` says why
+    Disproved,    // the problem does not terminate; `witness` holds the loop
+    Transformed,  // solved when every subproblem is; `witness` justifies the step
+  };
+  Kind kind = Kind::Nothing;
+  std::shared_ptr<const Witness> witness;
+  std::vector<Problem> subproblems;  // Transformed only
+  std::string note;                  // Nothing only: a reason worth reporting, or ""
+
+  static Result None(std::string note = {});
+  static Result Proof(std::shared_ptr<const Witness> w);
+  static Result Loop(std::shared_ptr<const Witness> w);
+  static Result Step(std::shared_ptr<const Witness> w, std::vector<Problem> subproblems);
+};
+
+// Re-checks a result for `problem`: "" when it is Nothing or its witness holds.
+std::string RecheckResult(const Problem& problem, const Result& result);
+
+// A finished proof (or disproof) of one problem: the step taken and, for a
+// transformation, the proofs of all subproblems.
+struct ProofNode {
+  Problem problem;
+  Result::Kind kind = Result::Kind::Nothing;  // Nothing: left open
+  std::shared_ptr<const Witness> witness;
+  std::vector<ProofNode> children;  // one per subproblem of a Transformed step
+
+  // True when the tree proves (or disproves) its problem with no open leaf.
+  bool Complete() const;
+};
+
+}  // namespace velkin::strong
