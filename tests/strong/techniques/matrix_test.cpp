@@ -216,12 +216,15 @@ TEST(MatrixInterpretation, SkipsWithANoteWhenTheEncodingIsTooLargeAndStopsOnTheB
             Result::Kind::Nothing);
   const Problem hard =
       Plain({"abc->cabcab", "cba->bcbaa", "bac->abacc", "acb->cacbb", "cc->acca", "bb->cbbc"});
+  // How long past its deadline a search may take to return on a loaded machine: freeing
+  // a large solver alone can take a few hundred milliseconds.
+  constexpr int kSlackMs = 1000;
   for (int ms : {100, 600}) {
     const auto start = Clock::now();
     const Result r =
         MatrixInterpretation(hard, Budget().Within(std::chrono::milliseconds(ms)), Options(4, 4));
     EXPECT_EQ(r.kind, Result::Kind::Nothing);
-    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(ms + 900));
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(ms + kSlackMs));
   }
   // 80 rules with sides of 18 letters, linear: the solver's first phases on this
   // encoding once ran for seconds without looking at the budget.
@@ -232,7 +235,7 @@ TEST(MatrixInterpretation, SkipsWithANoteWhenTheEncodingIsTooLargeAndStopsOnTheB
   for (const Problem* q : {&icfp, &icfpRev}) {
     const auto start = Clock::now();
     MatrixInterpretation(*q, Budget().Within(std::chrono::milliseconds(1500)), Options(1));
-    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2400));
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1500 + kSlackMs));
   }
 }
 
