@@ -62,11 +62,12 @@ void BM_EncodeSides(benchmark::State& state) {
 BENCHMARK(BM_EncodeSides)->Arg(2)->Arg(3)->Arg(4)->Unit(benchmark::kMillisecond);
 
 // The whole technique: encoding with shared factors, solving, growing the removed set;
-// arguments: dimension and bits.
+// arguments: dimension, bits, triangular (1) or full (0).
 void BM_MatrixStep(benchmark::State& state) {
   MatrixOptions o;
   o.dimension = static_cast<int>(state.range(0));
   o.bits = static_cast<int>(state.range(1));
+  o.kind = state.range(2) ? MatrixKind::Triangular : MatrixKind::Full;
   double removed = 0, found = 0;
   for (auto _ : state) {
     const Result r = MatrixInterpretation(Mid(), Budget().Within(std::chrono::seconds(20)), o);
@@ -78,10 +79,13 @@ void BM_MatrixStep(benchmark::State& state) {
   state.counters["removed"] = removed;
 }
 BENCHMARK(BM_MatrixStep)
-    ->Args({1, 2})
-    ->Args({1, 4})
-    ->Args({2, 2})
-    ->Args({2, 3})
+    ->Args({1, 2, 0})
+    ->Args({1, 4, 0})
+    ->Args({2, 2, 0})
+    ->Args({2, 3, 0})
+    ->Args({2, 3, 1})
+    ->Args({3, 2, 1})
+    ->Args({3, 3, 1})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
