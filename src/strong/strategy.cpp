@@ -174,7 +174,7 @@ class RoadRun {
   // True when some technique ran out of time, so that a longer slice may help.
   bool timeLimited() const { return timeLimited_; }
 
- private:
+  // Adds a note for stderr, once, naming the road.
   void Note(std::string text) {
     const std::lock_guard<std::mutex> lock(notesMutex_);
     text = road_.name + " road: " + text;
@@ -182,6 +182,7 @@ class RoadRun {
       notes_.push_back(std::move(text));
   }
 
+ private:
   const Road& road_;
   std::vector<std::string>& notes_;
   std::mutex& notesMutex_;
@@ -246,7 +247,14 @@ StrongResult RunRoads(const Problem& start, const std::vector<Road>& roads,
       lock.unlock();
       const Budget budget = slicing ? race.Within(Seconds(turn.slice)) : race;
       RoadRun attempt(*turn.road, result.notes, mutex);
-      ProofNode tree = attempt.Solve(start, true, budget);
+      ProofNode tree;
+      try {
+        tree = attempt.Solve(start, true, budget);
+      } catch (const std::exception& e) {
+        // Out of memory outside a technique, say: this road ends, the others go on.
+        attempt.Note(std::string("stopped: ") + e.what());
+        tree = ProofNode{};
+      }
       const Verdict verdict = TreeVerdict(tree);
       lock.lock();
       --running;
