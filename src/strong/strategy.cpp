@@ -200,7 +200,9 @@ StrongResult RunRoads(const Problem& start, const std::vector<Road>& roads,
   assert(options.timeoutSeconds > 0);
   StrongResult result;
   const auto runStop = options.stop ? options.stop : std::make_shared<std::atomic<bool>>(false);
-  const Budget run(Clock::now() + Seconds(options.timeoutSeconds), runStop);
+  // At most about three years, so that the clock's arithmetic cannot overflow.
+  const double timeout = std::min(options.timeoutSeconds, 1e8);
+  const Budget run(Clock::now() + Seconds(timeout), runStop);
   // Set by the winner: ends the losers, not the caller's flag.
   const auto raceStop = std::make_shared<std::atomic<bool>>(false);
   const Budget race = run.Child(raceStop);
@@ -216,9 +218,8 @@ StrongResult RunRoads(const Problem& start, const std::vector<Road>& roads,
   // roads take turns in time slices that double for a road each time it runs out of
   // its slice, so that every road gets its share however few the threads.
   const bool slicing = threads < static_cast<int>(entered.size());
-  const double firstSlice = options.firstSliceSeconds > 0
-                                ? options.firstSliceSeconds
-                                : std::clamp(options.timeoutSeconds / 16, 0.2, 5.0);
+  const double firstSlice = options.firstSliceSeconds > 0 ? options.firstSliceSeconds
+                                                          : std::clamp(timeout / 16, 0.2, 5.0);
   struct Turn {
     const Road* road;
     double slice;  // seconds; ignored without slicing
@@ -245,7 +246,7 @@ StrongResult RunRoads(const Problem& start, const std::vector<Road>& roads,
       queue.pop_front();
       ++running;
       lock.unlock();
-      const Budget budget = slicing ? race.Within(Seconds(turn.slice)) : race;
+      const Budget budget = slicing ? race.Within(Seconds(std::min(turn.slice, timeout))) : race;
       RoadRun attempt(*turn.road, result.notes, mutex);
       ProofNode tree;
       try {
