@@ -117,7 +117,18 @@ class RoadRun {
         return node;
       }
       if (step.onReversed && !p.IsRelative()) continue;
-      const Problem target = step.onReversed ? ReversedProblem(p) : p;
+      // A step on the reversed problem enters the tree behind this reversal, which is
+      // re-checked like every other step.
+      Result reversal;
+      if (step.onReversed) {
+        reversal = Reverse(p, budget);
+        if (const std::string error = RecheckResult(p, reversal);
+            !error.empty() || reversal.subproblems.size() != 1) {
+          Note("a reversal failed its re-check: " + error);
+          continue;
+        }
+      }
+      const Problem& target = step.onReversed ? reversal.subproblems[0] : p;
       const Budget sub = step.share >= 1
                              ? budget
                              : budget.Within(std::chrono::duration_cast<Clock::duration>(
@@ -163,8 +174,7 @@ class RoadRun {
       }
       if (!step.onReversed) return done;
       node.kind = Result::Kind::Transformed;
-      node.witness = std::make_shared<ReversalWitness>();
-      assert(RecheckResult(p, Result::Step(node.witness, {target})).empty());
+      node.witness = reversal.witness;
       node.children.push_back(std::move(done));
       return node;
     }
