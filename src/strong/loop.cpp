@@ -62,7 +62,6 @@ void LoopWitness::Print(const Problem& before, std::vector<std::string>& lines) 
   lines.push_back("  u = " + WordText(a, start));
   lines.push_back("  p = " + WordText(a, prefix));
   lines.push_back("  q = " + WordText(a, suffix));
-  lines.push_back("  start: " + WordText(a, start));
   for (std::size_t i = 0; i < steps.size(); ++i) {
     const LoopStep& s = steps[i];
     lines.push_back("  " + std::to_string(i + 1) + ". at " + std::to_string(s.position) + " by " +

@@ -9,7 +9,10 @@
 #include <new>
 #include <thread>
 
+#include "strong/loop.h"
 #include "strong/print.h"
+#include "strong/techniques/closures.h"
+#include "strong/techniques/match_bounds.h"
 #include "strong/techniques/matrix.h"
 #include "strong/techniques/relative_as_standard.h"
 #include "strong/techniques/reversal.h"
@@ -28,6 +31,31 @@ bool Always(const Problem&) {
 }
 bool Relative(const Problem& p) {
   return p.IsRelative() && !p.weak.empty();
+}
+bool Standard(const Problem& p) {
+  return p.IsStandard();
+}
+
+// Match bounds on R, then on R^rev with the time left.
+void AddMatchBoundSteps(std::vector<RoadStep>& steps) {
+  for (const bool reversed : {false, true}) {
+    MatchBoundOptions o;
+    o.reversed = reversed;
+    steps.push_back(
+        RoadStep{reversed ? "match bound, reversed" : "match bound",
+                 [o](const Problem& p, const Budget& b) { return FindMatchBound(p, b, o); }, false,
+                 reversed ? 1.0 : 0.5});
+  }
+}
+
+// A loop search from the start: the trivial loop, then closures of R (or of R^rev).
+std::vector<RoadStep> LoopSteps(bool reversed) {
+  ClosureOptions o;
+  o.reversed = reversed;
+  return {
+      RoadStep{"empty left side", [](const Problem& p, const Budget&) { return TrivialLoop(p); }},
+      RoadStep{reversed ? "closures, reversed" : "closures",
+               [o](const Problem& p, const Budget& b) { return FindLoopByClosures(p, b, o); }}};
 }
 
 }  // namespace
@@ -76,9 +104,10 @@ void AddMatrixSteps(std::vector<RoadStep>& steps, int after) {
 std::vector<Road> StrongRoads() {
   const RoadStep trivial{"no strict rules", ProveWithoutStrictRules};
   const RoadStep asStandard{"relative as standard", RelativeAsStandard};
-  // The steps that follow rule removal on a standard problem. Dependency pairs and
-  // match bounds join here; a loop search is a road of its own, run from the start.
-  const std::vector<RoadStep> standardTail{};
+  // The steps that follow rule removal on a standard problem. Dependency pairs join
+  // here; a loop search is a road of its own, run from the start.
+  std::vector<RoadStep> standardTail;
+  AddMatchBoundSteps(standardTail);
 
   // Rule removal first, on relative problems as they are; what it leaves of a
   // relative problem is then taken as standard.
@@ -92,9 +121,16 @@ std::vector<Road> StrongRoads() {
   AddMatrixSteps(standardFirst, static_cast<int>(standardTail.size()));
   standardFirst.insert(standardFirst.end(), standardTail.begin(), standardTail.end());
 
+  // Match bounds also from the start, so that they need not wait for every matrix.
+  std::vector<RoadStep> matchBounds{trivial};
+  AddMatchBoundSteps(matchBounds);
+
   return {
       Road{"rule removal", Always, removal},
       Road{"relative as standard", Relative, standardFirst},
+      Road{"loops", Always, LoopSteps(false)},
+      Road{"loops, reversed", Always, LoopSteps(true)},
+      Road{"match bounds", Standard, matchBounds},
   };
 }
 

@@ -89,7 +89,6 @@ TEST(LoopWitness, PrintsUPQAndEveryStep) {
       "  u = a b",
       "  p = b",
       "  q = ε",
-      "  start: a b",
       "  1. at 0 by a b -> b a a: b a a",
       "  2. at 2 by a ->= b: b a b",
   };

@@ -62,19 +62,18 @@ class Search {
     std::size_t polls = 0;
     while (!queue_.empty()) {
       if ((++polls & 63) == 0 && budget.Expired()) {
-        note_ = "closures: the budget ran out after " + std::to_string(nodes_.size()) + " pairs";
+        note_ = "the budget ran out after " + std::to_string(nodes_.size()) + " pairs";
         return -1;
       }
       if (memory_ > options_.memoryBytes) {
-        note_ = "closures: the memory limit was reached after " + std::to_string(nodes_.size()) +
-                " pairs";
+        note_ = "the memory limit was reached after " + std::to_string(nodes_.size()) + " pairs";
         return -1;
       }
       const std::int32_t n = queue_.top().second;
       queue_.pop();
       if (Expand(n)) return found_;
     }
-    note_ = "closures: every closure within the length limit was tried";
+    note_ = "every closure within the length limit was tried";
     return -1;
   }
 
@@ -225,8 +224,8 @@ std::shared_ptr<LoopWitness> Unreverse(const LoopWitness& w) {
 }  // namespace
 
 Result FindLoopByClosures(const Problem& p, const Budget& budget, const ClosureOptions& options) {
-  if (!p.IsRelative()) return Result::None("closures: only for relative problems");
-  if (p.alphabet.size() > 256) return Result::None("closures: more than 256 letters");
+  if (!p.IsRelative()) return Result::None("only for relative problems");
+  if (p.alphabet.size() > 256) return Result::None("more than 256 letters");
   if (p.strict.empty()) return Result::None();
   Problem searched = p;
   if (options.reversed) {
@@ -247,7 +246,7 @@ Result FindLoopByClosures(const Problem& p, const Budget& budget, const ClosureO
   search.Derivation(n, ruleIndex, positions);
   const std::string by = options.reversed ? "closures of the reversed rules" : "closures";
   auto w = MakeLoopWitness(searched, ToWord(search.node(n).s), ruleIndex, positions, by);
-  if (!w) return Result::None("closures: a derivation did not replay (a bug)");
+  if (!w) return Result::None("a derivation did not replay (a bug)");
   if (options.reversed) w = Unreverse(*w);
   return Result::Loop(w);
 }

@@ -262,10 +262,10 @@ void MatchBoundWitness::Print(const Problem& before, std::vector<std::string>& l
 }
 
 Result FindMatchBound(const Problem& p, const Budget& budget, const MatchBoundOptions& options) {
-  if (!p.IsStandard()) return Result::None("match bound: only for standard problems");
+  if (!p.IsStandard()) return Result::None("only for standard problems");
   if (p.strict.empty()) return Result::None();
   for (const Rule& r : p.strict)
-    if (r.lhs.empty()) return Result::None("match bound: a rule with an empty left side");
+    if (r.lhs.empty()) return Result::None("a rule with an empty left side");
   const MarkedRules m = BuildMarkedRules(p, options.reversed);
   const Symbol marker = p.alphabet.size();
   Builder a(marker + 1);
@@ -279,11 +279,10 @@ Result FindMatchBound(const Problem& p, const Budget& budget, const MatchBoundOp
     for (const Rule& r : m.rules) {
       const int known = a.states();  // states added meanwhile wait for the next rule
       for (int q = 0; q < known; ++q) {
-        if (budget.Expired()) return Result::None("match bound: the budget ran out");
+        if (budget.Expired()) return Result::None("the budget ran out");
         for (const auto& [end, low] : a.Redexes(q, r.lhs)) {
           const int h = low + 1;
-          if (h > options.maxHeight)
-            return Result::None("match bound: height " + std::to_string(h) + " needed");
+          if (h > options.maxHeight) return Result::None("height " + std::to_string(h) + " needed");
           bound = std::max(bound, h);
           if (a.Readable(q, r.rhs, h, end)) continue;
           changed = true;
@@ -293,8 +292,7 @@ Result FindMatchBound(const Problem& p, const Budget& budget, const MatchBoundOp
           else
             a.Chain(q, r.rhs, end, h);
           if (static_cast<std::size_t>(a.states()) > options.maxStates)
-            return Result::None("match bound: more than " + std::to_string(options.maxStates) +
-                                " states");
+            return Result::None("more than " + std::to_string(options.maxStates) + " states");
         }
       }
     }
