@@ -129,7 +129,7 @@ class Search {
     const Node& x = nodes_[n];
     memory_ +=
         sizeof(Node) + 48 + (x.s.size() > 15 ? x.s.size() : 0) + (x.t.size() > 15 ? x.t.size() : 0);
-    if (x.strict && x.t.find(x.s) != Bytes::npos) {
+    if (x.strict && (x.t.find(x.s) != Bytes::npos)) {
       found_ = n;
       return true;
     }

@@ -65,6 +65,19 @@ TEST(Closures, FindsLoopsThatNeedSeveralOverlapsAndALongerStartWord) {
   }
 }
 
+TEST(Closures, RulesWithOneLetterOnTheLeftFinishALoopInsideTheEndWord) {
+  // a b -> b a c b leaves a c b, and c -> ε makes it a b; a b -> b c d b leaves c d b,
+  // which c -> a and d -> ε make a b.
+  for (const auto& rules :
+       std::vector<std::vector<std::string>>{{"ab->bacb", "c->e"}, {"ab->bcdb", "c->a", "d->e"}}) {
+    const Problem p = ProblemOf(rules);
+    const Result r = Search(p, kInside | kRight);
+    ASSERT_EQ(r.kind, Result::Kind::Disproved) << rules[0] << ": " << r.note;
+    EXPECT_EQ(RecheckResult(p, r), "") << rules[0];
+    EXPECT_EQ(LoopOf(r).steps.size(), rules.size()) << rules[0];
+  }
+}
+
 TEST(Closures, TerminatingSystemsGiveNothing) {
   for (const auto& rules :
        std::vector<std::vector<std::string>>{{"ab->ba"}, {"aa->aba"}, {"ab->ba", "ba->b"}}) {
