@@ -7,8 +7,9 @@
 #
 #   scripts/strong-measure.sh [batch options...]      default: --timeout 10 --jobs 2
 #
-# VELKIN (default build/velkin), CORPUS (default ../shared/corpus), STEP (default 10)
-# and OUT (default strong-measure.csv) can be set in the environment. Exit status 1
+# VELKIN (default build/velkin), CORPUS (default ../shared/corpus), STEP (default 10),
+# OUT (default strong-measure.csv) and STRATEGY (default strong; classic gives the
+# same table for the classic engine) can be set in the environment. Exit status 1
 # when an answer contradicts a known verdict.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,13 +17,14 @@ velkin=${VELKIN:-build/velkin}
 corpus=${CORPUS:-../shared/corpus}
 step=${STEP:-10}
 out=${OUT:-strong-measure.csv}
+strategy=${STRATEGY:-strong}
 if [ "$#" -eq 0 ]; then set -- --timeout 10 --jobs 2; fi
 
 mapfile -t files < <(awk -F'\t' -v c="$corpus" -v s="$step" \
                        'NR > 1 && (NR - 2) % s == 0 && $9 != "-" { print c "/" $9 }' \
                        "$corpus/manifest.tsv")
 echo "${#files[@]} problems: every ${step}th of the manifest" >&2
-"$velkin" batch --strategy strong "$@" --csv "$out" "${files[@]}" >&2
+"$velkin" batch --strategy "$strategy" "$@" --csv "$out" "${files[@]}" >&2
 
 # Files: known verdicts, the peers' answers, then the CSV rows of this run.
 awk -F'\t' -v c="$corpus/plain/" '
