@@ -41,7 +41,9 @@ Problem FromParsed(const ParsedSystem& parsed) {
   return p;
 }
 
-Word Reversed(const Word& w) { return Word(w.rbegin(), w.rend()); }
+Word Reversed(const Word& w) {
+  return Word(w.rbegin(), w.rend());
+}
 
 std::vector<Rule> Reversed(const std::vector<Rule>& rules) {
   std::vector<Rule> out;

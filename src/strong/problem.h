@@ -32,6 +32,7 @@ struct Alphabet {
   Symbol Add(std::string name, Symbol marked = -1);
   // The marked letter a# of `a`, added (named name(a) + "#") if it is not there yet.
   Symbol MarkOf(Symbol a);
+  friend bool operator==(const Alphabet&, const Alphabet&) = default;
 };
 
 enum class ProblemKind {

@@ -1,0 +1,254 @@
+#include "strong/techniques/closures.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstdint>
+#include <functional>
+#include <queue>
+#include <string>
+#include <unordered_set>
+#include <utility>
+
+namespace velkin::strong {
+
+namespace {
+
+// Words of the search as byte strings: letter k is the byte k (alphabets of at most 256
+// letters), so that factor search and hashing run on plain memory.
+using Bytes = std::string;
+
+struct SearchRule {
+  Bytes l, r;
+  bool strict;
+  std::size_t index;  // in the problem's strict rules followed by its weak rules
+};
+
+// A pair (s, t) with s ->+ t. Its derivation is its parent's derivation, placed in a
+// context, followed by one step: `rule` at `at` of the word the context makes of the
+// parent's t. `shift` is the length of the left context (0 for a rule's own pair).
+struct Node {
+  Bytes s, t;
+  std::int32_t parent;  // -1: the pair (l, r) of rule `rule`
+  std::int32_t rule;
+  std::uint32_t at;
+  std::uint32_t shift;
+  bool strict;  // some step of the derivation uses a strict rule
+};
+
+Bytes ToBytes(const Word& w) {
+  Bytes b(w.size(), '\0');
+  for (std::size_t i = 0; i < w.size(); ++i)
+    b[i] = static_cast<char>(static_cast<unsigned char>(w[i]));
+  return b;
+}
+
+Word ToWord(const Bytes& b) {
+  Word w(b.size());
+  for (std::size_t i = 0; i < b.size(); ++i) w[i] = static_cast<unsigned char>(b[i]);
+  return w;
+}
+
+class Search {
+ public:
+  Search(std::vector<SearchRule> rules, const ClosureOptions& options)
+      : rules_(std::move(rules)), options_(options), seen_(1024, Hash{&nodes_}, Equal{&nodes_}) {}
+
+  // Runs until a loop is found (its node's index), or returns -1 with `note_` saying why.
+  std::int32_t Run(const Budget& budget) {
+    for (std::size_t i = 0; i < rules_.size(); ++i) {
+      const SearchRule& r = rules_[i];
+      if (Offer(Node{r.l, r.r, -1, static_cast<std::int32_t>(i), 0, 0, r.strict})) return found_;
+    }
+    std::size_t polls = 0;
+    while (!queue_.empty()) {
+      if ((++polls & 63) == 0 && budget.Expired()) {
+        note_ = "the budget ran out after " + std::to_string(nodes_.size()) + " pairs";
+        return -1;
+      }
+      if (memory_ > options_.memoryBytes) {
+        note_ = "the memory limit was reached after " + std::to_string(nodes_.size()) + " pairs";
+        return -1;
+      }
+      const std::int32_t n = queue_.top().second;
+      queue_.pop();
+      if (Expand(n)) return found_;
+    }
+    note_ = "every closure within the length limit was tried";
+    return -1;
+  }
+
+  // The rules and positions of the derivation s ->+ t of node n, from s.
+  void Derivation(std::int32_t n, std::vector<std::size_t>& ruleIndex,
+                  std::vector<std::size_t>& positions) const {
+    std::uint64_t shift = 0;
+    for (std::int32_t k = n; k >= 0; k = nodes_[k].parent) {
+      ruleIndex.push_back(rules_[nodes_[k].rule].index);
+      positions.push_back(static_cast<std::size_t>(nodes_[k].at + shift));
+      shift += nodes_[k].shift;
+    }
+    std::reverse(ruleIndex.begin(), ruleIndex.end());
+    std::reverse(positions.begin(), positions.end());
+  }
+
+  const Node& node(std::int32_t n) const { return nodes_[n]; }
+  const std::string& note() const { return note_; }
+
+ private:
+  struct Hash {
+    const std::vector<Node>* nodes;
+    std::size_t operator()(std::int32_t n) const {
+      const Node& x = (*nodes)[n];
+      const std::size_t h = std::hash<Bytes>{}(x.s);
+      return h ^ (std::hash<Bytes>{}(x.t) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2));
+    }
+  };
+  struct Equal {
+    const std::vector<Node>* nodes;
+    bool operator()(std::int32_t a, std::int32_t b) const {
+      const Node& x = (*nodes)[a];
+      const Node& y = (*nodes)[b];
+      return x.s == y.s && x.t == y.t;
+    }
+  };
+
+  // Keeps a new pair unless it was seen (with a strict step when this one has one).
+  // Returns true when it is a loop.
+  bool Offer(Node&& candidate) {
+    if (candidate.s.size() + candidate.t.size() > options_.maxPairLength) return false;
+    nodes_.push_back(std::move(candidate));
+    const std::int32_t n = static_cast<std::int32_t>(nodes_.size() - 1);
+    const auto it = seen_.find(n);
+    if (it != seen_.end()) {
+      if (nodes_[*it].strict || !nodes_[n].strict) {
+        nodes_.pop_back();
+        return false;
+      }
+      seen_.erase(it);  // the same pair, now with a strict step
+    }
+    seen_.insert(n);
+    const Node& x = nodes_[n];
+    memory_ +=
+        sizeof(Node) + 48 + (x.s.size() > 15 ? x.s.size() : 0) + (x.t.size() > 15 ? x.t.size() : 0);
+    if (x.strict && (x.t.find(x.s) != Bytes::npos)) {
+      found_ = n;
+      return true;
+    }
+    queue_.emplace(static_cast<std::uint32_t>(options_.startWeight * x.s.size() + x.t.size()), n);
+    return false;
+  }
+
+  // Offers every combination of node n with every rule; true when one is a loop.
+  bool Expand(std::int32_t n) {
+    // Copies: Offer may move the node table.
+    const Bytes s = nodes_[n].s;
+    const Bytes t = nodes_[n].t;
+    const bool parentStrict = nodes_[n].strict;
+    for (std::size_t i = 0; i < rules_.size(); ++i) {
+      const SearchRule& rule = rules_[i];
+      const auto ri = static_cast<std::int32_t>(i);
+      const bool strict = parentStrict || rule.strict;
+      const Bytes& l = rule.l;
+      const Bytes& r = rule.r;
+      if (options_.overlaps & kInside) {
+        for (std::size_t pos = t.find(l); pos != Bytes::npos; pos = t.find(l, pos + 1)) {
+          Bytes u = t.substr(0, pos) + r + t.substr(pos + l.size());
+          if (Offer(Node{s, std::move(u), n, ri, static_cast<std::uint32_t>(pos), 0, strict}))
+            return true;
+        }
+      }
+      const std::size_t most = l.empty() ? 0 : std::min(l.size() - 1, t.size());
+      if (options_.overlaps & kRight) {
+        // t = x l1 with l1 a proper, non-empty prefix of l.
+        for (std::size_t k = 1; k <= most; ++k) {
+          if (t.compare(t.size() - k, k, l, 0, k) != 0) continue;
+          const std::size_t x = t.size() - k;
+          if (Offer(Node{s + l.substr(k), t.substr(0, x) + r, n, ri, static_cast<std::uint32_t>(x),
+                         0, strict}))
+            return true;
+        }
+      }
+      if (options_.overlaps & kLeft) {
+        // t = l2 y with l2 a proper, non-empty suffix of l.
+        for (std::size_t k = 1; k <= most; ++k) {
+          if (t.compare(0, k, l, l.size() - k, k) != 0) continue;
+          const std::size_t l1 = l.size() - k;
+          if (Offer(Node{l.substr(0, l1) + s, r + t.substr(k), n, ri, 0,
+                         static_cast<std::uint32_t>(l1), strict}))
+            return true;
+        }
+      }
+      if ((options_.overlaps & kContaining) && t.size() < l.size()) {
+        for (std::size_t pos = l.find(t); pos != Bytes::npos; pos = l.find(t, pos + 1)) {
+          if (Offer(Node{l.substr(0, pos) + s + l.substr(pos + t.size()), r, n, ri, 0,
+                         static_cast<std::uint32_t>(pos), strict}))
+            return true;
+        }
+      }
+    }
+    return false;
+  }
+
+  std::vector<SearchRule> rules_;
+  ClosureOptions options_;
+  std::vector<Node> nodes_;
+  std::unordered_set<std::int32_t, Hash, Equal> seen_;
+  std::priority_queue<std::pair<std::uint32_t, std::int32_t>,
+                      std::vector<std::pair<std::uint32_t, std::int32_t>>, std::greater<>>
+      queue_;
+  std::size_t memory_ = 0;
+  std::int32_t found_ = -1;
+  std::string note_;
+};
+
+// The loop of R^rev/S^rev read backwards: a loop of R/S with p and q swapped.
+std::shared_ptr<LoopWitness> Unreverse(const LoopWitness& w) {
+  auto out = std::make_shared<LoopWitness>();
+  out->start = Reversed(w.start);
+  out->prefix = Reversed(w.suffix);
+  out->suffix = Reversed(w.prefix);
+  out->foundBy = w.foundBy;
+  std::size_t before = w.start.size();
+  for (const LoopStep& step : w.steps) {
+    LoopStep back;
+    back.rule = Rule{Reversed(step.rule.lhs), Reversed(step.rule.rhs)};
+    back.strict = step.strict;
+    assert(before >= step.position + step.rule.lhs.size());
+    back.position = before - step.position - step.rule.lhs.size();
+    back.result = Reversed(step.result);
+    before = step.result.size();
+    out->steps.push_back(std::move(back));
+  }
+  return out;
+}
+
+}  // namespace
+
+Result FindLoopByClosures(const Problem& p, const Budget& budget, const ClosureOptions& options) {
+  if (!p.IsRelative()) return Result::None("only for relative problems");
+  if (p.alphabet.size() > 256) return Result::None("more than 256 letters");
+  if (p.strict.empty()) return Result::None();
+  Problem searched = p;
+  if (options.reversed) {
+    searched.strict = Reversed(p.strict);
+    searched.weak = Reversed(p.weak);
+  }
+  std::vector<SearchRule> rules;
+  for (std::size_t i = 0; i < searched.strict.size(); ++i)
+    rules.push_back({ToBytes(searched.strict[i].lhs), ToBytes(searched.strict[i].rhs), true, i});
+  for (std::size_t i = 0; i < searched.weak.size(); ++i)
+    rules.push_back({ToBytes(searched.weak[i].lhs), ToBytes(searched.weak[i].rhs), false,
+                     searched.strict.size() + i});
+
+  Search search(std::move(rules), options);
+  const std::int32_t n = search.Run(budget);
+  if (n < 0) return Result::None(search.note());
+  std::vector<std::size_t> ruleIndex, positions;
+  search.Derivation(n, ruleIndex, positions);
+  const std::string by = options.reversed ? "closures of the reversed rules" : "closures";
+  auto w = MakeLoopWitness(searched, ToWord(search.node(n).s), ruleIndex, positions, by);
+  if (!w) return Result::None("a derivation did not replay (a bug)");
+  if (options.reversed) w = Unreverse(*w);
+  return Result::Loop(w);
+}
+
+}  // namespace velkin::strong

@@ -1,0 +1,57 @@
+// Match bounds on the right-hand sides of forward closures, proved by an automaton with
+// heights, for standard problems (on R or on R^rev). No capacities but limits of its
+// own: states, heights and the budget.
+//
+// The construction: empty right sides are expanded (l -> ε becomes l a -> a for every
+// letter a), an end marker # is added with the rules l1 # -> r for every rule l1 l2 -> r
+// (l1, l2 not empty), and an automaton that accepts every right side (heights 0) followed
+// by any number of # (height 0) is completed: for every path q -> p reading a left side
+// with heights, the right side is made readable from q to p at one more than the smallest
+// height on that path. A completed automaton with finitely many heights proves that the
+// rules are match-bounded on those words, hence terminating.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "strong/technique.h"
+
+namespace velkin::strong {
+
+struct MatchBoundOptions {
+  bool reversed = false;  // prove R^rev terminating (equivalent to R)
+  std::size_t maxStates = 20000;
+  int maxHeight = 12;  // give up when a completion asks for a larger height
+};
+
+// The automaton of a match-bound proof. States are 0..states-1, 0 initial, 1 final.
+// Letters are the problem's; the end marker is the letter alphabet.size().
+class MatchBoundWitness : public Witness {
+ public:
+  struct Transition {
+    int from;
+    Symbol letter;
+    int to;
+    int height;
+  };
+  bool reversed = false;
+  int bound = 0;  // the largest height
+  int states = 0;
+  std::vector<Transition> transitions;
+
+  std::string Technique() const override { return "match bound"; }
+  // Rebuilds the rules with end marker from `before` (standard, no empty left side) and
+  // checks that every start word is accepted and that every path reading a left side
+  // has its right side between the same states at one more than the path's smallest
+  // height. `after` must be empty: the proof is a leaf.
+  std::string Recheck(const Problem& before, const std::vector<Problem>& after) const override;
+  // The bound, the rules with end marker, and every state and transition.
+  void Print(const Problem& before, std::vector<std::string>& lines) const override;
+};
+
+// Tries a match-bound proof of the standard problem `p`. Nothing (with a note) for other
+// problems, a left side that is empty, or when a limit or the budget is reached.
+Result FindMatchBound(const Problem& p, const Budget& budget, const MatchBoundOptions& options);
+
+}  // namespace velkin::strong
