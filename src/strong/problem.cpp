@@ -15,7 +15,11 @@ Symbol Alphabet::MarkOf(Symbol a) {
   assert(a >= 0 && a < size() && !IsMarked(a));
   for (Symbol s = 0; s < size(); ++s)
     if (marks[s] == a) return s;
-  return Add(names[a] + "#", a);
+  // A name no other letter has, so that proofs stay unambiguous when the input has a
+  // letter called "a#" already.
+  std::string name = names[a] + "#";
+  while (std::find(names.begin(), names.end(), name) != names.end()) name += "#";
+  return Add(std::move(name), a);
 }
 
 bool Problem::WellFormed() const {
@@ -41,7 +45,9 @@ Problem FromParsed(const ParsedSystem& parsed) {
   return p;
 }
 
-Word Reversed(const Word& w) { return Word(w.rbegin(), w.rend()); }
+Word Reversed(const Word& w) {
+  return Word(w.rbegin(), w.rend());
+}
 
 std::vector<Rule> Reversed(const std::vector<Rule>& rules) {
   std::vector<Rule> out;

@@ -30,7 +30,8 @@ struct Alphabet {
   bool IsMarked(Symbol s) const { return marks[s] >= 0; }
   // Adds a letter; returns its number. `marked` is the letter it marks, or -1.
   Symbol Add(std::string name, Symbol marked = -1);
-  // The marked letter a# of `a`, added (named name(a) + "#") if it is not there yet.
+  // The marked letter a# of `a`, added if it is not there yet, named name(a) + "#" (with
+  // further "#" while another letter has that name).
   Symbol MarkOf(Symbol a);
 };
 
