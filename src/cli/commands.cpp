@@ -11,8 +11,10 @@
 #include <thread>
 
 #include "cli/file_io.h"
+#include "model/parsed_system.h"
 #include "model/readers.h"
 #include "model/state.h"
+#include "strong/strategy.h"
 
 namespace velkin::cli {
 
@@ -38,6 +40,48 @@ std::string ErrorLine(std::string_view file, int line, std::string_view message)
   return s;
 }
 
+namespace {
+
+double StrongTimeout(const RunOptions& options) {
+  return options.timeoutSeconds > 0 ? options.timeoutSeconds : kStrongDefaultTimeout;
+}
+
+}  // namespace
+
+StrongOutcome RunStrongText(const RunOptions& options, std::string_view path,
+                            std::string_view text) {
+  StrongOutcome o;
+  ParsedSystem parsed;
+  const ReadResult read =
+      ReadUnbounded(SplitLines(text), ResolveFormat(options.format, path, text), parsed);
+  if (!read.ok) {
+    o.outcome = RunOutcome::InputRefused;
+    o.error = read.error;
+    return o;
+  }
+  o.rules = static_cast<int>(parsed.rules.size());
+  o.symbols = static_cast<int>(parsed.names.size());
+  strong::StrongOptions so;
+  so.timeoutSeconds = StrongTimeout(options);
+  so.jobs = options.jobs;
+  strong::StrongResult r = strong::RunStrong(parsed, so);
+  switch (r.status) {
+    case strong::StrongStatus::Terminating:
+      o.outcome = RunOutcome::Terminating;
+      break;
+    case strong::StrongStatus::LoopFound:
+      o.outcome = RunOutcome::LoopFound;
+      break;
+    case strong::StrongStatus::NoProof:
+      o.outcome = RunOutcome::NoProof;
+      break;
+  }
+  o.lines = std::move(r.lines);
+  o.notes = std::move(r.notes);
+  o.timedOut = r.timedOut;
+  return o;
+}
+
 int RunSingle(const SingleOptions& options, std::ostream& out, std::ostream& err) {
   const std::string shownPath = options.path == "-" ? "<stdin>" : options.path;
   std::string text, error;
@@ -45,9 +89,22 @@ int RunSingle(const SingleOptions& options, std::ostream& out, std::ostream& err
     err << ErrorLine(shownPath, 0, error) << "\n";
     return kExitError;
   }
-  const RunInputs in = MakeRunInputs(options.run, options.path, text);
-  auto st = MakeState();
-  const RunResult result = ExecuteRun(*st, in);
+  RunResult result;
+  std::vector<std::string> notes;
+  double limitSeconds = options.run.timeoutSeconds;
+  if (options.run.strategy == Strategy::Strong) {
+    StrongOutcome s = RunStrongText(options.run, options.path, text);
+    result.outcome = s.outcome;
+    result.output = std::move(s.lines);
+    result.error = s.error;
+    result.timedOut = s.timedOut;
+    notes = std::move(s.notes);
+    limitSeconds = StrongTimeout(options.run);
+  } else {
+    const RunInputs in = MakeRunInputs(options.run, options.path, text);
+    auto st = MakeState();
+    result = ExecuteRun(*st, in);
+  }
   if (result.outcome == RunOutcome::InputRefused || result.outcome == RunOutcome::AttemptsInvalid) {
     err << ErrorLine(shownPath, result.error.line, result.error.message) << "\n";
     return kExitError;
@@ -55,9 +112,10 @@ int RunSingle(const SingleOptions& options, std::ostream& out, std::ostream& err
   out << StatusLine(result.outcome, options.termcomp) << "\n";
   for (const std::string& line : result.output) out << line << "\n";
   out.flush();
+  for (const std::string& note : notes) err << ErrorLine(shownPath, 0, note) << "\n";
   if (result.timedOut) {
     char limit[32];
-    std::snprintf(limit, sizeof limit, "%g", options.run.timeoutSeconds);
+    std::snprintf(limit, sizeof limit, "%g", limitSeconds);
     err << ErrorLine(shownPath, 0,
                      std::string("the time limit of ") + limit + " s ran out before a result")
         << "\n";
@@ -79,6 +137,14 @@ ProblemRecord RunProblem(const std::string& path, const RunOptions& options) {
     rec.unreadable = true;
     rec.outcome = RunOutcome::InputRefused;
     rec.error = InputError{0, error};
+  } else if (options.strategy == Strategy::Strong) {
+    StrongOutcome s = RunStrongText(options, path, text);
+    rec.outcome = s.outcome;
+    rec.timedOut = s.timedOut;
+    rec.error = s.error;
+    rec.rules = s.rules;
+    rec.symbols = s.symbols;
+    rec.notes = std::move(s.notes);
   } else {
     const RunInputs in = MakeRunInputs(options, path, text);
     auto st = MakeState();
@@ -332,11 +398,15 @@ int RunBatchCommand(const BatchOptions& options, std::ostream& out, std::ostream
   const int jobs = options.jobs > 0
                        ? options.jobs
                        : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  // One thread per problem, so that the jobs never oversubscribe the machine.
+  RunOptions runOptions = options.run;
+  runOptions.jobs = 1;
   const auto start = std::chrono::steady_clock::now();
   bool drawn = false;
   const std::vector<ProblemRecord> records = RunBatch(
-      files, options.run, jobs,
+      files, runOptions, jobs,
       [&](const ProblemRecord& r) {
+        for (const std::string& note : r.notes) err << ErrorLine(r.path, 0, note) << "\n";
         if (csv) *csv << CsvRow(r, options.termcomp) << "\n";
         if (jsonl) *jsonl << JsonlRow(r, options.termcomp) << "\n";
       },

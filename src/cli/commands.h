@@ -14,14 +14,35 @@
 
 namespace velkin::cli {
 
-// The options that mirror the window, plus the time limit.
+// Which engine runs a problem: the classic one (the window's, byte for byte) or the
+// strong strategy.
+enum class Strategy { Classic, Strong };
+
+// The default time limit of the strong strategy (the competition's).
+inline constexpr double kStrongDefaultTimeout = 60;
+
+// The options that mirror the window, plus the strategy and the time limit.
 struct RunOptions {
+  Strategy strategy = Strategy::Classic;
   FormatChoice format = FormatChoice::Auto;
   bool matchBound = true;            // "match bnd"
   bool remLabels = true;             // "rem.labels"
   std::string attemptsText = "100";  // "nr of att:", already checked to be an integer
-  double timeoutSeconds = 0;         // 0: no limit
+  double timeoutSeconds = 0;         // 0: no limit (classic), kStrongDefaultTimeout (strong)
+  int jobs = 0;                      // strong: threads for one problem; 0: the number of cores
 };
+
+// A strong run of one problem text: read without capacities, then the strategy.
+struct StrongOutcome {
+  RunOutcome outcome = RunOutcome::NoProof;  // InputRefused when the readers refuse it
+  std::vector<std::string> lines;            // the proof text
+  std::vector<std::string> notes;            // for stderr
+  InputError error;                          // why the input was refused
+  bool timedOut = false;
+  int rules = -1, symbols = -1;  // of the system as read; -1 when refused
+};
+StrongOutcome RunStrongText(const RunOptions& options, std::string_view path,
+                            std::string_view text);
 
 // The run inputs for one problem text read from `path`.
 RunInputs MakeRunInputs(const RunOptions& options, std::string_view path, std::string_view text);
@@ -55,10 +76,12 @@ struct ProblemRecord {
   double ms = 0;            // wall time of reading and running
   int rules = -1;           // of the system as read; -1 when refused or unreadable
   int symbols = -1;
-  InputError error;  // why the problem was refused or could not be read
+  InputError error;                // why the problem was refused or could not be read
+  std::vector<std::string> notes;  // strong strategy: lines for stderr
 };
 
-// Reads and runs one problem in a fresh state object (random generator from 0).
+// Reads and runs one problem: classic in a fresh state object (random generator from
+// 0), strong with the options' jobs (batch mode passes 1).
 ProblemRecord RunProblem(const std::string& path, const RunOptions& options);
 
 // "terminating", "loop found", "no proof" (or YES, NO, MAYBE), "refused", "unreadable".

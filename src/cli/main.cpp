@@ -24,6 +24,8 @@ struct RawRunOptions {
   bool noRemLabels = false;
   std::string attempts = "100";
   double timeout = 0;
+  std::string strategy = "classic";
+  int jobs = 0;
 
   RunOptions Resolve() const {
     RunOptions o;
@@ -34,6 +36,9 @@ struct RawRunOptions {
     o.remLabels = !noRemLabels;
     o.attemptsText = attempts;
     o.timeoutSeconds = timeout;
+    o.strategy =
+        strategy == "strong" ? velkin::cli::Strategy::Strong : velkin::cli::Strategy::Classic;
+    o.jobs = jobs;
     return o;
   }
 };
@@ -43,6 +48,10 @@ constexpr double kMaxTimeout = 1e8;
 // The options shared by a single run and batch mode: the window's options and the
 // time limit.
 void AddRunOptions(CLI::App& app, RawRunOptions& raw) {
+  app.add_option("--strategy", raw.strategy,
+                 "classic (default) or strong; see \"Strategies\" below")
+      ->check(CLI::IsMember({"classic", "strong"}))
+      ->type_name("NAME");
   CLI::Option* format =
       app.add_option("--format", raw.format, "Input format (default auto, see below)")
           ->check(CLI::IsMember({"auto", "plain", "tpdb", "xtc", "ari"}))
@@ -62,7 +71,8 @@ void AddRunOptions(CLI::App& app, RawRunOptions& raw) {
           "", ""))
       ->type_name("N");
   app.add_option("--timeout", raw.timeout,
-                 "Give up after SECONDS with \"no proof\" (default: no limit)")
+                 "Give up after SECONDS with \"no proof\" (default: no limit for the classic\n"
+                 "strategy, 60 for the strong one)")
       ->check(CLI::Validator(
           [](std::string& s) {
             // Finite and small enough for the clock's arithmetic (about three years).
@@ -80,6 +90,14 @@ Output: the first line is the status, "terminating", "loop found" or "no proof"
 (with --termcomp: YES, NO or MAYBE); then the proof text, one line each, as the
 window shows it (nothing for no proof).
 
+Strategies: classic is the window's engine: fixed proof text, byte for byte as
+the window shows it, and its capacities (sides of at most 19 symbols). Choose it
+to reproduce earlier results. strong is the engine without capacities: it races
+several roads of techniques on the cores (--jobs) under one time limit and
+prints a proof tree whose every step was re-checked with exact arithmetic before
+it was accepted. Choose it to answer as many problems as possible. Notes of the
+strong strategy (a technique skipped, a step dropped) go to stderr.
+
 Formats: plain (one rule per line, "ab -> ba", weak rules "ab ->= ba", one
 character per symbol, e for the empty string), tpdb ("(RULES a b -> b a, ...)"),
 xtc (the XML of the Termination Problem Database) and ari ("(format TRS)",
@@ -94,6 +112,7 @@ and file errors, reported on stderr as "velkin: FILE:LINE: message".
 Examples:
   velkin examples/ab.srs
   velkin --timeout 60 --termcomp problem.xml
+  velkin --strategy strong --jobs 4 problem.srs
   velkin -o proof.res --attempts 1000 problem.srs
   velkin batch --jobs 8 --timeout 60 --csv results.csv corpus/
   velkin batch --shard 3/10 --csv part-3.csv corpus/
@@ -101,7 +120,9 @@ Examples:
 
 constexpr const char* kBatchFooter = R"TEXT(
 Every problem runs in a fresh state (random generator from 0), so its result does
-not depend on the order or on the number of jobs. Rows are written in the sorted
+not depend on the order or on the number of jobs. With --strategy strong each
+problem gets one thread of the --jobs, so that the machine is never
+oversubscribed; its roads then take turns in growing time slices. Rows are written in the sorted
 order of the files, as the results come in. CSV columns: path, status, ms, rules,
 symbols, timed_out, error; JSONL objects have the same fields.
 
@@ -138,6 +159,10 @@ int main(int argc, char** argv) {
   app.add_option("-o,--output", single.outputPath,
                  "Also write the proof text to FILE, lines ended by CR LF")
       ->type_name("FILE");
+  app.add_option("--jobs,-j", singleRaw.jobs,
+                 "Strong strategy: threads for the race (default: the number of cores)")
+      ->check(CLI::PositiveNumber)
+      ->type_name("N");
   app.add_option("FILE", single.path, "The problem file; - reads standard input");
 
   BatchOptions batch;

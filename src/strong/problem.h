@@ -33,6 +33,7 @@ struct Alphabet {
   // The marked letter a# of `a`, added if it is not there yet, named name(a) + "#" (with
   // further "#" while another letter has that name).
   Symbol MarkOf(Symbol a);
+  friend bool operator==(const Alphabet&, const Alphabet&) = default;
 };
 
 enum class ProblemKind {

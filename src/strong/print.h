@@ -1,0 +1,28 @@
+// The proof text of a finished proof tree, and what a tree shows.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "strong/technique.h"
+
+namespace velkin::strong {
+
+enum class Verdict { Proved, Disproved, Open };
+
+// What `node` shows for its problem: Proved when every leaf below it is a proof;
+// Disproved when a loop leaf is reached through steps that all keep loops (the
+// strategy puts a loop below a step only then, and leaves it as that step's only
+// child); Open otherwise.
+Verdict TreeVerdict(const ProofNode& node);
+
+// Appends the problem's heading line and its rules, each rule indented by four.
+void PrintProblem(const Problem& p, int number, std::vector<std::string>& lines);
+
+// The whole tree, problems numbered 1, 2, ... in the order they are printed (a
+// problem, its step, then each subproblem in full before the next): for every
+// problem its rules, the technique of its step, the witness indented by two and the
+// step's consequence; last, a line with the conclusion for problem 1.
+std::vector<std::string> PrintProof(const ProofNode& root);
+
+}  // namespace velkin::strong

@@ -1,0 +1,236 @@
+#include "strong/strategy.h"
+
+#include <algorithm>
+#include <cassert>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <new>
+#include <thread>
+
+#include "strong/print.h"
+#include "strong/techniques/relative_as_standard.h"
+#include "strong/techniques/reversal.h"
+#include "strong/techniques/trivial.h"
+
+namespace velkin::strong {
+
+namespace {
+
+bool IsRule(const std::vector<Rule>& rules, const Rule& r) {
+  return std::find(rules.begin(), rules.end(), r) != rules.end();
+}
+
+bool Always(const Problem&) {
+  return true;
+}
+bool Relative(const Problem& p) {
+  return p.IsRelative() && !p.weak.empty();
+}
+
+}  // namespace
+
+bool KeepsLoops(const Problem& before, const Witness& step, const Problem& sub) {
+  if (dynamic_cast<const ReversalWitness*>(&step)) return true;
+  // Every derivation of `sub` is then one of `before`, its strict steps strict.
+  if (!before.IsRelative() || !sub.IsRelative() || !(sub.alphabet == before.alphabet)) return false;
+  for (const Rule& r : sub.strict)
+    if (!IsRule(before.strict, r)) return false;
+  for (const Rule& r : sub.weak)
+    if (!IsRule(before.strict, r) && !IsRule(before.weak, r)) return false;
+  return true;
+}
+
+std::vector<Road> StrongRoads() {
+  const RoadStep trivial{"no strict rules", ProveWithoutStrictRules};
+  const RoadStep asStandard{"relative as standard", RelativeAsStandard};
+  // The techniques of other files join here: loops (a road of their own, from the
+  // start), rule removal by matrices on R and R^rev, dependency pairs, match bounds.
+  return {
+      Road{"relative as standard", Relative, {trivial, asStandard}},
+      Road{"rule removal", Always, {trivial, asStandard}},
+  };
+}
+
+namespace {
+
+// One attempt of one road under one budget.
+class RoadRun {
+ public:
+  RoadRun(const Road& road, std::vector<std::string>& notes, std::mutex& notesMutex)
+      : road_(road), notes_(notes), notesMutex_(notesMutex) {}
+
+  // The tree the road builds for `p` within `budget`. `loopsCount`: a loop of `p`
+  // would be a loop of the start problem.
+  ProofNode Solve(const Problem& p, bool loopsCount, const Budget& budget) {
+    ProofNode node;
+    node.problem = p;
+    for (const RoadStep& step : road_.steps) {
+      if (budget.Expired()) {
+        timeLimited_ = true;
+        return node;
+      }
+      if (step.onReversed && !p.IsRelative()) continue;
+      const Problem target = step.onReversed ? ReversedProblem(p) : p;
+      const Budget sub = step.share >= 1
+                             ? budget
+                             : budget.Within(std::chrono::duration_cast<Clock::duration>(
+                                   std::chrono::duration<double>(
+                                       step.share * std::max(0.0, budget.SecondsLeft()))));
+      Result r;
+      try {
+        r = step.run(target, sub);
+      } catch (const std::bad_alloc&) {
+        Note(step.name + ": skipped, its search needs more memory than there is");
+        continue;
+      } catch (const std::exception& e) {
+        Note(step.name + ": skipped after an internal error: " + e.what());
+        continue;
+      }
+      if (r.kind == Result::Kind::Nothing) {
+        if (!r.note.empty()) Note(step.name + ": " + r.note);
+        if (sub.Expired()) timeLimited_ = true;
+        continue;
+      }
+      if (const std::string error = RecheckResult(target, r); !error.empty()) {
+        // A bug in the technique: the step is dropped, never printed.
+        Note(step.name + ": a step failed its re-check and was dropped: " + error);
+        continue;
+      }
+      // A loop of a problem that does not carry back to the start proves nothing.
+      if (r.kind == Result::Kind::Disproved && !loopsCount) continue;
+
+      ProofNode done;
+      done.problem = target;
+      done.kind = r.kind;
+      done.witness = r.witness;
+      for (const Problem& q : r.subproblems) {
+        const bool childLoops = loopsCount && KeepsLoops(target, *r.witness, q);
+        done.children.push_back(Solve(q, childLoops, budget));
+        const Verdict v = TreeVerdict(done.children.back());
+        if (v == Verdict::Disproved) {
+          // The loop of this subproblem is one of `target`: the others do not matter.
+          done.children = {std::move(done.children.back())};
+          break;
+        }
+        if (v == Verdict::Open) break;  // the road is stuck here; the proof is lost
+      }
+      if (!step.onReversed) return done;
+      node.kind = Result::Kind::Transformed;
+      node.witness = std::make_shared<ReversalWitness>();
+      assert(RecheckResult(p, Result::Step(node.witness, {target})).empty());
+      node.children.push_back(std::move(done));
+      return node;
+    }
+    return node;
+  }
+
+  // True when some technique ran out of time, so that a longer slice may help.
+  bool timeLimited() const { return timeLimited_; }
+
+ private:
+  void Note(std::string text) {
+    const std::lock_guard<std::mutex> lock(notesMutex_);
+    text = road_.name + " road: " + text;
+    if (std::find(notes_.begin(), notes_.end(), text) == notes_.end())
+      notes_.push_back(std::move(text));
+  }
+
+  const Road& road_;
+  std::vector<std::string>& notes_;
+  std::mutex& notesMutex_;
+  bool timeLimited_ = false;
+};
+
+Clock::duration Seconds(double s) {
+  return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(s));
+}
+
+}  // namespace
+
+StrongResult RunRoads(const Problem& start, const std::vector<Road>& roads,
+                      const StrongOptions& options) {
+  assert(options.timeoutSeconds > 0);
+  StrongResult result;
+  const auto runStop = options.stop ? options.stop : std::make_shared<std::atomic<bool>>(false);
+  const Budget run(Clock::now() + Seconds(options.timeoutSeconds), runStop);
+  // Set by the winner: ends the losers, not the caller's flag.
+  const auto raceStop = std::make_shared<std::atomic<bool>>(false);
+  const Budget race = run.Child(raceStop);
+
+  std::vector<const Road*> entered;
+  for (const Road& r : roads)
+    if (!r.applies || r.applies(start)) entered.push_back(&r);
+  const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  const int jobs = options.jobs > 0 ? options.jobs : cores;
+  const int threads = std::max(1, std::min<int>(jobs, static_cast<int>(entered.size())));
+
+  // With a thread per road every road runs once with the whole budget. Otherwise
+  // roads take turns in time slices that double for a road each time it runs out of
+  // its slice, so that every road gets its share however few the threads.
+  const bool slicing = threads < static_cast<int>(entered.size());
+  const double firstSlice = options.firstSliceSeconds > 0
+                                ? options.firstSliceSeconds
+                                : std::clamp(options.timeoutSeconds / 16, 0.2, 5.0);
+  struct Turn {
+    const Road* road;
+    double slice;  // seconds; ignored without slicing
+  };
+  std::deque<Turn> queue;
+  for (const Road* r : entered) queue.push_back(Turn{r, firstSlice});
+
+  std::mutex mutex;  // guards queue, running, winner and the notes
+  std::condition_variable changed;
+  int running = 0;
+  bool won = false;
+
+  const auto worker = [&] {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      changed.wait_for(lock, std::chrono::milliseconds(20),
+                       [&] { return won || !queue.empty() || running == 0 || race.Expired(); });
+      if (won || race.Expired()) return;
+      if (queue.empty()) {
+        if (running == 0) return;
+        continue;
+      }
+      const Turn turn = queue.front();
+      queue.pop_front();
+      ++running;
+      lock.unlock();
+      const Budget budget = slicing ? race.Within(Seconds(turn.slice)) : race;
+      RoadRun attempt(*turn.road, result.notes, mutex);
+      ProofNode tree = attempt.Solve(start, true, budget);
+      const Verdict verdict = TreeVerdict(tree);
+      lock.lock();
+      --running;
+      if (verdict != Verdict::Open && !won) {
+        won = true;
+        raceStop->store(true);
+        result.proof = std::move(tree);
+        result.road = turn.road->name;
+        result.status =
+            verdict == Verdict::Proved ? StrongStatus::Terminating : StrongStatus::LoopFound;
+      } else if (verdict == Verdict::Open && slicing && attempt.timeLimited() && !race.Expired()) {
+        queue.push_back(Turn{turn.road, turn.slice * 2});
+      }
+      changed.notify_all();
+    }
+  };
+  {
+    std::vector<std::jthread> pool;
+    for (int t = 0; t < threads; ++t) pool.emplace_back(worker);
+  }
+  if (result.status != StrongStatus::NoProof)
+    result.lines = PrintProof(result.proof);
+  else
+    result.timedOut = run.Expired();
+  return result;
+}
+
+StrongResult RunStrong(const ParsedSystem& parsed, const StrongOptions& options) {
+  return RunRoads(FromParsed(parsed), StrongRoads(), options);
+}
+
+}  // namespace velkin::strong

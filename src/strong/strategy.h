@@ -1,0 +1,81 @@
+// The strong strategy: roads (lists of techniques) raced on the run's cores under one
+// budget; the first complete proof or disproof wins and stops the others.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/parsed_system.h"
+#include "strong/technique.h"
+
+namespace velkin::strong {
+
+// A technique as a road calls it.
+using TechniqueFn = std::function<Result(const Problem&, const Budget&)>;
+
+// One entry of a road.
+struct RoadStep {
+  std::string name;  // for notes ("matrices", ...)
+  TechniqueFn run;
+  // Run on the reversed problem; a step found there enters the tree behind a
+  // reversal step (relative problems only; skipped for dependency pair problems).
+  bool onReversed = false;
+  // The technique gets at most this share of the time left when it starts (0 < share
+  // <= 1), so that the entries after it keep some.
+  double share = 1.0;
+};
+
+// A road: at every problem of the proof, its steps are tried in order; the first that
+// makes a (re-checked) step decides that problem, and its subproblems are solved the
+// same way, one after the other.
+struct Road {
+  std::string name;
+  std::function<bool(const Problem&)> applies;  // for the start problem
+  std::vector<RoadStep> steps;
+};
+
+// The roads of the strong strategy for both kinds of start problem. Every road and
+// every technique of the strategy is listed here and nowhere else.
+std::vector<Road> StrongRoads();
+
+struct StrongOptions {
+  double timeoutSeconds = 60;  // the whole run's budget, > 0
+  int jobs = 0;                // threads for the race; 0: the number of cores
+  // Set from outside to end the run early (optional).
+  std::shared_ptr<std::atomic<bool>> stop;
+  // With fewer threads than roads, a road's first time slice (seconds); each slice
+  // of a road that ran out of time is twice its previous one. 0: chosen from the
+  // timeout.
+  double firstSliceSeconds = 0;
+};
+
+enum class StrongStatus { Terminating, LoopFound, NoProof };
+
+struct StrongResult {
+  StrongStatus status = StrongStatus::NoProof;
+  ProofNode proof;                 // complete unless the status is NoProof
+  std::string road;                // the road that won; "" for no proof
+  std::vector<std::string> lines;  // the proof text; empty for no proof
+  std::vector<std::string> notes;  // for stderr: skipped techniques, failed re-checks
+  bool timedOut = false;           // no proof, and the budget ran out
+};
+
+// Races `roads` on `start`. Guarantees: every step in the returned tree passed
+// RecheckResult; a loop is accepted only for the start problem or through steps
+// that keep loops (KeepsLoops); the call returns shortly after the budget ends, with
+// all its threads joined.
+StrongResult RunRoads(const Problem& start, const std::vector<Road>& roads,
+                      const StrongOptions& options);
+
+// RunRoads with StrongRoads() on the problem of a system as read.
+StrongResult RunStrong(const ParsedSystem& parsed, const StrongOptions& options);
+
+// True when a loop of `sub`, a subproblem that `step` (re-checked) left for `before`,
+// is a loop of `before` as well: after a reversal (read backwards), or when every rule
+// of `sub` is a rule of `before` that is strict there whenever it is strict in `sub`.
+bool KeepsLoops(const Problem& before, const Witness& step, const Problem& sub);
+
+}  // namespace velkin::strong

@@ -1,0 +1,48 @@
+#include "strong/techniques/relative_as_standard.h"
+
+#include <memory>
+
+namespace velkin::strong {
+
+namespace {
+
+// R followed by S, all strict.
+std::vector<Rule> AllRules(const Problem& p) {
+  std::vector<Rule> all = p.strict;
+  all.insert(all.end(), p.weak.begin(), p.weak.end());
+  return all;
+}
+
+}  // namespace
+
+std::string RelativeAsStandardWitness::Technique() const {
+  return "relative as standard";
+}
+
+std::string RelativeAsStandardWitness::Recheck(const Problem& before,
+                                               const std::vector<Problem>& after) const {
+  if (!before.IsRelative() || before.weak.empty()) return "the problem has no weak rules";
+  if (after.size() != 1) return "the step leaves " + std::to_string(after.size()) + " problems";
+  const Problem& q = after[0];
+  if (!q.IsStandard()) return "the problem left is not a standard one";
+  if (!(q.alphabet == before.alphabet)) return "the step changes the alphabet";
+  if (q.strict != AllRules(before)) return "the rules left are not R followed by S";
+  return "";
+}
+
+void RelativeAsStandardWitness::Print(const Problem& before,
+                                      std::vector<std::string>& lines) const {
+  lines.push_back("The " + std::to_string(before.weak.size()) +
+                  " weak rules become strict: if all rules together terminate, so does the");
+  lines.push_back("relative problem (only this way round).");
+}
+
+Result RelativeAsStandard(const Problem& p, const Budget&) {
+  if (!p.IsRelative() || p.weak.empty()) return Result::None();
+  Problem q;
+  q.alphabet = p.alphabet;
+  q.strict = AllRules(p);
+  return Result::Step(std::make_shared<RelativeAsStandardWitness>(), {std::move(q)});
+}
+
+}  // namespace velkin::strong

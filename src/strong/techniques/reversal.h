@@ -1,0 +1,26 @@
+// Reversal: R/S terminates iff R^rev/S^rev does (reverse both sides of every rule).
+// The step keeps loops both ways: a loop of the reversed problem, read backwards, is
+// a loop of the problem.
+#pragma once
+
+#include "strong/technique.h"
+
+namespace velkin::strong {
+
+// The relative problem with every rule reversed, in the same order and alphabet.
+Problem ReversedProblem(const Problem& p);
+
+// The witness carries nothing: the subproblem is determined by the problem.
+class ReversalWitness : public Witness {
+ public:
+  std::string Technique() const override;
+  // Holds when `before` is relative and `after` is exactly ReversedProblem(before).
+  std::string Recheck(const Problem& before, const std::vector<Problem>& after) const override;
+  void Print(const Problem& before, std::vector<std::string>& lines) const override;
+};
+
+// The reversal step of a relative problem (nothing for a dependency pair problem,
+// where it is unsound: pairs apply at the start of a word only).
+Result Reverse(const Problem& p, const Budget& budget);
+
+}  // namespace velkin::strong
