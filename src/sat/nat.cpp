@@ -81,8 +81,9 @@ Nat Add(Solver& s, const Nat& a, const Nat& b, int cap) {
 
 Nat Mul(Solver& s, const Nat& a, const Nat& b, int cap) {
   assert(cap >= 0);
-  const Nat x = Trimmed(s, a), y = Trimmed(s, b);
-  Nat product;  // zero
+  Nat x = Trimmed(s, a), y = Trimmed(s, b);
+  if (y.width() > x.width()) std::swap(x, y);  // one partial product per bit of the narrower
+  Nat product;                                 // zero
   for (int i = 0; i < y.width(); ++i) {
     if (y.bits[i] == s.False()) continue;
     Nat partial;
