@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "strong/print.h"
+#include "strong/techniques/matrix.h"
 #include "strong/techniques/relative_as_standard.h"
 #include "strong/techniques/reversal.h"
 #include "strong/techniques/trivial.h"
@@ -42,14 +43,58 @@ bool KeepsLoops(const Problem& before, const Witness& step, const Problem& sub) 
   return true;
 }
 
+namespace {
+
+// Rule removal by matrices, smallest dimensions and widths first, each tried on the
+// problem and on its reversal before the next. Every entry gets an equal part of the
+// time left, counting the `after` entries that follow the list.
+void AddMatrixSteps(std::vector<RoadStep>& steps, int after) {
+  struct Size {
+    int dimension, bits;
+  };
+  static constexpr Size kSizes[] = {{1, 2}, {1, 3}, {2, 2}, {2, 3}, {3, 2},
+                                    {3, 3}, {4, 2}, {4, 3}, {2, 4}, {3, 4}};
+  const int n = 2 * static_cast<int>(std::size(kSizes));
+  int k = 0;
+  for (const Size& size : kSizes) {
+    MatrixOptions o;
+    o.dimension = size.dimension;
+    o.bits = size.bits;
+    const std::string name = "matrices of dimension " + std::to_string(size.dimension) + ", " +
+                             std::to_string(size.bits) + " bits";
+    const TechniqueFn run = [o](const Problem& p, const Budget& b) {
+      return MatrixInterpretation(p, b, o);
+    };
+    for (const bool reversed : {false, true})
+      steps.push_back(
+          RoadStep{name + (reversed ? ", reversed" : ""), run, reversed, 1.0 / (n - k++ + after)});
+  }
+}
+
+}  // namespace
+
 std::vector<Road> StrongRoads() {
   const RoadStep trivial{"no strict rules", ProveWithoutStrictRules};
   const RoadStep asStandard{"relative as standard", RelativeAsStandard};
-  // The techniques of other files join here: loops (a road of their own, from the
-  // start), rule removal by matrices on R and R^rev, dependency pairs, match bounds.
+  // The steps that follow rule removal on a standard problem. Dependency pairs and
+  // match bounds join here; a loop search is a road of its own, run from the start.
+  const std::vector<RoadStep> standardTail{};
+
+  // Rule removal first, on relative problems as they are; what it leaves of a
+  // relative problem is then taken as standard.
+  std::vector<RoadStep> removal{trivial};
+  AddMatrixSteps(removal, 1 + static_cast<int>(standardTail.size()));
+  removal.push_back(asStandard);
+  removal.insert(removal.end(), standardTail.begin(), standardTail.end());
+
+  // A relative problem taken as standard at once, then the same removal.
+  std::vector<RoadStep> standardFirst{trivial, asStandard};
+  AddMatrixSteps(standardFirst, static_cast<int>(standardTail.size()));
+  standardFirst.insert(standardFirst.end(), standardTail.begin(), standardTail.end());
+
   return {
-      Road{"relative as standard", Relative, {trivial, asStandard}},
-      Road{"rule removal", Always, {trivial, asStandard}},
+      Road{"rule removal", Always, removal},
+      Road{"relative as standard", Relative, standardFirst},
   };
 }
 

@@ -135,8 +135,9 @@ class Encoder {
   }
 
   // Builds the constraints: weak decrease of every rule; at least one of `removable`
-  // strict. Returns the strictness literal of every rule (strict ones first).
-  void Build(bool dpProblem) {
+  // strict. Returns the strictness literal of every rule (strict ones first). Returns
+  // false, with the encoding unfinished, when the budget ends first.
+  bool Build(bool dpProblem, const Budget& budget) {
     letters_.resize(p_.alphabet.size());
     for (Symbol a = 0; a < p_.alphabet.size(); ++a)
       if (used_[a]) letters_[a] = FreshLetter(NeedsMonotone(p_, a));
@@ -144,6 +145,7 @@ class Encoder {
     for (const auto* rules : {&p_.strict, &p_.weak}) {
       const bool isPairs = rules == &p_.strict;
       for (const Rule& r : *rules) {
+        if (budget.Expired()) return false;
         const sat::NatAffine& l = Side(r.lhs);
         const sat::NatAffine& rr = Side(r.rhs);
         s_.Require(sat::Ge(s_, l.m, rr.m));
@@ -155,6 +157,7 @@ class Encoder {
     }
     s_.AddClause(removable);
     removable_ = removable.size();
+    return true;
   }
 
   sat::Solver& solver() { return s_; }
@@ -264,7 +267,7 @@ Result MatrixInterpretation(const Problem& problem, const Budget& budget,
                         " clauses, more than the " + std::to_string(options.maxClauses) +
                         " that fit in memory");
   if (budget.Expired()) return Result::None();
-  enc.Build(dp);
+  if (!enc.Build(dp, budget)) return Result::None();
   sat::Solver& s = enc.solver();
   if (s.Solve(budget) != sat::Solver::Outcome::Sat) return Result::None();
 

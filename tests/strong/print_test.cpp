@@ -1,0 +1,119 @@
+// The proof text of small trees: numbering across subtrees, the consequence of each
+// step, and the wording of a disproof.
+#include "strong/print.h"
+
+#include <gtest/gtest.h>
+
+#include "strong/techniques/reversal.h"
+#include "strong/techniques/trivial.h"
+#include "strong_test_util.h"
+
+namespace velkin::strong {
+namespace {
+
+using test::Plain;
+
+// A step into two subproblems, printed as one line.
+class SplitWitness : public Witness {
+ public:
+  std::string Technique() const override { return "split"; }
+  std::string Recheck(const Problem&, const std::vector<Problem>&) const override { return ""; }
+  void Print(const Problem&, std::vector<std::string>& lines) const override {
+    lines.push_back("(split in two)");
+  }
+};
+
+ProofNode Leaf(Problem p, Result::Kind kind, std::shared_ptr<const Witness> w) {
+  ProofNode n;
+  n.problem = std::move(p);
+  n.kind = kind;
+  n.witness = std::move(w);
+  return n;
+}
+
+ProofNode Step(Problem p, std::shared_ptr<const Witness> w, std::vector<ProofNode> children) {
+  ProofNode n = Leaf(std::move(p), Result::Kind::Transformed, std::move(w));
+  n.children = std::move(children);
+  return n;
+}
+
+TEST(StrongPrint, SubproblemsAreNumberedAfterTheWholeSubtreeBeforeThem) {
+  // 1 splits into 2 and 4; 2 is reversed into 3.
+  const Problem root = Plain({"a->c", "c->=cc"});
+  const Problem left = Plain({"ab->=b"});
+  const Problem right = Plain({"c->=cc"});
+  const auto none = std::make_shared<NoStrictRulesWitness>();
+  const ProofNode tree = Step(root, std::make_shared<SplitWitness>(),
+                              {Step(left, std::make_shared<ReversalWitness>(),
+                                    {Leaf(ReversedProblem(left), Result::Kind::Proved, none)}),
+                               Leaf(right, Result::Kind::Proved, none)});
+  ASSERT_EQ(TreeVerdict(tree), Verdict::Proved);
+  const std::vector<std::string> expected{
+      "Problem 1: termination of R relative to S, with",
+      "  R: 1 strict rule",
+      "    a -> c",
+      "  S: 1 weak rule",
+      "    c ->= c c",
+      "Problem 1, by split:",
+      "  (split in two)",
+      "  Problem 1 terminates if problems 2 and 4 do.",
+      "",
+      "Problem 2: termination of R relative to S, with",
+      "  R: 0 strict rules",
+      "  S: 1 weak rule",
+      "    a b ->= b",
+      "Problem 2, by reversal:",
+      "  Both sides of every rule are reversed; the problem terminates iff the",
+      "  reversed one does, and a loop of either, read backwards, is a loop of the other.",
+      "  Problem 2 terminates if problem 3 does.",
+      "",
+      "Problem 3: termination of R relative to S, with",
+      "  R: 0 strict rules",
+      "  S: 1 weak rule",
+      "    b a ->= b",
+      "Problem 3, by no strict rules:",
+      "  No strict rules are left, so no derivation uses them infinitely often.",
+      "  Problem 3 terminates.",
+      "",
+      "Problem 4: termination of R relative to S, with",
+      "  R: 0 strict rules",
+      "  S: 1 weak rule",
+      "    c ->= c c",
+      "Problem 4, by no strict rules:",
+      "  No strict rules are left, so no derivation uses them infinitely often.",
+      "  Problem 4 terminates.",
+      "",
+      "So problem 1 terminates.",
+  };
+  EXPECT_EQ(PrintProof(tree), expected);
+}
+
+TEST(StrongPrint, ADisproofSaysThatTheLoopCarriesBack) {
+  const Problem p = Plain({"ab->bba"});
+  const ProofNode tree =
+      Step(p, std::make_shared<ReversalWitness>(),
+           {Leaf(ReversedProblem(p), Result::Kind::Disproved, std::make_shared<SplitWitness>())});
+  ASSERT_EQ(TreeVerdict(tree), Verdict::Disproved);
+  const std::vector<std::string> lines = PrintProof(tree);
+  EXPECT_EQ(lines[0], "Problem 1: termination of R, with");
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "  A loop of problem 2 is a loop of problem 1."),
+            lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "  Problem 2 does not terminate."), lines.end());
+  EXPECT_EQ(lines.back(), "So problem 1 does not terminate.");
+}
+
+TEST(StrongPrint, AnOpenLeafOrAMissingSubproblemLeavesTheTreeOpen) {
+  const Problem p = Plain({"ab->ba"});
+  ProofNode open;
+  open.problem = p;
+  EXPECT_EQ(TreeVerdict(open), Verdict::Open);
+  EXPECT_EQ(TreeVerdict(Step(p, std::make_shared<ReversalWitness>(), {})), Verdict::Open);
+  // A loop below a step with two subproblems proves nothing about the other one.
+  const auto w = std::make_shared<SplitWitness>();
+  EXPECT_EQ(TreeVerdict(Step(
+                p, w, {Leaf(p, Result::Kind::Disproved, w), Leaf(p, Result::Kind::Proved, w)})),
+            Verdict::Open);
+}
+
+}  // namespace
+}  // namespace velkin::strong
