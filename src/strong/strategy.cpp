@@ -10,6 +10,9 @@
 #include <thread>
 
 #include "strong/print.h"
+#include "strong/techniques/arctic.h"
+#include "strong/techniques/dependency_graph.h"
+#include "strong/techniques/dependency_pairs.h"
 #include "strong/techniques/matrix.h"
 #include "strong/techniques/relative_as_standard.h"
 #include "strong/techniques/reversal.h"
@@ -25,6 +28,9 @@ bool IsRule(const std::vector<Rule>& rules, const Rule& r) {
 
 bool Always(const Problem&) {
   return true;
+}
+bool Standard(const Problem& p) {
+  return p.IsStandard();
 }
 bool Relative(const Problem& p) {
   return p.IsRelative() && !p.weak.empty();
@@ -71,6 +77,53 @@ void AddMatrixSteps(std::vector<RoadStep>& steps, int after) {
   }
 }
 
+// The steps of a dependency pair problem after the graph: reduction pairs by natural and
+// arctic matrices, interleaved, smallest first. Every entry gets an equal part of the
+// time left. On other problems these entries give nothing at once.
+void AddReductionPairSteps(std::vector<RoadStep>& steps) {
+  struct Size {
+    bool arctic;
+    int dimension, bits;
+  };
+  static constexpr Size kSizes[] = {{false, 1, 2}, {true, 1, 2},  {false, 2, 2}, {true, 2, 2},
+                                    {true, 3, 2},  {false, 3, 2}, {true, 4, 2},  {true, 2, 3},
+                                    {true, 5, 2},  {false, 4, 2}, {true, 3, 3}};
+  const int n = static_cast<int>(std::size(kSizes));
+  for (int k = 0; k < n; ++k) {
+    const Size& size = kSizes[k];
+    const std::string name = std::string(size.arctic ? "arctic" : "matrices") + " of dimension " +
+                             std::to_string(size.dimension) + ", " + std::to_string(size.bits) +
+                             " bits";
+    TechniqueFn run;
+    if (size.arctic) {
+      ArcticOptions o;
+      o.dimension = size.dimension;
+      o.bits = size.bits;
+      run = [o](const Problem& p, const Budget& b) { return ArcticInterpretation(p, b, o); };
+    } else {
+      MatrixOptions o;
+      o.dimension = size.dimension;
+      o.bits = size.bits;
+      run = [o](const Problem& p, const Budget& b) {
+        return p.IsDependencyPairs() ? MatrixInterpretation(p, b, o) : Result::None();
+      };
+    }
+    steps.push_back(RoadStep{name, run, false, 1.0 / (n - k)});
+  }
+}
+
+// The dependency pair road: DP(R) (of R^rev when `reversed`), then at every DP problem
+// the graph first, so that it is recomputed after every removal, then reduction pairs.
+std::vector<RoadStep> DependencyPairSteps(bool reversed) {
+  std::vector<RoadStep> steps{
+      RoadStep{"no strict rules", ProveWithoutStrictRules},
+      RoadStep{reversed ? "dependency pairs, reversed" : "dependency pairs",
+               [](const Problem& p, const Budget&) { return DependencyPairs(p); }, reversed},
+      RoadStep{"dependency graph", DependencyGraph}};
+  AddReductionPairSteps(steps);
+  return steps;
+}
+
 }  // namespace
 
 std::vector<Road> StrongRoads() {
@@ -95,6 +148,8 @@ std::vector<Road> StrongRoads() {
   return {
       Road{"rule removal", Always, removal},
       Road{"relative as standard", Relative, standardFirst},
+      Road{"dependency pairs", Standard, DependencyPairSteps(false)},
+      Road{"dependency pairs of the reversal", Standard, DependencyPairSteps(true)},
   };
 }
 

@@ -123,7 +123,7 @@ class Encoding {
 
 Result ArcticInterpretation(const Problem& p, const Budget& budget, const ArcticOptions& o) {
   assert(o.dimension >= 1 && o.bits >= 1);
-  if (!p.IsDependencyPairs()) return Result::None("arctic: only for dependency pair problems");
+  if (!p.IsDependencyPairs()) return Result::None();
   if (p.strict.empty()) return Result::None();
   const std::int64_t estimate = Encoding::EstimatedClauses(p, o);
   if (estimate > o.maxClauses)

@@ -128,7 +128,7 @@ std::vector<std::vector<int>> Components(const std::vector<std::vector<int>>& ar
 }
 
 Result DependencyGraph(const Problem& p, const Budget& budget) {
-  if (!p.IsDependencyPairs()) return Result::None("dependency graph: not a DP problem");
+  if (!p.IsDependencyPairs()) return Result::None();
   std::vector<std::vector<int>> arcs = EstimatedArcs(p);
   if (budget.Expired()) return Result::None();
   std::vector<std::vector<int>> comps = Components(arcs);
