@@ -32,8 +32,10 @@ std::string RelativeAsStandardWitness::Recheck(const Problem& before,
 
 void RelativeAsStandardWitness::Print(const Problem& before,
                                       std::vector<std::string>& lines) const {
-  lines.push_back("The " + std::to_string(before.weak.size()) +
-                  " weak rules become strict: if all rules together terminate, so does the");
+  const std::size_t n = before.weak.size();
+  lines.push_back((n == 1 ? std::string("The weak rule becomes")
+                          : "The " + std::to_string(n) + " weak rules become") +
+                  " strict: if all rules together terminate, so does the");
   lines.push_back("relative problem (only this way round).");
 }
 
