@@ -75,6 +75,7 @@ Solver::Outcome Solver::Solve(const strong::Budget& budget, const std::vector<Li
 
 bool Solver::Value(Lit l) const {
   assert(sat_ && l != 0 && std::abs(l) <= vars_);
+  if (!sat_) return false;  // no model: the solver would abort
   // A variable in no clause is free; take it false.
   if (std::abs(l) > solver_->vars()) return l < 0;
   return solver_->val(l) > 0;

@@ -46,7 +46,8 @@ class Solver {
   // Solves under `assumptions` (valid for this call only). Stopped when `budget` expires
   // first: the solver polls it and returns within a small fraction of a second.
   Outcome Solve(const strong::Budget& budget, const std::vector<Lit>& assumptions = {});
-  // The value of `l` in the last model; only after Solve returned Sat.
+  // The value of `l` in the last model; only after Solve returned Sat and before any
+  // clause is added (false otherwise, and an assertion in debug builds).
   bool Value(Lit l) const;
 
   int Vars() const { return vars_; }

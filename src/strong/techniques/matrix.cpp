@@ -135,9 +135,10 @@ class Encoder {
   }
 
   // Builds the constraints: weak decrease of every rule; at least one of `removable`
-  // strict. Returns the strictness literal of every rule (strict ones first). Returns
-  // false, with the encoding unfinished, when the budget ends first.
+  // strict; one strictness literal per rule (strict ones first). False when `budget`
+  // expired before the encoding was complete.
   bool Build(bool dpProblem, const Budget& budget) {
+    budget_ = &budget;
     letters_.resize(p_.alphabet.size());
     for (Symbol a = 0; a < p_.alphabet.size(); ++a)
       if (used_[a]) letters_[a] = FreshLetter(NeedsMonotone(p_, a));
@@ -145,9 +146,9 @@ class Encoder {
     for (const auto* rules : {&p_.strict, &p_.weak}) {
       const bool isPairs = rules == &p_.strict;
       for (const Rule& r : *rules) {
-        if (budget.Expired()) return false;
         const sat::NatAffine& l = Side(r.lhs);
         const sat::NatAffine& rr = Side(r.rhs);
+        if (budget.Expired()) return false;
         s_.Require(sat::Ge(s_, l.m, rr.m));
         s_.Require(sat::Ge(s_, l.c, rr.c));
         const sat::Lit strict = sat::Gt(s_, l.c.at(0, 0), rr.c.at(0, 0));
@@ -196,15 +197,20 @@ class Encoder {
     return f;
   }
 
+  // The identity map: the meaning of the empty word; also what Side returns once the
+  // budget has expired (Build then stops).
+  const sat::NatAffine* Identity() {
+    if (!identity_) identity_ = sat::NatAffineIdentity(s_, d_);
+    return &*identity_;
+  }
+
   // The map of w, built from shared factors.
   const sat::NatAffine& Side(const Word& w) {
-    if (w.empty()) {
-      if (!identity_) identity_ = sat::NatAffineIdentity(s_, d_);
-      return *identity_;
-    }
+    if (w.empty()) return *Identity();
     if (w.size() == 1) return letters_[w[0]];
     auto it = factors_.find(w);
     if (it != factors_.end()) return it->second;
+    if (budget_->Expired()) return *Identity();  // Build gives up after this side
     sat::NatAffine f =
         bySuffix_ ? sat::Compose(s_, letters_[w.front()], Side(Word(w.begin() + 1, w.end())), cap_)
                   : sat::Compose(s_, Side(Word(w.begin(), w.end() - 1)), letters_[w.back()], cap_);
@@ -221,6 +227,7 @@ class Encoder {
   std::vector<sat::NatAffine> letters_;
   std::optional<sat::NatAffine> identity_;
   std::map<Word, sat::NatAffine> factors_;
+  const Budget* budget_ = nullptr;
   std::vector<sat::Lit> strictLits_;
 };
 
@@ -290,11 +297,11 @@ Result MatrixInterpretation(const Problem& problem, const Budget& budget,
     const auto r = s.Solve(budget.Within(std::chrono::duration_cast<Clock::duration>(
                                std::chrono::duration<double>(options.improveSeconds))),
                            assume);
-    s.Require(-act);  // retire this round's clause
-    if (r != sat::Solver::Outcome::Sat) break;
     MatrixWitness better;
     better.dimension = options.dimension;
-    better.letters = enc.Model();
+    if (r == sat::Solver::Outcome::Sat) better.letters = enc.Model();
+    s.Require(-act);  // retire this round's clause (the model is read before)
+    if (r != sat::Solver::Outcome::Sat) break;
     std::vector<int> more_strict = StrictRules(problem, better, enc.removable());
     if (more_strict.size() <= strict.size()) break;  // cannot happen with an exact model
     wit->letters = std::move(better.letters);
