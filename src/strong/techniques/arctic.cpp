@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <set>
@@ -58,6 +59,31 @@ class Encoding {
   }
 
   sat::Solver::Outcome Solve(const Budget& budget) { return s_.Solve(budget); }
+
+  // After a model: asks, within `seconds` a round, for one that keeps the strict pairs
+  // of `best` strict and makes one more strict, as long as that succeeds. `best` is
+  // replaced by each better model's witness.
+  void Improve(const Budget& budget, double seconds, std::shared_ptr<ArcticWitness>& best) {
+    while (seconds > 0 && best->removed.size() < strict_.size() && !budget.Expired()) {
+      std::vector<sat::Lit> more, assume;
+      const sat::Lit act = s_.NewVar();
+      for (std::size_t i = 0; i < strict_.size(); ++i)
+        if (!std::binary_search(best->removed.begin(), best->removed.end(), static_cast<int>(i)))
+          more.push_back(strict_[i]);
+      more.push_back(-act);
+      s_.AddClause(more);
+      assume.push_back(act);
+      for (int i : best->removed) assume.push_back(strict_[i]);
+      const auto r = s_.Solve(budget.Within(std::chrono::duration_cast<Clock::duration>(
+                                  std::chrono::duration<double>(seconds))),
+                              assume);
+      std::shared_ptr<ArcticWitness> better;
+      if (r == sat::Solver::Outcome::Sat) better = Witness();  // read before the next clause
+      s_.Require(-act);                                        // retires this round's clause
+      if (!better || better->removed.size() <= best->removed.size()) return;
+      best = std::move(better);
+    }
+  }
 
   std::shared_ptr<ArcticWitness> Witness() const {
     auto w = std::make_shared<ArcticWitness>();
@@ -133,6 +159,7 @@ Result ArcticInterpretation(const Problem& p, const Budget& budget, const Arctic
   Encoding enc(p, o);
   if (!enc.Build(budget) || enc.Solve(budget) != sat::Solver::Outcome::Sat) return Result::None();
   std::shared_ptr<ArcticWitness> w = enc.Witness();
+  enc.Improve(budget, o.improveSeconds, w);
   Problem sub = p;
   sub.strict.clear();
   for (std::size_t i = 0; i < p.strict.size(); ++i)

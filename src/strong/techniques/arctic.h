@@ -31,6 +31,9 @@ struct ArcticOptions {
   int resultBits = 0;
   // Skip with a note when the encoding is estimated above this many clauses.
   std::int64_t maxClauses = 15'000'000;
+  // After the first interpretation, look for ones that remove more pairs, each round
+  // given at most this long (0: no such rounds).
+  double improveSeconds = 1.0;
 };
 
 // An arctic number: nullopt is -∞.
@@ -60,7 +63,8 @@ class ArcticWitness : public Witness {
 };
 
 // Searches an interpretation with `options` under which every rule and pair decreases
-// weakly and at least one pair strictly; removes every strict pair. Returns a Step with
+// weakly and at least one pair strictly, then (rounds of improveSeconds) one with more
+// strict pairs; removes every strict pair. Returns a Step with
 // one subproblem, or None (with a note when the encoding would be too large).
 Result ArcticInterpretation(const Problem& problem, const Budget& budget,
                             const ArcticOptions& options);
