@@ -6,7 +6,7 @@
 
 #include <random>
 
-#include "model/parsed_system.h"
+#include "../strong_test_util.h"
 
 namespace velkin::strong {
 namespace {
@@ -186,9 +186,8 @@ TEST(Arctic, EveryDimensionUpToFiveAndAsManyPairsAsOneInterpretationRemoves) {
   EXPECT_EQ(RecheckResult(two, both), "");
   EXPECT_TRUE(both.subproblems[0].strict.empty());
   // Not for relative problems: a reduction pair is not closed under left contexts.
-  ParsedSystem parsed;
-  ASSERT_TRUE(ReadUnbounded({"ab->ba"}, InputFormat::Plain, parsed).ok);
-  EXPECT_EQ(ArcticInterpretation(FromParsed(parsed), Budget(), {}).kind, Result::Kind::Nothing);
+  EXPECT_EQ(ArcticInterpretation(test::Plain({"ab->ba"}), Budget(), {}).kind,
+            Result::Kind::Nothing);
   // A budget that has run out stops the search.
   Budget spent(Clock::now(), std::make_shared<std::atomic<bool>>(false));
   EXPECT_EQ(ArcticInterpretation(p, spent, {.dimension = 3}).kind, Result::Kind::Nothing);

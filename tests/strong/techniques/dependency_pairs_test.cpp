@@ -8,17 +8,13 @@
 #include <random>
 #include <set>
 
-#include "model/parsed_system.h"
+#include "../strong_test_util.h"
 #include "strong/techniques/dependency_graph.h"
 
 namespace velkin::strong {
 namespace {
 
-Problem Read(const std::vector<std::string>& lines) {
-  ParsedSystem parsed;
-  EXPECT_TRUE(ReadUnbounded(lines, InputFormat::Plain, parsed).ok);
-  return FromParsed(parsed);
-}
+using test::Plain;
 
 std::vector<std::string> Texts(const Problem& p) {
   std::vector<std::string> out;
@@ -27,7 +23,7 @@ std::vector<std::string> Texts(const Problem& p) {
 }
 
 Problem Pairs(const std::vector<std::string>& lines) {
-  const Problem p = Read(lines);
+  const Problem p = Plain(lines);
   const Result r = DependencyPairs(p);
   EXPECT_EQ(r.kind, Result::Kind::Transformed);
   EXPECT_EQ(RecheckResult(p, r), "");
@@ -62,14 +58,14 @@ TEST(DependencyPairs, PairsOfSmallSystemsByHand) {
 }
 
 TEST(DependencyPairs, RefusesWhereItWouldBeUnsound) {
-  EXPECT_EQ(DependencyPairs(Read({"a->b", "b->=bb"})).kind, Result::Kind::Nothing);
-  EXPECT_EQ(DependencyPairs(Read({"->a"})).kind, Result::Kind::Nothing);
+  EXPECT_EQ(DependencyPairs(Plain({"a->b", "b->=bb"})).kind, Result::Kind::Nothing);
+  EXPECT_EQ(DependencyPairs(Plain({"->a"})).kind, Result::Kind::Nothing);
   const Problem dp = Pairs({"ab->ba"});
   EXPECT_EQ(DependencyPairs(dp).kind, Result::Kind::Nothing);
 }
 
 TEST(DependencyPairs, RecheckRejectsWrongPairsRulesAndMarks) {
-  const Problem p = Read({"ab->bca", "ca->ab", "aab->b"});
+  const Problem p = Plain({"ab->bca", "ca->ab", "aab->b"});
   const Result r = DependencyPairs(p);
   ASSERT_EQ(RecheckResult(p, r), "");
   const Problem good = r.subproblems[0];
