@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "strong/strategy.h"
 #include "strong_test_util.h"
@@ -57,6 +59,69 @@ TEST(DependencyPairRoads, NeverStartOnRelativeProblemsAndFindNoLoops) {
   // a -> a does not terminate: the roads find no proof (and claim no loop).
   EXPECT_EQ(RunRoad(test::Plain({"ab->ba", "a->a"}), "dependency pairs", 2).status,
             StrongStatus::NoProof);
+}
+
+// A step that holds whatever it is asked: splits a problem into one subproblem per rule,
+// or proves a single rule after `work` (nothing when the rule is "bad").
+class AnyWitness : public Witness {
+ public:
+  std::string Technique() const override { return "test step"; }
+  std::string Recheck(const Problem&, const std::vector<Problem>&) const override { return ""; }
+  void Print(const Problem&, std::vector<std::string>&) const override {}
+};
+
+TechniqueFn SplitThenProve(Clock::duration work) {
+  return [work](const Problem& p, const Budget& b) {
+    if (p.strict.size() > 1) {
+      std::vector<Problem> subs;
+      for (const Rule& r : p.strict) {
+        Problem q = p;  // as DP problems: their loops would not count, like components'
+        q.kind = ProblemKind::DependencyPairs;
+        q.strict = {r};
+        subs.push_back(q);
+      }
+      return Result::Step(std::make_shared<AnyWitness>(), subs);
+    }
+    if (p.strict[0].lhs.size() == 1) return Result::None();  // "bad": never proved
+    const auto until = Clock::now() + work;
+    while (Clock::now() < until)
+      if (b.Expired())
+        return Result::None();
+      else
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return Result::Proof(std::make_shared<AnyWitness>());
+  };
+}
+
+double Seconds(const std::function<void()>& f) {
+  const auto t = Clock::now();
+  f();
+  return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+TEST(StrongStrategy, IndependentSubproblemsRunSideBySideOnSpareThreads) {
+  const std::vector<Road> road{
+      Road{"split", {}, {RoadStep{"split", SplitThenProve(std::chrono::milliseconds(400))}}}};
+  const Problem four = test::Plain({"ab->ba", "ba->ab", "aa->bb", "bb->aa"});
+  StrongOptions o;
+  o.timeoutSeconds = 20;
+  StrongResult r;
+  o.jobs = 1;
+  const double alone = Seconds([&] { r = RunRoads(four, road, o); });
+  EXPECT_EQ(r.status, StrongStatus::Terminating);
+  EXPECT_GE(alone, 1.5);
+  o.jobs = 4;
+  const double side_by_side = Seconds([&] { r = RunRoads(four, road, o); });
+  EXPECT_EQ(r.status, StrongStatus::Terminating);
+  ASSERT_EQ(r.proof.children.size(), 4u);
+  EXPECT_TRUE(r.proof.Complete());
+  EXPECT_LT(side_by_side, alone * 0.75);
+  // One subproblem that stays open: the others stop at once, no proof.
+  const Problem bad = test::Plain({"ab->ba", "a->b", "ba->ab", "aa->bb"});
+  o.timeoutSeconds = 1;
+  const double lost = Seconds([&] { r = RunRoads(bad, road, o); });
+  EXPECT_EQ(r.status, StrongStatus::NoProof);
+  EXPECT_LT(lost, 1.0);
 }
 
 }  // namespace
