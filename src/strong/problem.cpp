@@ -70,6 +70,15 @@ std::string RuleText(const Alphabet& alphabet, const Rule& rule, bool weak) {
   return WordText(alphabet, rule.lhs) + (weak ? " ->= " : " -> ") + WordText(alphabet, rule.rhs);
 }
 
+std::vector<bool> UsedLetters(const Problem& p) {
+  std::vector<bool> used(p.alphabet.size(), false);
+  for (const auto* rules : {&p.strict, &p.weak})
+    for (const Rule& r : *rules)
+      for (const Word* w : {&r.lhs, &r.rhs})
+        for (Symbol s : *w) used[s] = true;
+  return used;
+}
+
 std::size_t ProblemSize(const Problem& p) {
   std::size_t n = 0;
   for (const auto* rules : {&p.strict, &p.weak})

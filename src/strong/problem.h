@@ -74,6 +74,9 @@ std::string WordText(const Alphabet& alphabet, const Word& w);
 // "lhs -> rhs" (or "lhs ->= rhs" when weak is true) with WordText's sides.
 std::string RuleText(const Alphabet& alphabet, const Rule& rule, bool weak = false);
 
+// used[a]: letter a occurs in some rule or pair.
+std::vector<bool> UsedLetters(const Problem& p);
+
 // Total number of letters in all sides: the problem's size for budgets and limits.
 std::size_t ProblemSize(const Problem& p);
 

@@ -13,16 +13,6 @@
 namespace velkin::strong {
 namespace {
 
-// The letters that occur in some rule or pair.
-std::vector<bool> UsedLetters(const Problem& p) {
-  std::vector<bool> used(p.alphabet.size(), false);
-  for (const auto* rules : {&p.strict, &p.weak})
-    for (const Rule& r : *rules)
-      for (const Word* w : {&r.lhs, &r.rhs})
-        for (Symbol s : *w) used[s] = true;
-  return used;
-}
-
 // The encoding: a map per used letter, the maps of all sides (shared suffixes built
 // once), and the weak and strict conditions.
 class Encoding {
