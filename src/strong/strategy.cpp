@@ -187,7 +187,18 @@ class RoadRun {
         return node;
       }
       if (step.onReversed && !p.IsRelative()) continue;
-      const Problem target = step.onReversed ? ReversedProblem(p) : p;
+      // A step on the reversed problem enters the tree behind this reversal, which is
+      // re-checked like every other step.
+      Result reversal;
+      if (step.onReversed) {
+        reversal = Reverse(p, budget);
+        if (const std::string error = RecheckResult(p, reversal);
+            !error.empty() || reversal.subproblems.size() != 1) {
+          Note("a reversal failed its re-check: " + error);
+          continue;
+        }
+      }
+      const Problem& target = step.onReversed ? reversal.subproblems[0] : p;
       const Budget sub = step.share >= 1
                              ? budget
                              : budget.Within(std::chrono::duration_cast<Clock::duration>(
@@ -239,8 +250,7 @@ class RoadRun {
         }
       if (!step.onReversed) return done;
       node.kind = Result::Kind::Transformed;
-      node.witness = std::make_shared<ReversalWitness>();
-      assert(RecheckResult(p, Result::Step(node.witness, {target})).empty());
+      node.witness = reversal.witness;
       node.children.push_back(std::move(done));
       return node;
     }
@@ -249,6 +259,14 @@ class RoadRun {
 
   // True when some technique ran out of time, so that a longer slice may help.
   bool timeLimited() const { return timeLimited_; }
+
+  // Adds a note for stderr, once, naming the road.
+  void Note(std::string text) {
+    const std::lock_guard<std::mutex> lock(notesMutex_);
+    text = road_.name + " road: " + text;
+    if (std::find(notes_.begin(), notes_.end(), text) == notes_.end())
+      notes_.push_back(std::move(text));
+  }
 
  private:
   // Solves `subs` (none of whose loops would count) on this thread and as many spare
@@ -270,7 +288,11 @@ class RoadRun {
     std::atomic<std::size_t> next{0};
     const auto work = [&](RoadRun& run) {
       for (std::size_t i; (i = next.fetch_add(1)) < subs.size();) {
-        kids[i] = run.Solve(subs[i], false, shared);
+        try {
+          kids[i] = run.Solve(subs[i], false, shared);
+        } catch (const std::exception& e) {  // as for a whole road: this part stays open
+          run.Note(std::string("stopped: ") + e.what());
+        }
         if (TreeVerdict(kids[i]) != Verdict::Proved) stop->store(true);
       }
     };
@@ -287,13 +309,6 @@ class RoadRun {
     for (const auto& run : runs) timeLimited_ = timeLimited_ || run->timeLimited();
     done.children = std::move(kids);
     return true;
-  }
-
-  void Note(std::string text) {
-    const std::lock_guard<std::mutex> lock(notesMutex_);
-    text = road_.name + " road: " + text;
-    if (std::find(notes_.begin(), notes_.end(), text) == notes_.end())
-      notes_.push_back(std::move(text));
   }
 
   const Road& road_;
@@ -314,7 +329,9 @@ StrongResult RunRoads(const Problem& start, const std::vector<Road>& roads,
   assert(options.timeoutSeconds > 0);
   StrongResult result;
   const auto runStop = options.stop ? options.stop : std::make_shared<std::atomic<bool>>(false);
-  const Budget run(Clock::now() + Seconds(options.timeoutSeconds), runStop);
+  // At most about three years, so that the clock's arithmetic cannot overflow.
+  const double timeout = std::min(options.timeoutSeconds, 1e8);
+  const Budget run(Clock::now() + Seconds(timeout), runStop);
   // Set by the winner: ends the losers, not the caller's flag.
   const auto raceStop = std::make_shared<std::atomic<bool>>(false);
   const Budget race = run.Child(raceStop);
@@ -332,9 +349,8 @@ StrongResult RunRoads(const Problem& start, const std::vector<Road>& roads,
   // roads take turns in time slices that double for a road each time it runs out of
   // its slice, so that every road gets its share however few the threads.
   const bool slicing = threads < static_cast<int>(entered.size());
-  const double firstSlice = options.firstSliceSeconds > 0
-                                ? options.firstSliceSeconds
-                                : std::clamp(options.timeoutSeconds / 16, 0.2, 5.0);
+  const double firstSlice = options.firstSliceSeconds > 0 ? options.firstSliceSeconds
+                                                          : std::clamp(timeout / 16, 0.2, 5.0);
   struct Turn {
     const Road* road;
     double slice;  // seconds; ignored without slicing
@@ -361,9 +377,16 @@ StrongResult RunRoads(const Problem& start, const std::vector<Road>& roads,
       queue.pop_front();
       ++running;
       lock.unlock();
-      const Budget budget = slicing ? race.Within(Seconds(turn.slice)) : race;
+      const Budget budget = slicing ? race.Within(Seconds(std::min(turn.slice, timeout))) : race;
       RoadRun attempt(*turn.road, result.notes, mutex, &spare);
-      ProofNode tree = attempt.Solve(start, true, budget);
+      ProofNode tree;
+      try {
+        tree = attempt.Solve(start, true, budget);
+      } catch (const std::exception& e) {
+        // Out of memory outside a technique, say: this road ends, the others go on.
+        attempt.Note(std::string("stopped: ") + e.what());
+        tree = ProofNode{};
+      }
       const Verdict verdict = TreeVerdict(tree);
       lock.lock();
       --running;

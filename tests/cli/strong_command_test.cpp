@@ -36,6 +36,11 @@ TEST(StrongCommand, ProvesWithAPrintedTreeAndKeepsClassicTheDefault) {
   const Outcome classic = Velkin("'" + kSource + "/examples/ab.srs'");
   EXPECT_EQ(Lines(classic.out).at(1), "VELKIN 1.3 is applied to the string rewriting system");
   EXPECT_EQ(Velkin("--strategy classic '" + kSource + "/examples/ab.srs'").out, classic.out);
+
+  const Outcome help = Velkin("--help");
+  for (const char* word : {"--strategy", "--jobs", "Strategies: classic", "strong is"})
+    EXPECT_NE(help.out.find(word), std::string::npos) << word;
+  EXPECT_NE(Velkin("batch --help").out.find("--strategy"), std::string::npos);
 }
 
 TEST(StrongCommand, BadOptionsAndRefusedInputAreErrors) {
