@@ -116,7 +116,8 @@ class Encoder {
     compositions_ = std::min(prefixes.size(), suffixes.size());
   }
 
-  // An upper estimate of the clauses the encoding takes.
+  // A generous estimate of the clauses the encoding takes (every product in full,
+  // without the savings from constants and shared gates).
   std::int64_t EstimatedClauses() const {
     const std::int64_t d = d_, mul = 17LL * bits_ * cap_ + 14LL * cap_;
     std::int64_t sides = 0;
@@ -251,7 +252,7 @@ std::size_t DisplayWidth(const std::string& s) {
 
 Result MatrixInterpretation(const Problem& problem, const Budget& budget,
                             const MatrixOptions& options) {
-  if (options.dimension < 1 || options.bits < 1 || options.resultBits < 0 ||
+  if (options.dimension < 1 || options.bits < 1 || options.bits > 30 || options.resultBits < 0 ||
       (options.resultBits && options.resultBits < options.bits) || options.resultBits > 62)
     return Result::None("matrix interpretation: invalid options");
   if (problem.strict.empty()) return Result::None();

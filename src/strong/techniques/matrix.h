@@ -27,7 +27,7 @@ enum class MatrixKind {
 
 struct MatrixOptions {
   int dimension = 1;  // d >= 1
-  int bits = 2;       // width of the letters' entries, >= 1
+  int bits = 2;       // width of the letters' entries, 1..30
   MatrixKind kind = MatrixKind::Full;
   // Width of every entry of a word's matrix and vector (values must stay below
   // 2^resultBits); 0: bits + 3.
