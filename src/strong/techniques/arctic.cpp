@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <unordered_set>
 
 #include "sat/gates.h"
 #include "sat/matrix.h"
@@ -92,12 +93,27 @@ class Encoding {
     return w;
   }
 
-  // Clauses of the weak and strict conditions, estimated before building: per letter
-  // occurrence a product of d×d by d×(d+1) entries, each a sum of `cap` bits (about a
-  // dozen clauses per bit) and a maximum.
+  // Clauses of the encoding, estimated before building: one composition per distinct
+  // suffix of a side (they are built once), a product of d×d by d×(d+1) entries, each
+  // a sum of `cap` bits and a maximum, and the comparisons of every side. The factors
+  // put the estimate at 1 to 2 times the clauses counted on corpus problems from 10 to
+  // 40000 letters, in dimensions 1 to 3.
   static std::int64_t EstimatedClauses(const Problem& p, const ArcticOptions& o) {
     const std::int64_t d = o.dimension, cap = o.resultBits > 0 ? o.resultBits : o.bits + 3;
-    return static_cast<std::int64_t>(ProblemSize(p)) * d * d * (d + 1) * cap * 16;
+    std::unordered_set<std::uint64_t> suffixes;  // by hash: a collision only lowers the count
+    std::int64_t sides = 0;
+    for (const auto* rules : {&p.strict, &p.weak})
+      for (const Rule& r : *rules)
+        for (const Word* w : {&r.lhs, &r.rhs}) {
+          ++sides;
+          std::uint64_t h = 1469598103934665603ull;
+          for (std::size_t i = w->size(); i-- > 0;) {
+            h = (h ^ static_cast<std::uint64_t>((*w)[i] + 1)) * 1099511628211ull;
+            suffixes.insert(h);
+          }
+        }
+    return static_cast<std::int64_t>(suffixes.size()) * d * d * (d + 1) * cap * 24 +
+           sides * d * (d + 1) * cap * 12;
   }
 
  private:
