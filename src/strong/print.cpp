@@ -87,9 +87,9 @@ class Printer {
     else
       lines_.push_back(
           "  " + self + holds + " if " + ProblemList(numbers) +
-          (numbers.size() == 1
-               ? (node.children[0].problem.IsDependencyPairs() ? " is finite." : " does.")
-               : " do."));
+          (node.children[0].problem.IsDependencyPairs()
+               ? (numbers.size() == 1 ? " is finite." : " are finite.")
+               : (numbers.size() == 1 ? " does." : " do.")));
     next = number + 1;
     for (const ProofNode& c : node.children) next = Print(c, next);
     return next;

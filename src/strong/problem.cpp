@@ -15,7 +15,11 @@ Symbol Alphabet::MarkOf(Symbol a) {
   assert(a >= 0 && a < size() && !IsMarked(a));
   for (Symbol s = 0; s < size(); ++s)
     if (marks[s] == a) return s;
-  return Add(names[a] + "#", a);
+  // A name no other letter has, so that proofs stay unambiguous when the input has a
+  // letter called "a#" already.
+  std::string name = names[a] + "#";
+  while (std::find(names.begin(), names.end(), name) != names.end()) name += "#";
+  return Add(std::move(name), a);
 }
 
 bool Problem::WellFormed() const {
@@ -64,6 +68,15 @@ std::string WordText(const Alphabet& alphabet, const Word& w) {
 
 std::string RuleText(const Alphabet& alphabet, const Rule& rule, bool weak) {
   return WordText(alphabet, rule.lhs) + (weak ? " ->= " : " -> ") + WordText(alphabet, rule.rhs);
+}
+
+std::vector<bool> UsedLetters(const Problem& p) {
+  std::vector<bool> used(p.alphabet.size(), false);
+  for (const auto* rules : {&p.strict, &p.weak})
+    for (const Rule& r : *rules)
+      for (const Word* w : {&r.lhs, &r.rhs})
+        for (Symbol s : *w) used[s] = true;
+  return used;
 }
 
 std::size_t ProblemSize(const Problem& p) {

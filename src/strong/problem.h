@@ -30,7 +30,8 @@ struct Alphabet {
   bool IsMarked(Symbol s) const { return marks[s] >= 0; }
   // Adds a letter; returns its number. `marked` is the letter it marks, or -1.
   Symbol Add(std::string name, Symbol marked = -1);
-  // The marked letter a# of `a`, added (named name(a) + "#") if it is not there yet.
+  // The marked letter a# of `a`, added if it is not there yet, named name(a) + "#" (with
+  // further "#" while another letter has that name).
   Symbol MarkOf(Symbol a);
   friend bool operator==(const Alphabet&, const Alphabet&) = default;
 };
@@ -72,6 +73,9 @@ std::string WordText(const Alphabet& alphabet, const Word& w);
 
 // "lhs -> rhs" (or "lhs ->= rhs" when weak is true) with WordText's sides.
 std::string RuleText(const Alphabet& alphabet, const Rule& rule, bool weak = false);
+
+// used[a]: letter a occurs in some rule or pair.
+std::vector<bool> UsedLetters(const Problem& p);
 
 // Total number of letters in all sides: the problem's size for budgets and limits.
 std::size_t ProblemSize(const Problem& p);

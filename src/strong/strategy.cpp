@@ -13,6 +13,9 @@
 #include "strong/print.h"
 #include "strong/techniques/closures.h"
 #include "strong/techniques/match_bounds.h"
+#include "strong/techniques/arctic.h"
+#include "strong/techniques/dependency_graph.h"
+#include "strong/techniques/dependency_pairs.h"
 #include "strong/techniques/matrix.h"
 #include "strong/techniques/relative_as_standard.h"
 #include "strong/techniques/reversal.h"
@@ -28,6 +31,9 @@ bool IsRule(const std::vector<Rule>& rules, const Rule& r) {
 
 bool Always(const Problem&) {
   return true;
+}
+bool Standard(const Problem& p) {
+  return p.IsStandard();
 }
 bool Relative(const Problem& p) {
   return p.IsRelative() && !p.weak.empty();
@@ -99,25 +105,83 @@ void AddMatrixSteps(std::vector<RoadStep>& steps, int after) {
   }
 }
 
+// The steps of a dependency pair problem after the graph: reduction pairs by natural and
+// arctic matrices, interleaved, smallest first. Every entry gets an equal part of the
+// time left. On other problems these entries give nothing at once. `arcticOnly`: for
+// roads whose matrix steps serve dependency pair problems already.
+void AddReductionPairSteps(std::vector<RoadStep>& steps, bool arcticOnly) {
+  struct Size {
+    bool arctic;
+    int dimension, bits;
+  };
+  static constexpr Size kSizes[] = {{false, 1, 2}, {true, 1, 2},  {false, 2, 2}, {true, 2, 2},
+                                    {true, 3, 2},  {false, 3, 2}, {true, 4, 2},  {true, 2, 3},
+                                    {true, 5, 2},  {false, 4, 2}, {true, 3, 3}};
+  std::vector<Size> sizes;
+  for (const Size& size : kSizes)
+    if (size.arctic || !arcticOnly) sizes.push_back(size);
+  const int n = static_cast<int>(sizes.size());
+  for (int k = 0; k < n; ++k) {
+    const Size& size = sizes[k];
+    const std::string name = std::string(size.arctic ? "arctic" : "matrices") + " of dimension " +
+                             std::to_string(size.dimension) + ", " + std::to_string(size.bits) +
+                             " bits";
+    TechniqueFn run;
+    if (size.arctic) {
+      ArcticOptions o;
+      o.dimension = size.dimension;
+      o.bits = size.bits;
+      run = [o](const Problem& p, const Budget& b) { return ArcticInterpretation(p, b, o); };
+    } else {
+      MatrixOptions o;
+      o.dimension = size.dimension;
+      o.bits = size.bits;
+      run = [o](const Problem& p, const Budget& b) {
+        return p.IsDependencyPairs() ? MatrixInterpretation(p, b, o) : Result::None();
+      };
+    }
+    steps.push_back(RoadStep{name, run, false, 1.0 / (n - k)});
+  }
+}
+
+// The dependency pair road: DP(R) (of R^rev when `reversed`), then at every DP problem
+// the graph first, so that it is recomputed after every removal, then reduction pairs.
+RoadStep DependencyPairStep(bool reversed) {
+  return RoadStep{reversed ? "dependency pairs, reversed" : "dependency pairs",
+                  [](const Problem& p, const Budget&) { return DependencyPairs(p); }, reversed};
+}
+
+std::vector<RoadStep> DependencyPairSteps(bool reversed) {
+  std::vector<RoadStep> steps{RoadStep{"no strict rules", ProveWithoutStrictRules},
+                              DependencyPairStep(reversed),
+                              RoadStep{"dependency graph", DependencyGraph}};
+  AddReductionPairSteps(steps, false);
+  return steps;
+}
+
 }  // namespace
 
 std::vector<Road> StrongRoads() {
   const RoadStep trivial{"no strict rules", ProveWithoutStrictRules};
   const RoadStep asStandard{"relative as standard", RelativeAsStandard};
-  // The steps that follow rule removal on a standard problem. Dependency pairs join
-  // here; a loop search is a road of its own, run from the start.
-  std::vector<RoadStep> standardTail;
-  AddMatchBoundSteps(standardTail);
+  // The graph goes first, so that a dependency pair problem is split again after every
+  // removal (it gives nothing at once on other problems).
+  const RoadStep graph{"dependency graph", DependencyGraph};
+  // The steps that follow rule removal on a standard problem: dependency pairs, then
+  // arctic reduction pairs (the matrix steps before serve as natural ones). Match
+  // bounds and the loop searches are roads of their own, run from the start.
+  std::vector<RoadStep> standardTail{DependencyPairStep(false)};
+  AddReductionPairSteps(standardTail, true);
 
   // Rule removal first, on relative problems as they are; what it leaves of a
   // relative problem is then taken as standard.
-  std::vector<RoadStep> removal{trivial};
+  std::vector<RoadStep> removal{trivial, graph};
   AddMatrixSteps(removal, 1 + static_cast<int>(standardTail.size()));
   removal.push_back(asStandard);
   removal.insert(removal.end(), standardTail.begin(), standardTail.end());
 
   // A relative problem taken as standard at once, then the same removal.
-  std::vector<RoadStep> standardFirst{trivial, asStandard};
+  std::vector<RoadStep> standardFirst{trivial, graph, asStandard};
   AddMatrixSteps(standardFirst, static_cast<int>(standardTail.size()));
   standardFirst.insert(standardFirst.end(), standardTail.begin(), standardTail.end());
 
@@ -131,6 +195,8 @@ std::vector<Road> StrongRoads() {
       Road{"loops", Always, LoopSteps(false)},
       Road{"loops, reversed", Always, LoopSteps(true)},
       Road{"match bounds", Standard, matchBounds},
+      Road{"dependency pairs", Standard, DependencyPairSteps(false)},
+      Road{"dependency pairs of the reversal", Standard, DependencyPairSteps(true)},
   };
 }
 
@@ -139,8 +205,11 @@ namespace {
 // One attempt of one road under one budget.
 class RoadRun {
  public:
-  RoadRun(const Road& road, std::vector<std::string>& notes, std::mutex& notesMutex)
-      : road_(road), notes_(notes), notesMutex_(notesMutex) {}
+  // `spare`: threads of the run that no road uses, which a step with several
+  // independent subproblems may borrow (null: none).
+  RoadRun(const Road& road, std::vector<std::string>& notes, std::mutex& notesMutex,
+          std::atomic<int>* spare = nullptr)
+      : road_(road), notes_(notes), notesMutex_(notesMutex), spare_(spare) {}
 
   // The tree the road builds for `p` within `budget`. `loopsCount`: a loop of `p`
   // would be a loop of the start problem.
@@ -197,17 +266,23 @@ class RoadRun {
       done.problem = target;
       done.kind = r.kind;
       done.witness = r.witness;
-      for (const Problem& q : r.subproblems) {
-        const bool childLoops = loopsCount && KeepsLoops(target, *r.witness, q);
-        done.children.push_back(Solve(q, childLoops, budget));
-        const Verdict v = TreeVerdict(done.children.back());
-        if (v == Verdict::Disproved) {
-          // The loop of this subproblem is one of `target`: the others do not matter.
-          done.children = {std::move(done.children.back())};
-          break;
+      bool anyLoops = false;
+      for (const Problem& q : r.subproblems)
+        anyLoops = anyLoops || (loopsCount && KeepsLoops(target, *r.witness, q));
+      const bool parallel =
+          !anyLoops && r.subproblems.size() > 1 && SolveInParallel(r.subproblems, budget, done);
+      if (!parallel)
+        for (const Problem& q : r.subproblems) {
+          const bool childLoops = loopsCount && KeepsLoops(target, *r.witness, q);
+          done.children.push_back(Solve(q, childLoops, budget));
+          const Verdict v = TreeVerdict(done.children.back());
+          if (v == Verdict::Disproved) {
+            // The loop of this subproblem is one of `target`: the others do not matter.
+            done.children = {std::move(done.children.back())};
+            break;
+          }
+          if (v == Verdict::Open) break;  // the road is stuck here; the proof is lost
         }
-        if (v == Verdict::Open) break;  // the road is stuck here; the proof is lost
-      }
       if (!step.onReversed) return done;
       node.kind = Result::Kind::Transformed;
       node.witness = reversal.witness;
@@ -229,9 +304,52 @@ class RoadRun {
   }
 
  private:
+  // Solves `subs` (none of whose loops would count) on this thread and as many spare
+  // threads as it can borrow, into done.children; the first one left open stops the
+  // others, since the proof is lost then. False, doing nothing, without a spare thread.
+  bool SolveInParallel(const std::vector<Problem>& subs, const Budget& budget, ProofNode& done) {
+    int borrowed = 0;
+    if (spare_) {
+      int have = spare_->load();
+      const int want = static_cast<int>(subs.size()) - 1;
+      while (have > 0 && !spare_->compare_exchange_weak(have, have - std::min(have, want))) {
+      }
+      borrowed = std::max(0, std::min(have, want));
+    }
+    if (borrowed == 0) return false;
+    const auto stop = std::make_shared<std::atomic<bool>>(false);
+    const Budget shared = budget.Child(stop);
+    std::vector<ProofNode> kids(subs.size());
+    std::atomic<std::size_t> next{0};
+    const auto work = [&](RoadRun& run) {
+      for (std::size_t i; (i = next.fetch_add(1)) < subs.size();) {
+        try {
+          kids[i] = run.Solve(subs[i], false, shared);
+        } catch (const std::exception& e) {  // as for a whole road: this part stays open
+          run.Note(std::string("stopped: ") + e.what());
+        }
+        if (TreeVerdict(kids[i]) != Verdict::Proved) stop->store(true);
+      }
+    };
+    std::vector<std::unique_ptr<RoadRun>> runs;
+    {
+      std::vector<std::jthread> helpers;
+      for (int t = 0; t < borrowed; ++t) {
+        runs.push_back(std::make_unique<RoadRun>(road_, notes_, notesMutex_, spare_));
+        helpers.emplace_back([&work, run = runs.back().get()] { work(*run); });
+      }
+      work(*this);
+    }
+    spare_->fetch_add(borrowed);
+    for (const auto& run : runs) timeLimited_ = timeLimited_ || run->timeLimited();
+    done.children = std::move(kids);
+    return true;
+  }
+
   const Road& road_;
   std::vector<std::string>& notes_;
   std::mutex& notesMutex_;
+  std::atomic<int>* spare_;
   bool timeLimited_ = false;
 };
 
@@ -259,6 +377,8 @@ StrongResult RunRoads(const Problem& start, const std::vector<Road>& roads,
   const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
   const int jobs = options.jobs > 0 ? options.jobs : cores;
   const int threads = std::max(1, std::min<int>(jobs, static_cast<int>(entered.size())));
+  // Threads beyond one per road: lent to steps with independent subproblems.
+  std::atomic<int> spare{std::max(0, jobs - threads)};
 
   // With a thread per road every road runs once with the whole budget. Otherwise
   // roads take turns in time slices that double for a road each time it runs out of
@@ -293,7 +413,7 @@ StrongResult RunRoads(const Problem& start, const std::vector<Road>& roads,
       ++running;
       lock.unlock();
       const Budget budget = slicing ? race.Within(Seconds(std::min(turn.slice, timeout))) : race;
-      RoadRun attempt(*turn.road, result.notes, mutex);
+      RoadRun attempt(*turn.road, result.notes, mutex, &spare);
       ProofNode tree;
       try {
         tree = attempt.Solve(start, true, budget);

@@ -73,15 +73,6 @@ bool NeedsMonotone(const Problem& p, Symbol a) {
   return p.IsRelative() || !p.alphabet.IsMarked(a);
 }
 
-std::vector<bool> UsedLetters(const Problem& p) {
-  std::vector<bool> used(p.alphabet.size(), false);
-  for (const auto* rules : {&p.strict, &p.weak})
-    for (const Rule& r : *rules)
-      for (const Word* w : {&r.lhs, &r.rhs})
-        for (Symbol s : *w) used[s] = true;
-  return used;
-}
-
 std::vector<Rule> Without(const std::vector<Rule>& rules, const std::vector<int>& removed) {
   std::vector<Rule> kept;
   for (std::size_t i = 0; i < rules.size(); ++i)
