@@ -105,7 +105,8 @@ std::string Describe(const Token& t) {
 
 class AriReader {
  public:
-  AriReader(State& st, const InputLines& lines) : st_(st), lx_(lines) {}
+  AriReader(SystemBuilder& b, ParsedSystem& out, const InputLines& lines)
+      : b_(b), out_(out), lx_(lines) {}
 
   ReadResult Read() {
     bool formatSeen = false;
@@ -207,18 +208,17 @@ class AriReader {
   }
 
   ReadResult ReadRule(int openLine) {
-    RuleSystem& p = st_.primary;
-    const std::string ruleName = "rule " + std::to_string(p.ruleCount + 1);
-    if (p.ruleCount >= kMaxRules)
-      return ReadResult::Refuse(openLine,
-                                ruleName + ": more than " + std::to_string(kMaxRules) + " rules");
-    const int index = ++p.ruleCount;
-    p.strict[index] = 1;
+    const std::string ruleName = "rule " + std::to_string(b_.ruleCount() + 1);
+    if (!b_.RoomForRule())
+      return ReadResult::Refuse(
+          openLine, ruleName + ": more than " + std::to_string(b_.limits().rules) + " rules");
+    const std::size_t index = out_.rules.size();
+    b_.StartRule(true);
     std::string_view lhsVar, rhsVar;
-    ReadResult r = ReadTerm(ruleName, "left-hand side", p.lhs[index], lhsVar);
+    ReadResult r = ReadTerm(ruleName, "left-hand side", index, true, lhsVar);
     if (!r.ok) return r;
     int rhsLine = 0;
-    r = ReadTerm(ruleName, "right-hand side", p.rhs[index], rhsVar, &rhsLine);
+    r = ReadTerm(ruleName, "right-hand side", index, false, rhsVar, &rhsLine);
     if (!r.ok) return r;
     for (;;) {
       const Token t = lx_.Next();
@@ -228,9 +228,9 @@ class AriReader {
         const Token v = lx_.Next();
         if (v.kind == TokenKind::Error) return Fail(v);
         if (v.kind == TokenKind::Atom && v.text == "0") {
-          p.strict[index] = 0;
+          out_.rules[index].strict = false;
         } else if (v.kind == TokenKind::Atom && v.text == "1") {
-          p.strict[index] = 1;
+          out_.rules[index].strict = true;
         } else {
           return ReadResult::Refuse(v.line, ruleName + ": :cost " + Describe(v) +
                                                 " is not supported (0 marks a weak rule, 1 a "
@@ -249,18 +249,15 @@ class AriReader {
       return ReadResult::Refuse(rhsLine, ruleName + ": the right-hand side ends in variable " +
                                              std::string(rhsVar) + ", the left-hand side in " +
                                              std::string(lhsVar) + ": not a string rewriting rule");
-    if (p.strict[index] == 0) st_.allStrict = 0;
     return ReadResult{};
   }
 
-  // Reads one side, outermost symbol first, into `row` (ended by 0), and names the
-  // variable at its end. Reads the nesting with a loop; gives up after 19 symbols.
-  ReadResult ReadTerm(const std::string& ruleName, const char* sideName, SymbolString& row,
-                      std::string_view& var, int* firstLine = nullptr) {
+  // Reads one side of rule `index`, outermost symbol first, and names the variable at
+  // its end. Reads the nesting with a loop; with a side limit it gives up at the limit.
+  ReadResult ReadTerm(const std::string& ruleName, const char* sideName, std::size_t index,
+                      bool isLhs, std::string_view& var, int* firstLine = nullptr) {
     const std::string where = ruleName + ": " + sideName;
-    int len = 0;
-    int depth = 0;
-    row[0] = 0;
+    std::size_t depth = 0;
     Token t = lx_.Next();
     if (firstLine) *firstLine = t.line;
     while (t.kind == TokenKind::Open) {
@@ -273,15 +270,16 @@ class AriReader {
         return ReadResult::Refuse(f.line, where + ": symbol " + std::string(f.text) +
                                               " is not declared; declare it with (fun " +
                                               std::string(f.text) + " 1) before the rules");
-      if (len == kMaxSideLength)
+      std::vector<int>& row = isLhs ? out_.rules[index].lhs : out_.rules[index].rhs;
+      if (!b_.RoomOnSide(row.size()))
+        return ReadResult::Refuse(f.line, where + " has more than " +
+                                              std::to_string(b_.limits().sideLength) + " symbols");
+      const int id = b_.Symbol(f.text);
+      if (id < 0)
         return ReadResult::Refuse(
-            f.line, where + " has more than " + std::to_string(kMaxSideLength) + " symbols");
-      const int id = LookupSymbol(st_, f.text);
-      if (id == 0)
-        return ReadResult::Refuse(
-            f.line, ruleName + ": more than " + std::to_string(kMaxSymbols) + " different symbols");
-      row[len++] = static_cast<SymbolId>(id);
-      row[len] = 0;
+            f.line,
+            ruleName + ": more than " + std::to_string(b_.limits().symbols) + " different symbols");
+      row.push_back(id);
       ++depth;
       t = lx_.Next();
     }
@@ -294,7 +292,7 @@ class AriReader {
                                             " is used without its argument; " +
                                             std::string(kNotAChain));
     var = t.text;
-    for (int i = 0; i < depth; ++i) {
+    for (std::size_t i = 0; i < depth; ++i) {
       const Token c = lx_.Next();
       if (c.kind == TokenKind::Error) return Fail(c);
       if (c.kind != TokenKind::Close)
@@ -305,19 +303,25 @@ class AriReader {
     return ReadResult{};
   }
 
-  State& st_;
+  SystemBuilder& b_;
+  ParsedSystem& out_;
   AriLexer lx_;
   std::unordered_set<std::string> unary_;  // the declared symbols
 };
 
 }  // namespace
 
-ReadResult ParseAriInput(State& st, const InputLines& lines) {
-  st.allStrict = 1;
-  st.primary.ruleCount = 0;
-  st.primary.symbolCount = 0;
-  AriReader reader(st, lines);
+ReadResult ReadAriSystem(const InputLines& lines, const ReadLimits& limits, ParsedSystem& out) {
+  SystemBuilder b(out, limits);
+  AriReader reader(b, out, lines);
   return reader.Read();
+}
+
+ReadResult ParseAriInput(State& st, const InputLines& lines) {
+  ParsedSystem sys;
+  const ReadResult r = ReadAriSystem(lines, ReadLimits::Classic(), sys);
+  LoadPrimary(st, sys);
+  return r;
 }
 
 }  // namespace velkin

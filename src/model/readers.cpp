@@ -1,5 +1,7 @@
 #include "model/readers.h"
 
+#include <cassert>
+
 namespace velkin {
 
 std::vector<std::string> SplitLines(std::string_view text) {
@@ -20,11 +22,6 @@ std::vector<std::string> SplitLines(std::string_view text) {
   }
   if (pending) out.push_back(std::move(cur));
   return out;
-}
-
-std::string InputError::Describe() const {
-  if (line <= 0) return message;
-  return "line " + std::to_string(line) + ": " + message;
 }
 
 int CodePointLength(std::string_view s, std::size_t i) {
@@ -67,11 +64,8 @@ std::string Plural(int n, const char* what) {
 
 }  // namespace
 
-ReadResult ParsePlainInput(State& st, const InputLines& lines) {
-  RuleSystem& p = st.primary;
-  st.allStrict = 1;
-  p.symbolCount = 0;
-  p.ruleCount = 0;
+ReadResult ReadPlainSystem(const InputLines& lines, const ReadLimits& limits, ParsedSystem& out) {
+  SystemBuilder b(out, limits);
   for (int k = 0;; ++k) {
     const std::string_view line = lines[k];
     if (line.empty() || line[0] == ' ') break;
@@ -82,43 +76,40 @@ ReadResult ParsePlainInput(State& st, const InputLines& lines) {
         return ReadResult::Refuse(human, "invalid UTF-8 (byte " + std::to_string(i + 1) + ")");
       i += n;
     }
-    if (p.ruleCount >= kMaxRules)
-      return ReadResult::Refuse(human, "more than " + Plural(kMaxRules, "rules"));
-    const int rule = ++p.ruleCount;
-    p.strict[rule] = 1;
+    if (!b.RoomForRule())
+      return ReadResult::Refuse(human, "more than " + Plural(limits.rules, "rules"));
+    const int rule = b.ruleCount();
+    b.StartRule(true);
     std::size_t pos = 0;
-    // Reads symbols while `more` holds; stores them in `row`, ended by 0.
-    auto readSide = [&](SymbolString& row, auto more, const char* side) -> ReadResult {
-      int len = 0;
+    // Reads symbols while `more` holds into the side `lhs` (or the rhs) of the rule.
+    auto readSide = [&](bool lhs, auto more, const char* side) -> ReadResult {
       while (pos < line.size() && more(line[pos])) {
         const int n = CodePointLength(line, pos);
-        if (len == kMaxSideLength)
+        std::vector<int>& row = lhs ? out.rules[rule].lhs : out.rules[rule].rhs;
+        if (!b.RoomOnSide(row.size()))
           return ReadResult::Refuse(
-              human, std::string(side) + " has more than " + Plural(kMaxSideLength, "symbols"));
-        const int id = LookupSymbol(st, line.substr(pos, n));
-        if (id == 0)
-          return ReadResult::Refuse(human, "more than " + Plural(kMaxSymbols, "different symbols"));
-        row[len++] = static_cast<SymbolId>(id);
+              human, std::string(side) + " has more than " + Plural(limits.sideLength, "symbols"));
+        const int id = b.Symbol(line.substr(pos, n));
+        if (id < 0)
+          return ReadResult::Refuse(human,
+                                    "more than " + Plural(limits.symbols, "different symbols"));
+        row.push_back(id);
         pos += n;
       }
-      row[len] = 0;
       return ReadResult{};
     };
     ReadResult r = readSide(
-        p.lhs[rule], [](char c) { return !IsPlainSeparator(c); }, "left-hand side");
+        true, [](char c) { return !IsPlainSeparator(c); }, "left-hand side");
     if (!r.ok) return r;
     if (pos >= line.size())
       return ReadResult::Refuse(human,
                                 "no separator between the sides (write lhs -> rhs or lhs ->= rhs)");
     while (pos < line.size() && IsPlainSeparator(line[pos])) {
-      if (line[pos] == '=') {
-        p.strict[rule] = 0;
-        st.allStrict = 0;
-      }
+      if (line[pos] == '=') out.rules[rule].strict = false;
       ++pos;
     }
     r = readSide(
-        p.rhs[rule], [](char c) { return c != ' ' && c != 'e'; }, "right-hand side");
+        false, [](char c) { return c != ' ' && c != 'e'; }, "right-hand side");
     if (!r.ok) return r;
   }
   return ReadResult{};
@@ -163,12 +154,8 @@ void NextToken(TpdbReader& r) {
   r.ch = ' ';
 }
 
-ReadResult ParseTpdbInput(State& st, const InputLines& lines) {
-  RuleSystem& p = st.primary;
-  st.allStrict = 1;
-  st.log.length = 0;
-  p.symbolCount = 0;
-  p.ruleCount = 0;
+ReadResult ReadTpdbSystem(const InputLines& lines, const ReadLimits& limits, ParsedSystem& out) {
+  SystemBuilder b(out, limits);
   TpdbReader r(lines);
   for (;;) {
     const char c = NextInputChar(r);
@@ -180,47 +167,82 @@ ReadResult ParseTpdbInput(State& st, const InputLines& lines) {
     NextToken(r);
     if (r.ch == ')' || r.ch == ',') continue;
     const int human = r.lineNo + 1;
-    if (p.ruleCount >= kMaxRules)
-      return ReadResult::Refuse(human, "rule " + std::to_string(p.ruleCount + 1) + ": more than " +
-                                           Plural(kMaxRules, "rules"));
-    const int rule = ++p.ruleCount;
-    const std::string ruleName = "rule " + std::to_string(rule);
-    p.strict[rule] = 1;
-    // Stores the token text at the next position of `row`.
-    auto store = [&](SymbolString& row, int& len, const char* side) -> ReadResult {
+    if (!b.RoomForRule())
+      return ReadResult::Refuse(human, "rule " + std::to_string(b.ruleCount() + 1) +
+                                           ": more than " + Plural(limits.rules, "rules"));
+    const int rule = b.ruleCount();
+    b.StartRule(true);
+    const std::string ruleName = "rule " + std::to_string(rule + 1);
+    // Stores the token text at the end of the side.
+    auto store = [&](bool lhs, const char* side) -> ReadResult {
       if (r.token.empty())
         return ReadResult::Refuse(
             r.lineNo + 1, ruleName + ": a symbol is missing before '" + std::string(1, r.ch) + "'");
-      if (len == kMaxSideLength)
+      std::vector<int>& row = lhs ? out.rules[rule].lhs : out.rules[rule].rhs;
+      if (!b.RoomOnSide(row.size()))
         return ReadResult::Refuse(r.lineNo + 1, ruleName + ": " + side + " has more than " +
-                                                    Plural(kMaxSideLength, "symbols"));
-      const int id = LookupSymbol(st, r.token);
-      if (id == 0)
+                                                    Plural(limits.sideLength, "symbols"));
+      const int id = b.Symbol(r.token);
+      if (id < 0)
         return ReadResult::Refuse(
-            r.lineNo + 1, ruleName + ": more than " + Plural(kMaxSymbols, "different symbols"));
-      row[len++] = static_cast<SymbolId>(id);
+            r.lineNo + 1, ruleName + ": more than " + Plural(limits.symbols, "different symbols"));
+      row.push_back(id);
       return ReadResult{};
     };
-    int len = 0;
     while (r.ch != '-') {
       if (r.atEnd)
         return ReadResult::Refuse(human, ruleName + ": missing '->' before the end of the text");
-      ReadResult res = store(p.lhs[rule], len, "left-hand side");
+      ReadResult res = store(true, "left-hand side");
       if (!res.ok) return res;
       NextToken(r);
     }
     NextInputChar(r);  // the '>' of the arrow
-    p.lhs[rule][len] = 0;
-    len = 0;
     NextToken(r);
     while (r.ch != ')' && r.ch != ',') {
-      ReadResult res = store(p.rhs[rule], len, "right-hand side");
+      ReadResult res = store(false, "right-hand side");
       if (!res.ok) return res;
       NextToken(r);
     }
-    p.rhs[rule][len] = 0;
   }
   return ReadResult{};
+}
+
+void LoadPrimary(State& st, const ParsedSystem& sys) {
+  RuleSystem& p = st.primary;
+  assert(sys.rules.size() <= static_cast<std::size_t>(kMaxRules));
+  assert(sys.names.size() <= static_cast<std::size_t>(kMaxSymbols));
+  p.symbolCount = static_cast<std::int32_t>(sys.names.size());
+  for (std::size_t k = 0; k < sys.names.size(); ++k) p.names[k + 1] = sys.names[k];
+  p.ruleCount = static_cast<std::int32_t>(sys.rules.size());
+  st.allStrict = 1;
+  // A side and its end mark, as the readers of the store write them.
+  const auto fill = [](SymbolString& row, const std::vector<int>& side) {
+    assert(side.size() <= static_cast<std::size_t>(kMaxSideLength));
+    for (std::size_t j = 0; j < side.size(); ++j) row[j] = static_cast<SymbolId>(side[j] + 1);
+    row[side.size()] = 0;
+  };
+  for (std::size_t i = 0; i < sys.rules.size(); ++i) {
+    const ParsedRule& rule = sys.rules[i];
+    fill(p.lhs[i + 1], rule.lhs);
+    fill(p.rhs[i + 1], rule.rhs);
+    p.strict[i + 1] = rule.strict ? 1 : 0;
+    if (!rule.strict) st.allStrict = 0;
+  }
+}
+
+ReadResult ParsePlainInput(State& st, const InputLines& lines) {
+  ParsedSystem sys;
+  const ReadResult r = ReadPlainSystem(lines, ReadLimits::Classic(), sys);
+  LoadPrimary(st, sys);
+  return r;
+}
+
+ReadResult ParseTpdbInput(State& st, const InputLines& lines) {
+  ParsedSystem sys;
+  const ReadResult r = ReadTpdbSystem(lines, ReadLimits::Classic(), sys);
+  LoadPrimary(st, sys);
+  st.log.length = 0;
+  return r;
 }
 
 }  // namespace velkin
