@@ -48,6 +48,8 @@ int RunSingle(const SingleOptions& options, std::ostream& out, std::ostream& err
   const RunInputs in = MakeRunInputs(options.run, options.path, text);
   auto st = MakeState();
   const RunResult result = ExecuteRun(*st, in);
+  for (const InputError& w : result.warnings)
+    err << ErrorLine(shownPath, w.line, "warning: " + w.message) << "\n";
   if (result.outcome == RunOutcome::InputRefused || result.outcome == RunOutcome::AttemptsInvalid) {
     err << ErrorLine(shownPath, result.error.line, result.error.message) << "\n";
     return kExitError;

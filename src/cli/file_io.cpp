@@ -16,11 +16,25 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool ReadAll(std::FILE* f, std::string& text) {
+// Reads `f` to its end into `text`, or until it holds more than `limit` bytes (then
+// `tooLarge` is set and reading stops).
+bool ReadAll(std::FILE* f, std::string& text, std::size_t limit, bool& tooLarge) {
   char buf[65536];
   std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  tooLarge = false;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
+    text.append(buf, n);
+    if (text.size() > limit) {
+      tooLarge = true;
+      return true;
+    }
+  }
   return std::ferror(f) == 0;
+}
+
+std::string SizeText(std::size_t bytes) {
+  if (bytes % (std::size_t{1} << 20) == 0) return std::to_string(bytes >> 20) + " MiB";
+  return std::to_string(bytes) + " bytes";
 }
 
 // Writes all of `data` to `fd`, going on after partial writes and interrupts.
@@ -38,14 +52,21 @@ bool WriteAll(int fd, std::string_view data) {
 
 }  // namespace
 
-bool ReadTextFile(const std::string& path, std::string& text, std::string& error) {
+bool ReadTextFile(const std::string& path, std::string& text, std::string& error,
+                  std::size_t limit) {
   text.clear();
+  bool tooLarge = false;
+  const auto refuseLarge = [&] {
+    text.clear();
+    error = "the input is larger than " + SizeText(limit) + ", more than a problem file holds";
+    return false;
+  };
   if (path == "-") {
-    if (!ReadAll(stdin, text)) {
+    if (!ReadAll(stdin, text, limit, tooLarge)) {
       error = std::string("cannot read standard input: ") + std::strerror(errno);
       return false;
     }
-    return true;
+    return tooLarge ? refuseLarge() : true;
   }
   std::error_code ec;
   if (fs::is_directory(path, ec)) {
@@ -57,14 +78,14 @@ bool ReadTextFile(const std::string& path, std::string& text, std::string& error
     error = std::string("cannot open: ") + std::strerror(errno);
     return false;
   }
-  const bool ok = ReadAll(f, text);
+  const bool ok = ReadAll(f, text, limit, tooLarge);
   const int readErrno = errno;
   std::fclose(f);
   if (!ok) {
     error = std::string("cannot read: ") + std::strerror(readErrno);
     return false;
   }
-  return true;
+  return tooLarge ? refuseLarge() : true;
 }
 
 bool WriteLinesAtomically(const std::string& path, const std::vector<std::string>& lines,

@@ -2,15 +2,23 @@
 // leaving a half-written target, and collecting the problem files of a collection.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace velkin::cli {
 
-// Reads a whole file ("-": standard input) into `text`. On failure returns false and
-// sets `error` to the reason ("no such file or directory", "is a directory", ...).
-bool ReadTextFile(const std::string& path, std::string& text, std::string& error);
+// The largest input that the command line reads: 64 MiB, far above any problem file.
+// Reading stops there, so an endless input (/dev/zero, a stream) is refused instead of
+// filling the memory.
+inline constexpr std::size_t kMaxInputBytes = std::size_t{64} << 20;
+
+// Reads a whole file ("-": standard input) into `text`, at most `limit` bytes. On
+// failure returns false and sets `error` to the reason ("no such file or directory",
+// "is a directory", "larger than 64 MiB", ...).
+bool ReadTextFile(const std::string& path, std::string& text, std::string& error,
+                  std::size_t limit = kMaxInputBytes);
 
 // Writes the lines, each followed by CR LF, to a new temporary file in the target's
 // folder and renames it over the target, so that the target is either the old file or

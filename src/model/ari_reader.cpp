@@ -1,6 +1,7 @@
 #include "model/ari_reader.h"
 
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace velkin {
@@ -16,13 +17,19 @@ struct Token {
   TokenKind kind = TokenKind::End;
   std::string_view text;  // the atom (a view into the line), or the error message
   int line = 0;           // 1-based
+  bool quoted = false;    // an atom written |like this|: never a keyword
 };
+
+// An atom that starts with ':' and is not quoted: a keyword such as :cost.
+bool IsKeyword(const Token& t) {
+  return t.kind == TokenKind::Atom && !t.quoted && !t.text.empty() && t.text.front() == ':';
+}
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\f' || c == '\v';
 }
 bool EndsAtom(char c) {
-  return IsBlank(c) || c == '(' || c == ')' || c == ';' || c == '"';
+  return IsBlank(c) || c == '(' || c == ')' || c == ';' || c == '"' || c == '|';
 }
 
 // Splits the lines into parentheses, atoms and strings; `;` comments are skipped. Never
@@ -52,6 +59,16 @@ class AriLexer {
                      lineNo};
       }
       if (c == '"') return SkipString(lineNo);
+      if (c == '|') {  // a quoted name: everything up to the next '|' on the line
+        const std::size_t close = line.find('|', pos_ + 1);
+        if (close == std::string_view::npos)
+          return Token{TokenKind::Error,
+                       "a |quoted| name that starts here does not end on its line", lineNo};
+        if (close == pos_ + 1) return Token{TokenKind::Error, "an empty |quoted| name", lineNo};
+        const std::size_t start = pos_ + 1;
+        pos_ = close + 1;
+        return Token{TokenKind::Atom, line.substr(start, close - start), lineNo, true};
+      }
       const std::size_t start = pos_;
       while (pos_ < line.size() && !EndsAtom(line[pos_])) ++pos_;
       return Token{TokenKind::Atom, line.substr(start, pos_ - start), lineNo};
@@ -92,7 +109,7 @@ std::string Describe(const Token& t) {
     case TokenKind::Close:
       return "')'";
     case TokenKind::Atom:
-      return "'" + std::string(t.text) + "'";
+      return t.quoted ? "'|" + std::string(t.text) + "|'" : "'" + std::string(t.text) + "'";
     case TokenKind::String:
       return "a string";
     case TokenKind::End:
@@ -175,7 +192,7 @@ class AriReader {
   ReadResult ReadFun() {
     const Token name = lx_.Next();
     if (name.kind == TokenKind::Error) return Fail(name);
-    if (name.kind != TokenKind::Atom || name.text.front() == ':')
+    if (name.kind != TokenKind::Atom || IsKeyword(name))
       return ReadResult::Refuse(name.line,
                                 "(fun ...): expected a symbol name, found " + Describe(name));
     const Token arity = lx_.Next();
@@ -184,6 +201,11 @@ class AriReader {
       return ReadResult::Refuse(
           arity.line,
           "(fun " + std::string(name.text) + " ...): expected an arity, found " + Describe(arity));
+    const auto [it, isNew] = arity_.emplace(std::string(name.text), std::string(arity.text));
+    if (!isNew && it->second != arity.text)
+      return ReadResult::Refuse(arity.line, "symbol " + std::string(name.text) +
+                                                " is declared twice, with arity " + it->second +
+                                                " and with arity " + std::string(arity.text));
     if (arity.text != "1")
       return ReadResult::Refuse(arity.line, "symbol " + std::string(name.text) +
                                                 " is declared with arity " +
@@ -224,7 +246,7 @@ class AriReader {
       const Token t = lx_.Next();
       if (t.kind == TokenKind::Error) return Fail(t);
       if (t.kind == TokenKind::Close) break;
-      if (t.kind == TokenKind::Atom && t.text == ":cost") {
+      if (IsKeyword(t) && t.text == ":cost") {
         const Token v = lx_.Next();
         if (v.kind == TokenKind::Error) return Fail(v);
         if (v.kind == TokenKind::Atom && v.text == "0") {
@@ -238,7 +260,7 @@ class AriReader {
         }
         continue;
       }
-      if (t.kind == TokenKind::Atom && t.text.front() == ':')
+      if (IsKeyword(t))
         return ReadResult::Refuse(t.line, ruleName + ": unknown attribute " + Describe(t));
       return ReadResult::Refuse(t.line, ruleName +
                                             ": expected ')' or :cost after the two sides, "
@@ -284,7 +306,7 @@ class AriReader {
       t = lx_.Next();
     }
     if (t.kind == TokenKind::Error) return Fail(t);
-    if (t.kind != TokenKind::Atom || t.text.front() == ':')
+    if (t.kind != TokenKind::Atom || IsKeyword(t))
       return ReadResult::Refuse(t.line, where + ": expected a variable, found " + Describe(t) +
                                             "; " + std::string(kNotAChain));
     if (unary_.count(std::string(t.text)) != 0)
@@ -306,7 +328,8 @@ class AriReader {
   SystemBuilder& b_;
   ParsedSystem& out_;
   AriLexer lx_;
-  std::unordered_set<std::string> unary_;  // the declared symbols
+  std::unordered_set<std::string> unary_;               // the declared symbols
+  std::unordered_map<std::string, std::string> arity_;  // every declaration's arity
 };
 
 }  // namespace

@@ -24,6 +24,11 @@ bool IsWhite(char c) {
 
 }  // namespace
 
+std::string_view WithoutByteOrderMark(std::string_view text) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  return text;
+}
+
 std::optional<FormatChoice> ParseFormatName(std::string_view name) {
   if (name == "auto") return FormatChoice::Auto;
   if (name == "plain") return FormatChoice::Plain;
@@ -36,6 +41,12 @@ std::optional<FormatChoice> ParseFormatName(std::string_view name) {
 InputFormat DetectFormat(std::string_view path, std::string_view text) {
   if (EndsWithNoCase(path, ".xml")) return InputFormat::Xtc;
   if (EndsWithNoCase(path, ".ari")) return InputFormat::Ari;
+  text = WithoutByteOrderMark(text);
+  std::size_t first = 0;
+  while (first < text.size() && IsWhite(text[first])) ++first;
+  const std::string_view start = text.substr(first);
+  for (std::string_view xml : {"<?xml", "<!--", "<problem"})
+    if (start.substr(0, xml.size()) == xml) return InputFormat::Xtc;
   // The first character that is neither white space nor inside a ';' comment line.
   std::size_t i = 0;
   while (i < text.size()) {
@@ -48,8 +59,6 @@ InputFormat DetectFormat(std::string_view path, std::string_view text) {
     }
   }
   if (text.substr(i).rfind("(format", 0) == 0) return InputFormat::Ari;
-  std::size_t first = 0;
-  while (first < text.size() && IsWhite(text[first])) ++first;
   if (first < text.size() && text[first] == '(' && text.find("RULES") != std::string_view::npos)
     return InputFormat::Tpdb;
   return InputFormat::Plain;

@@ -32,8 +32,15 @@ int SystemBuilder::Symbol(std::string_view name) {
   return id;
 }
 
-ReadResult ReadSystem(const std::vector<std::string>& lines, InputFormat format,
+ReadResult ReadSystem(const std::vector<std::string>& given, InputFormat format,
                       const ReadLimits& limits, ParsedSystem& out) {
+  // Lines that were not split by SplitLines may still start with a byte order mark.
+  std::vector<std::string> stripped;
+  if (!given.empty() && WithoutByteOrderMark(given[0]).size() != given[0].size()) {
+    stripped = given;
+    stripped[0].erase(0, 3);
+  }
+  const std::vector<std::string>& lines = stripped.empty() ? given : stripped;
   const InputLines input(lines);
   switch (format) {
     case InputFormat::Plain:

@@ -48,12 +48,15 @@ struct InputError {
 };
 
 // The outcome of reading an input: ok, or refused with the reason. When refused, the
-// system holds what was read before the fault.
+// system holds what was read before the fault. Warnings name the places where the
+// reading, though it follows the format, is likely not what the writer meant; they
+// change nothing that is read.
 struct ReadResult {
   bool ok = true;
   InputError error;
+  std::vector<InputError> warnings;
   static ReadResult Refuse(int line, std::string message) {
-    return ReadResult{false, InputError{line, std::move(message)}};
+    return ReadResult{false, InputError{line, std::move(message)}, {}};
   }
 };
 

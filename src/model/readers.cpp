@@ -5,6 +5,7 @@
 namespace velkin {
 
 std::vector<std::string> SplitLines(std::string_view text) {
+  text = WithoutByteOrderMark(text);
   std::vector<std::string> out;
   std::string cur;
   bool pending = false;  // a line has begun (text seen since the last break)
@@ -64,9 +65,30 @@ std::string Plural(int n, const char* what) {
 
 }  // namespace
 
+namespace {
+
+// A line that the plain reader would take as a rule, had the rules not ended before it.
+bool LooksLikeRule(std::string_view line) {
+  return !line.empty() && line[0] != ' ' && line.find("->") != std::string_view::npos;
+}
+
+// The rule as the plain reader took it, for warnings: "ab -> ba".
+std::string PlainRuleText(const ParsedSystem& sys, const ParsedRule& rule) {
+  std::string s;
+  for (int id : rule.lhs) s += sys.names[id];
+  s += rule.strict ? " -> " : " ->= ";
+  if (rule.rhs.empty()) s += 'e';
+  for (int id : rule.rhs) s += sys.names[id];
+  return s;
+}
+
+}  // namespace
+
 ReadResult ReadPlainSystem(const InputLines& lines, const ReadLimits& limits, ParsedSystem& out) {
   SystemBuilder b(out, limits);
-  for (int k = 0;; ++k) {
+  std::vector<InputError> warnings;
+  int k = 0;
+  for (;; ++k) {
     const std::string_view line = lines[k];
     if (line.empty() || line[0] == ' ') break;
     const int human = k + 1;
@@ -104,15 +126,53 @@ ReadResult ReadPlainSystem(const InputLines& lines, const ReadLimits& limits, Pa
     if (pos >= line.size())
       return ReadResult::Refuse(human,
                                 "no separator between the sides (write lhs -> rhs or lhs ->= rhs)");
+    const std::size_t separatorStart = pos;
     while (pos < line.size() && IsPlainSeparator(line[pos])) {
       if (line[pos] == '=') out.rules[rule].strict = false;
       ++pos;
     }
+    const bool blanksOnly =
+        line.substr(separatorStart, pos - separatorStart).find_first_not_of(' ') ==
+        std::string_view::npos;
     r = readSide(
         false, [](char c) { return c != ' ' && c != 'e'; }, "right-hand side");
     if (!r.ok) return r;
+    // What follows the right-hand side: an "e" that ended it, then text after a blank.
+    std::string_view rest = line.substr(pos);
+    const std::string readAs = "read as " + PlainRuleText(out, out.rules[rule]);
+    if (!rest.empty() && rest[0] == 'e') {
+      rest.remove_prefix(1);
+      if (!rest.empty() && rest[0] != ' ') {
+        warnings.push_back({human, "an \"e\" ends the right-hand side, so '" +
+                                       std::string(rest.substr(0, rest.find(' '))) +
+                                       "' after it is ignored: " + readAs});
+        continue;
+      }
+    }
+    const std::size_t more = rest.find_first_not_of(' ');
+    if (more == std::string_view::npos) continue;
+    if (blanksOnly && rest.find_first_of("-=>") != std::string_view::npos)
+      warnings.push_back({human, "a blank ends the left-hand side: " + readAs +
+                                     " (write each side without blanks)"});
+    else
+      warnings.push_back({human, "text after the right-hand side is ignored: '" +
+                                     std::string(rest.substr(more)) + "'"});
   }
-  return ReadResult{};
+  // Lines after the end of the rules that look like rules are ignored too.
+  int ignored = 0;
+  for (int j = k + 1; j < lines.size(); ++j)
+    if (LooksLikeRule(lines[j])) ++ignored;
+  if (ignored > 0)
+    warnings.push_back(
+        {k + 1, std::string(lines[k].empty() ? "an empty" : "an indented") +
+                    " line ends the rules; " + std::to_string(ignored) +
+                    (ignored == 1 ? " line after it that looks" : " lines after it that look") +
+                    " like a rule " + (ignored == 1 ? "is" : "are") + " ignored"});
+  if (out.rules.empty())
+    warnings.push_back({0, "the input has no rules (plain format: one rule per line, lhs -> rhs)"});
+  ReadResult result;
+  result.warnings = std::move(warnings);
+  return result;
 }
 
 char NextInputChar(TpdbReader& r) {
@@ -156,11 +216,23 @@ void NextToken(TpdbReader& r) {
 
 ReadResult ReadTpdbSystem(const InputLines& lines, const ReadLimits& limits, ParsedSystem& out) {
   SystemBuilder b(out, limits);
+  std::vector<InputError> warnings;
   TpdbReader r(lines);
-  for (;;) {
+  // The section opens with "(", optional blanks and the word RULES; the rules start
+  // right after its S. `matched` counts the letters of RULES seen after a "(", or is
+  // -1 while no "(" is open.
+  static constexpr std::string_view kRules = "RULES";
+  for (int matched = -1;;) {
     const char c = NextInputChar(r);
-    if (r.atEnd) return ReadResult::Refuse(0, "no RULES section: the text has no capital S");
-    if (c == 'S') break;
+    if (r.atEnd)
+      return ReadResult::Refuse(0, "no RULES section: write the rules as (RULES lhs -> rhs, ...)");
+    if (c == '(') {
+      matched = 0;
+    } else if (matched >= 0 && c == kRules[matched]) {
+      if (++matched == static_cast<int>(kRules.size())) break;
+    } else if (!(matched == 0 && c == ' ')) {
+      matched = -1;
+    }
   }
   r.ch = ' ';
   while (r.ch != ')') {
@@ -197,14 +269,27 @@ ReadResult ReadTpdbSystem(const InputLines& lines, const ReadLimits& limits, Par
       NextToken(r);
     }
     NextInputChar(r);  // the '>' of the arrow
+    // "->=" right after it makes the rule weak; "-> =" stays a token "=".
+    if (NextInputChar(r) == '=' && !r.atEnd)
+      out.rules[rule].strict = false;
+    else if (!r.atEnd && r.pos > 0)
+      --r.pos;  // put it back
     NextToken(r);
+    bool warned = false;
     while (r.ch != ')' && r.ch != ',') {
+      if (r.ch == '-' && !warned) {
+        warnings.push_back({r.lineNo + 1, ruleName + ": the right-hand side runs into a '-' (is a "
+                                                     "comma missing between two rules?)"});
+        warned = true;
+      }
       ReadResult res = store(false, "right-hand side");
       if (!res.ok) return res;
       NextToken(r);
     }
   }
-  return ReadResult{};
+  ReadResult result;
+  result.warnings = std::move(warnings);
+  return result;
 }
 
 void LoadPrimary(State& st, const ParsedSystem& sys) {

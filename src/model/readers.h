@@ -12,7 +12,9 @@
 namespace velkin {
 
 // Splits a text into lines; CR LF, a lone CR and a lone LF each end a line. A final
-// line break does not start another line.
+// line break does not start another line, so that writing every line followed by a
+// break (JoinLines) and splitting again gives the same lines. A byte order mark at the
+// start is skipped. The one splitter of every front end.
 std::vector<std::string> SplitLines(std::string_view text);
 
 // Length in bytes of the well-formed UTF-8 code point at s[i] (i < s.size()), or 0 if

@@ -90,6 +90,7 @@ RunResult ExecuteRun(State& st, const RunInputs& in) {
 
   // Step 3: read the input.
   const ReadResult read = ReadInput(st, in);
+  result.warnings = read.warnings;
   if (!read.ok) {
     result.outcome = RunOutcome::InputRefused;
     result.error = read.error;

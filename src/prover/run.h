@@ -36,6 +36,7 @@ struct RunResult {
   std::vector<std::string> output;  // the output lines (empty unless there is a result)
   InputError error;                 // why the input or the attempts text was refused
   bool timedOut = false;            // the deadline passed; the outcome is NoProof
+  std::vector<InputError> warnings;  // the reader's warnings; they change nothing
 };
 
 // The longest time limit a run takes (about three years); longer ones are cut to it.

@@ -251,3 +251,25 @@ TEST(NextToken, StopCharactersKeepTheTokenText) {
 
 }  // namespace
 }  // namespace velkin
+
+namespace velkin {
+namespace {
+
+TEST(ParseTpdbInput, WeakArrowClearsAllStrictAndTheSectionNeedsItsParenthesis) {
+  auto st = MakeState();
+  ASSERT_TRUE(ReadTpdb(*st, "(RULES a -> b, b ->= a a)").ok);
+  EXPECT_EQ(st->primary.strict[1], 1);
+  EXPECT_EQ(st->primary.strict[2], 0);
+  EXPECT_EQ(st->allStrict, 0);
+  EXPECT_EQ(Row(st->primary.rhs[2]), (V{1, 1}));
+  // An arrow at the end of a line, the "=" at the start of the next: one stream, weak.
+  ASSERT_TRUE(ReadTpdb(*st, "(RULES a ->\n= b)").ok);
+  EXPECT_EQ(st->primary.strict[1], 0);
+  // RULES inside a word or without its "(" opens nothing.
+  EXPECT_FALSE(ReadTpdb(*st, "(COMMENT RULES a -> b)").ok);
+  ASSERT_TRUE(ReadTpdb(*st, "(COMMENT RULES x -> y) (  RULES a -> b)").ok);
+  EXPECT_EQ(st->primary.names[1], "a");
+}
+
+}  // namespace
+}  // namespace velkin
