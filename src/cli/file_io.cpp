@@ -37,19 +37,6 @@ std::string SizeText(std::size_t bytes) {
   return std::to_string(bytes) + " bytes";
 }
 
-// Writes all of `data` to `fd`, going on after partial writes and interrupts.
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
 }  // namespace
 
 bool ReadTextFile(const std::string& path, std::string& text, std::string& error,
@@ -86,46 +73,6 @@ bool ReadTextFile(const std::string& path, std::string& text, std::string& error
     return false;
   }
   return tooLarge ? refuseLarge() : true;
-}
-
-bool WriteLinesAtomically(const std::string& path, const std::vector<std::string>& lines,
-                          std::string& error) {
-  const fs::path target(path);
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string tmpl = (folder / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
-  const int fd = ::mkstemp(tmpl.data());
-  if (fd < 0) {
-    error = "cannot create a temporary file in " + folder.string() + ": " + std::strerror(errno);
-    return false;
-  }
-  // The permissions of the file it replaces, or the usual ones for a new file.
-  struct stat old {};
-  mode_t mode;
-  if (::stat(path.c_str(), &old) == 0) {
-    mode = old.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
-  std::string data;
-  for (const std::string& line : lines) {
-    data += line;
-    data += "\r\n";
-  }
-  const bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, data) && ::fsync(fd) == 0;
-  const int writeErrno = errno;
-  if (::close(fd) != 0 || !ok) {
-    error = "cannot write " + tmpl + ": " + std::strerror(ok ? errno : writeErrno);
-    ::unlink(tmpl.c_str());
-    return false;
-  }
-  if (std::rename(tmpl.c_str(), path.c_str()) != 0) {
-    error = std::string("cannot replace the file: ") + std::strerror(errno);
-    ::unlink(tmpl.c_str());
-    return false;
-  }
-  return true;
 }
 
 bool IsProblemFileName(std::string_view name) {

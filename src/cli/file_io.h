@@ -1,5 +1,5 @@
-// The files of the command line: reading an input, writing a result file without ever
-// leaving a half-written target, and collecting the problem files of a collection.
+// The files of the command line: reading an input and collecting the problem files of a
+// collection. Result files are written by the model's WriteFileAtomically.
 #pragma once
 
 #include <cstddef>
@@ -19,13 +19,6 @@ inline constexpr std::size_t kMaxInputBytes = std::size_t{64} << 20;
 // "is a directory", "larger than 64 MiB", ...).
 bool ReadTextFile(const std::string& path, std::string& text, std::string& error,
                   std::size_t limit = kMaxInputBytes);
-
-// Writes the lines, each followed by CR LF, to a new temporary file in the target's
-// folder and renames it over the target, so that the target is either the old file or
-// the complete new one. An existing target keeps its permissions. On failure the
-// temporary file is removed, the target is untouched, and `error` says why.
-bool WriteLinesAtomically(const std::string& path, const std::vector<std::string>& lines,
-                          std::string& error);
 
 // True for the names that a collection walk picks up: *.srs, *.xml and *.ari (the
 // extension in any case).

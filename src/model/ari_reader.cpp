@@ -40,7 +40,7 @@ class AriLexer {
 
   Token Next() {
     for (;;) {
-      if (k_ >= lines_.size()) return Token{TokenKind::End, {}, lines_.size()};
+      if (k_ >= lines_.size()) return Token{TokenKind::End, {}, LastLine()};
       const std::string_view line = lines_[k_];
       if (pos_ >= line.size() || line[pos_] == ';') {
         ++k_;
@@ -76,6 +76,13 @@ class AriLexer {
   }
 
  private:
+  // The line that the end of the text is on: the last one, or the one before an empty
+  // last line (the line break that ends the text starts no line of its own).
+  int LastLine() const {
+    const int n = lines_.size();
+    return n > 1 && lines_[n - 1].empty() ? n - 1 : n;
+  }
+
   // A string runs to the next '"' that is not doubled, possibly over several lines.
   Token SkipString(int startLine) {
     ++pos_;

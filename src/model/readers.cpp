@@ -6,22 +6,16 @@ namespace velkin {
 
 std::vector<std::string> SplitLines(std::string_view text) {
   text = WithoutByteOrderMark(text);
-  std::vector<std::string> out;
-  std::string cur;
-  bool pending = false;  // a line has begun (text seen since the last break)
+  std::vector<std::string> out(1);
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (c == '\r' || c == '\n') {
-      out.push_back(std::move(cur));
-      cur.clear();
-      pending = false;
       if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      out.emplace_back();
     } else {
-      cur += c;
-      pending = true;
+      out.back() += c;
     }
   }
-  if (pending) out.push_back(std::move(cur));
   return out;
 }
 

@@ -11,10 +11,11 @@
 
 namespace velkin {
 
-// Splits a text into lines; CR LF, a lone CR and a lone LF each end a line. A final
-// line break does not start another line, so that writing every line followed by a
-// break (JoinLines) and splitting again gives the same lines. A byte order mark at the
-// start is skipped. The one splitter of every front end.
+// Splits a text into lines at CR LF, a lone CR and a lone LF: n breaks give n+1 lines,
+// so that joining the lines with one break each (JoinLines, LineEnds::Between) gives
+// back the text with its breaks unified. A byte order mark at the start is skipped.
+// The one splitter of every front end, so that a file reads the same in all of them;
+// the readers see a final empty line as the end of the text.
 std::vector<std::string> SplitLines(std::string_view text);
 
 // Length in bytes of the well-formed UTF-8 code point at s[i] (i < s.size()), or 0 if

@@ -79,6 +79,7 @@ RunResult ExecuteRun(State& st, const RunInputs& in) {
   st.remLabels = in.remLabels;
   st.cancelled = false;
   st.deadline = {};
+  st.stop = in.stop;
   // A limit that is not a positive finite number means no limit; a huge one is cut to
   // what the clock can add without overflowing.
   if (std::isfinite(in.timeoutSeconds) && in.timeoutSeconds > 0) {

@@ -3,6 +3,7 @@
 // collections, failed writes, and result files behind links and devices.
 #include <sys/stat.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -179,6 +180,152 @@ TEST(VelkinInput, EndlessInputsAreRefusedAtTheSizeLimit) {
   o = RunShell("head -c 70000000 /dev/zero | '" + std::string(VELKIN_EXE) + "' -");
   EXPECT_EQ(o.code, 2);
   EXPECT_NE(o.err.find("<stdin>: the input is larger than 64 MiB"), std::string::npos);
+}
+
+TEST(VelkinOutputFile, LinksAreFollowedAndDevicesWrittenInPlace) {
+  ScratchDir dir;
+  const std::string proof = "VELKIN 1.3 is applied to the string rewriting system\r\n";
+  // A link to a file: the target gets the new text, the link stays a link.
+  WriteFile(dir / "real.res", "old\r\n");
+  fs::create_directory(dir.path() / "sub");
+  fs::create_symlink("../real.res", dir.path() / "sub" / "link.res");
+  Outcome o = Velkin("-o '" + (dir / "sub/link.res") + "' -", "ab -> ba\n");
+  ASSERT_EQ(o.code, 0) << o.err;
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "sub" / "link.res"));
+  EXPECT_EQ(ReadFile(dir / "real.res").rfind(proof, 0), 0u);
+  // A dangling link creates its target.
+  fs::create_symlink("made.res", dir.path() / "dangling.res");
+  o = Velkin("-o '" + (dir / "dangling.res") + "' -", "ab -> ba\n");
+  ASSERT_EQ(o.code, 0) << o.err;
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "dangling.res"));
+  EXPECT_EQ(ReadFile(dir / "made.res").rfind(proof, 0), 0u);
+  // A FIFO is written into, not replaced.
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  o = RunShell("cat '" + (dir / "fifo") + "' > '" + (dir / "from-fifo") + "' & '" +
+                   std::string(VELKIN_EXE) + "' -o '" + (dir / "fifo") + "' -; wait",
+               "ab -> ba\n");
+  EXPECT_EQ(o.code, 0) << o.err;
+  EXPECT_TRUE(fs::is_fifo(dir.path() / "fifo"));
+  EXPECT_EQ(ReadFile(dir / "from-fifo").rfind(proof, 0), 0u);
+  // A device that cannot take the text: an error, and the device is still there.
+  o = Velkin("-o /dev/full -", "ab -> ba\n");
+  EXPECT_EQ(o.code, 2);
+  EXPECT_NE(o.err.find("velkin: /dev/full: cannot write: No space left on device"),
+            std::string::npos)
+      << o.err;
+  EXPECT_TRUE(fs::is_character_file("/dev/full"));
+  // A folder is refused.
+  o = Velkin("-o '" + (dir / "sub") + "' -", "ab -> ba\n");
+  EXPECT_EQ(o.code, 2);
+  EXPECT_NE(o.err.find("is a folder"), std::string::npos) << o.err;
+}
+
+TEST(VelkinStdout, AFailedWriteExitsNonZero) {
+  Outcome o = Velkin("- > /dev/full", "ab -> ba\n");
+  EXPECT_EQ(o.code, 2);
+  EXPECT_NE(o.err.find("velkin: cannot write standard output"), std::string::npos) << o.err;
+  // A closed pipe with SIGPIPE ignored (as some launchers leave it): EPIPE, exit 2.
+  o = RunShell("trap '' PIPE; (sleep 0.3; '" + std::string(VELKIN_EXE) +
+                   "' - ; echo \"code $?\" >&2) | true",
+               "ab -> ba\n");
+  EXPECT_NE(o.err.find("velkin: cannot write standard output: Broken pipe\ncode 2"),
+            std::string::npos)
+      << o.err;
+  ScratchDir dir;
+  WriteFile(dir / "c/a.srs", "ab -> ba\n");
+  o = Velkin("batch --csv - '" + (dir / "c") + "' > /dev/full");
+  EXPECT_EQ(o.code, 2);
+  EXPECT_NE(o.err.find("velkin: standard output: writing failed"), std::string::npos) << o.err;
+  o = Velkin("batch '" + (dir / "c") + "' > /dev/full");
+  EXPECT_EQ(o.code, 2);
+  EXPECT_NE(o.err.find("cannot write standard output"), std::string::npos) << o.err;
+}
+
+// Two quick problems, then two on which the prover works for a long time.
+void MakeSlowCollection(const ScratchDir& dir, const std::string& hard) {
+  WriteFile(dir / "c/a.srs", "ab -> ba\n");
+  WriteFile(dir / "c/b.srs", "a -> aa\n");
+  WriteFile(dir / "c/c.srs", ReadFile(hard));
+  WriteFile(dir / "c/d.srs", ReadFile(hard));
+}
+
+TEST(VelkinBatch, RowsAreFlushedAndASignalStopsTheBatchCleanly) {
+  const std::string hard =
+      std::string(VELKIN_CORPUS_DIR) + "/plain/SRS_Standard/ICFP_2010/48267.srs";
+  if (ReadFile(hard).empty()) GTEST_SKIP() << "no corpus";
+  for (const auto& [signal, code] : {std::pair{"INT", 130}, std::pair{"TERM", 143}}) {
+    SCOPED_TRACE(signal);
+    ScratchDir dir;
+    MakeSlowCollection(dir, hard);
+    // Job control gives the background batch the usual signal dispositions. The rows
+    // of the quick problems must be in the files while the batch still runs.
+    WriteFile(dir / "run.sh", "set -m\n'" + std::string(VELKIN_EXE) + "' batch -j 1 --csv '" +
+                                  (dir / "r.csv") + "' --jsonl '" + (dir / "r.jsonl") + "' '" +
+                                  (dir / "c") + "' > '" + (dir / "summary") + "' & pid=$!\n" +
+                                  "for i in $(seq 300); do [ \"$(wc -l < '" + (dir / "r.jsonl") +
+                                  "' 2>/dev/null || echo 0)\" -ge 2 ] && break; sleep 0.1; done\n"
+                                  "cp '" +
+                                  (dir / "r.csv") + "' '" + (dir / "early.csv") + "'\n" + "kill -" +
+                                  signal + " $pid; wait $pid; echo $? > '" + (dir / "code") +
+                                  "'\n");
+    const auto start = std::chrono::steady_clock::now();
+    const Outcome o = RunShell("bash '" + (dir / "run.sh") + "'");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+    EXPECT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(ReadFile(dir / "code"), std::to_string(code) + "\n");
+    EXPECT_EQ(Lines(ReadFile(dir / "early.csv")).size(), 3u);  // header and two rows
+    const std::vector<std::string> rows = Lines(ReadFile(dir / "r.csv"));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1].rfind(dir / "c/a.srs,terminating,", 0), 0u);
+    EXPECT_EQ(rows[2].rfind(dir / "c/b.srs,loop found,", 0), 0u);
+    EXPECT_EQ(Lines(ReadFile(dir / "r.jsonl")).size(), 2u);
+    const std::string summary = ReadFile(dir / "summary");
+    EXPECT_EQ(summary.rfind(std::string("interrupted by SIG") + signal +
+                                ": 2 of 4 problems did not finish; the rows and this summary "
+                                "cover the 2 that did\n2 problems,",
+                            0),
+              0u)
+        << summary;
+  }
+}
+
+TEST(VelkinUsage, ClearMessagesForSmallMistakes) {
+  Outcome o = Velkin("batch --jobs 0 .");
+  EXPECT_EQ(o.code, 2);
+  EXPECT_EQ(o.err,
+            "velkin: --jobs: '0' is not a number of jobs from 1 to 1024\n"
+            "Run 'velkin batch --help' for the usage.\n");
+  o = Velkin("batch");
+  EXPECT_NE(o.err.find("Run 'velkin batch --help' for the usage."), std::string::npos);
+  o = Velkin("--tpdb --format tpdb -", "(RULES a -> b)");
+  EXPECT_EQ(o.code, 2);
+  EXPECT_NE(o.err.find("--tpdb and --format exclude each other"), std::string::npos);
+  // The help texts: nothing glued to a description, and "see Formats" finds them.
+  for (const char* args : {"--help", "batch --help"}) {
+    SCOPED_TRACE(args);
+    const std::string help = Velkin(args).out;
+    EXPECT_EQ(help.find("Excludes"), std::string::npos);
+    EXPECT_EQ(help.find("see below"), std::string::npos);
+    EXPECT_NE(help.find("see Formats"), std::string::npos);
+    EXPECT_NE(help.find("\nFormats: plain"), std::string::npos);
+    EXPECT_NE(help.find("64 MiB"), std::string::npos);
+  }
+  EXPECT_NE(Velkin("batch --help").out.find("130"), std::string::npos);
+  // The competition's script refuses a time limit that is no number.
+  ScratchDir dir;
+  WriteFile(dir / "ab.srs", "ab -> ba\n");
+  for (const char* t : {"abc", "0", "1.2.3", "-5"}) {
+    SCOPED_TRACE(t);
+    o = RunShell("VELKIN='" + std::string(VELKIN_EXE) + "' '" + std::string(VELKIN_SOURCE_DIR) +
+                 "/termcomp/solver' --timeout=" + t + " --category=SRS_Standard '" +
+                 (dir / "ab.srs") + "'");
+    EXPECT_EQ(o.out, "MAYBE\n");
+    EXPECT_EQ(o.err,
+              std::string("solver: --timeout=") + t + " is not a number of seconds above 0\n");
+  }
+  o = RunShell("VELKIN='" + std::string(VELKIN_EXE) + "' '" + std::string(VELKIN_SOURCE_DIR) +
+               "/termcomp/solver' --timeout=2.5 '" + (dir / "ab.srs") + "'");
+  EXPECT_EQ(Lines(o.out).at(0), "YES");
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 // The plain and tpdb readers, including the refusals.
+#include "model/readers.h"
+
 #include <gtest/gtest.h>
 
 #include "../test_util.h"
-#include "model/readers.h"
 
 namespace velkin {
 namespace {
@@ -28,12 +29,18 @@ struct PlainCase {
 
 TEST(ParsePlainInput, OneLineTable) {
   const PlainCase cases[] = {
-      {"ab -> ba", {1, 2}, {2, 1}, 1},  {"a b -> b a", {1}, {2}, 1},
-      {"ab ->= ba", {1, 2}, {2, 1}, 0}, {"ab => ba", {1, 2}, {2, 1}, 0},
-      {"ab = ba", {1, 2}, {2, 1}, 0},   {"ab ba", {1, 2}, {2, 1}, 1},
-      {"ab -> e", {1, 2}, {}, 1},       {"ab -> ea", {1, 2}, {}, 1},
-      {"ab ->", {1, 2}, {}, 1},         {"ab -> ae", {1, 2}, {1}, 1},
-      {"-> a", {}, {1}, 1},             {"e -> a", {1}, {2}, 1},
+      {"ab -> ba", {1, 2}, {2, 1}, 1},
+      {"a b -> b a", {1}, {2}, 1},
+      {"ab ->= ba", {1, 2}, {2, 1}, 0},
+      {"ab => ba", {1, 2}, {2, 1}, 0},
+      {"ab = ba", {1, 2}, {2, 1}, 0},
+      {"ab ba", {1, 2}, {2, 1}, 1},
+      {"ab -> e", {1, 2}, {}, 1},
+      {"ab -> ea", {1, 2}, {}, 1},
+      {"ab ->", {1, 2}, {}, 1},
+      {"ab -> ae", {1, 2}, {1}, 1},
+      {"-> a", {}, {1}, 1},
+      {"e -> a", {1}, {2}, 1},
       {"ab -> ba  rev", {1, 2}, {2, 1}, 1},
   };
   for (const PlainCase& c : cases) {
@@ -143,9 +150,13 @@ TEST(ParsePlainInput, Refusals) {
 }
 
 TEST(SplitLines, AllThreeLineBreaks) {
-  EXPECT_EQ(SplitLines("a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
-  EXPECT_EQ(SplitLines("a\n\nb\n"), (std::vector<std::string>{"a", "", "b"}));
-  EXPECT_TRUE(SplitLines("").empty());
+  using L = std::vector<std::string>;
+  EXPECT_EQ(SplitLines("a\r\nb\rc\nd"), (L{"a", "b", "c", "d"}));
+  EXPECT_EQ(SplitLines("a\n\nb\n"), (L{"a", "", "b", ""}));  // n breaks, n+1 lines
+  EXPECT_EQ(SplitLines("a\n\rb"), (L{"a", "", "b"}));        // LF CR is two breaks
+  EXPECT_EQ(SplitLines(""), L{""});
+  EXPECT_EQ(SplitLines("\xEF\xBB\xBF(RULES\r\n"), (L{"(RULES", ""}));  // the mark is skipped
+  EXPECT_EQ(SplitLines("\xff\xfe -> a"), L{"\xff\xfe -> a"});          // bytes pass unchanged
 }
 
 TEST(ParseTpdbInput, Table) {
