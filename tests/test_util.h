@@ -56,7 +56,18 @@ inline std::string ReadFile(const std::string& path) {
   return ss.str();
 }
 
+// The tab-separated fields of one line of a table (the corpus manifest and verdicts).
+inline std::vector<std::string> SplitTabs(const std::string& line) {
+  std::vector<std::string> out;
+  std::stringstream ss(line);
+  std::string field;
+  while (std::getline(ss, field, '\t')) out.push_back(field);
+  return out;
+}
+
 // The lines of the proof log that count.
-inline std::vector<std::string> LogLines(const State& st) { return st.log.Shown(); }
+inline std::vector<std::string> LogLines(const State& st) {
+  return st.log.Shown();
+}
 
 }  // namespace velkin::testing

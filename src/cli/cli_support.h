@@ -8,24 +8,17 @@
 #include <string_view>
 #include <vector>
 
+#include "model/input_format.h"
 #include "prover/run.h"
 
 namespace velkin::cli {
 
-// The --format choices; Auto picks by file name and text (DetectFormat).
-enum class FormatChoice { Auto, Plain, Tpdb, Xtc, Ari };
-
-// "auto", "plain", "tpdb", "xtc" or "ari"; nothing for any other text.
-std::optional<FormatChoice> ParseFormatName(std::string_view name);
-
-// The automatic choice: XTC for a name ending in .xml, ARI for .ari or a text that
-// begins with "(format" (after blanks and ';' comment lines), tpdb when the text's first
-// non-blank character is '(' and it contains RULES, plain otherwise. Extensions are
-// compared without regard to case.
-InputFormat DetectFormat(std::string_view path, std::string_view text);
-
-// The format a run uses: the choice itself, or the detected one for Auto.
-InputFormat ResolveFormat(FormatChoice choice, std::string_view path, std::string_view text);
+// Format names and detection live beside the readers; the command line uses them as
+// they are.
+using velkin::DetectFormat;
+using velkin::FormatChoice;
+using velkin::ParseFormatName;
+using velkin::ResolveFormat;
 
 // One part of a collection split over N machines: problems I, I+N, I+2N, ... of the
 // sorted list (1-based), for 1 <= I <= N.

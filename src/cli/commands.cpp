@@ -1,10 +1,14 @@
 #include "cli/commands.h"
 
+#include <signal.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <mutex>
@@ -15,6 +19,7 @@
 #include "model/readers.h"
 #include "model/state.h"
 #include "strong/strategy.h"
+#include "model/text_output.h"
 
 namespace velkin::cli {
 
@@ -26,6 +31,7 @@ RunInputs MakeRunInputs(const RunOptions& options, std::string_view path, std::s
   in.remLabels = options.remLabels;
   in.attemptsText = options.attemptsText;
   in.timeoutSeconds = options.timeoutSeconds;
+  in.stop = options.stop;
   return in;
 }
 
@@ -64,7 +70,23 @@ StrongOutcome RunStrongText(const RunOptions& options, std::string_view path,
   strong::StrongOptions so;
   so.timeoutSeconds = StrongTimeout(options);
   so.jobs = options.jobs;
+  // A batch's stop request (a signal) ends the strong run as its own stop flag does.
+  so.stop = std::make_shared<std::atomic<bool>>(false);
+  std::atomic<bool> finished{false};
+  std::thread watcher;
+  if (options.stop != nullptr)
+    watcher = std::thread([&] {
+      while (!finished.load()) {
+        if (options.stop->load() != 0) {
+          so.stop->store(true);
+          return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+    });
   strong::StrongResult r = strong::RunStrong(parsed, so);
+  finished.store(true);
+  if (watcher.joinable()) watcher.join();
   switch (r.status) {
     case strong::StrongStatus::Terminating:
       o.outcome = RunOutcome::Terminating;
@@ -78,7 +100,7 @@ StrongOutcome RunStrongText(const RunOptions& options, std::string_view path,
   }
   o.lines = std::move(r.lines);
   o.notes = std::move(r.notes);
-  o.timedOut = r.timedOut;
+  o.timedOut = r.timedOut || (options.stop != nullptr && options.stop->load() != 0);
   return o;
 }
 
@@ -104,6 +126,8 @@ int RunSingle(const SingleOptions& options, std::ostream& out, std::ostream& err
     const RunInputs in = MakeRunInputs(options.run, options.path, text);
     auto st = MakeState();
     result = ExecuteRun(*st, in);
+    for (const InputError& w : result.warnings)
+      err << ErrorLine(shownPath, w.line, "warning: " + w.message) << "\n";
   }
   if (result.outcome == RunOutcome::InputRefused || result.outcome == RunOutcome::AttemptsInvalid) {
     err << ErrorLine(shownPath, result.error.line, result.error.message) << "\n";
@@ -111,7 +135,7 @@ int RunSingle(const SingleOptions& options, std::ostream& out, std::ostream& err
   }
   out << StatusLine(result.outcome, options.termcomp) << "\n";
   for (const std::string& line : result.output) out << line << "\n";
-  out.flush();
+  const bool written = FlushOrComplain(out, "standard output", err);
   for (const std::string& note : notes) err << ErrorLine(shownPath, 0, note) << "\n";
   if (result.timedOut) {
     char limit[32];
@@ -121,11 +145,12 @@ int RunSingle(const SingleOptions& options, std::ostream& out, std::ostream& err
         << "\n";
   }
   if (!options.outputPath.empty() &&
-      !WriteLinesAtomically(options.outputPath, result.output, error)) {
+      !WriteFileAtomically(options.outputPath, JoinLines(result.output, LineEnds::AfterEach),
+                           error)) {
     err << ErrorLine(options.outputPath, 0, error) << "\n";
     return kExitError;
   }
-  return kExitOk;
+  return written ? kExitOk : kExitError;
 }
 
 ProblemRecord RunProblem(const std::string& path, const RunOptions& options) {
@@ -215,60 +240,78 @@ std::string ProgressLine(const BatchProgress& p, int width) {
 std::vector<ProblemRecord> RunBatch(const std::vector<std::string>& files,
                                     const RunOptions& options, int jobs,
                                     const std::function<void(const ProblemRecord&)>& onRecord,
-                                    const std::function<void(const BatchProgress&)>& onProgress) {
+                                    const std::function<void(const BatchProgress&)>& onProgress,
+                                    const std::atomic<int>* stop) {
   const std::size_t n = files.size();
+  const auto stopped = [stop] { return stop != nullptr && stop->load() != 0; };
+  RunOptions runOptions = options;
+  runOptions.stop = stop;
   std::vector<ProblemRecord> records(n);
-  std::vector<char> finished(n, 0);  // guarded by `mutex`
+  std::vector<char> finished(n, 0);  // 1: a result to keep; guarded by `mutex`
+  std::vector<std::size_t> ready;    // finished and not yet handed on; guarded by `mutex`
+  std::size_t workersLeft = 0;       // guarded by `mutex`
   std::mutex mutex;
   std::condition_variable changed;
   std::atomic<std::size_t> next{0};
 
   const auto worker = [&] {
-    for (std::size_t i; (i = next.fetch_add(1)) < n;) {
+    for (std::size_t i; !stopped() && (i = next.fetch_add(1)) < n;) {
       ProblemRecord rec;
       try {
-        rec = RunProblem(files[i], options);
+        rec = RunProblem(files[i], runOptions);
       } catch (const std::exception& e) {
         rec.path = files[i];
         rec.unreadable = true;
         rec.error = InputError{0, std::string("internal error: ") + e.what()};
       }
+      // A run cut short by the stop request has no result.
+      const bool keep = !(rec.timedOut && stopped());
       {
         const std::lock_guard<std::mutex> lock(mutex);
-        records[i] = std::move(rec);
-        finished[i] = 1;
+        if (keep) {
+          records[i] = std::move(rec);
+          finished[i] = 1;
+          ready.push_back(i);
+        }
       }
       changed.notify_one();
     }
+    {
+      const std::lock_guard<std::mutex> lock(mutex);
+      --workersLeft;
+    }
+    changed.notify_one();
   };
   const int threads =
       std::max(1, std::min<int>(jobs, static_cast<int>(std::max<std::size_t>(n, 1))));
+  workersLeft = static_cast<std::size_t>(threads);
   std::vector<std::thread> pool;
   for (int t = 0; t < threads; ++t) pool.emplace_back(worker);
 
   BatchProgress progress;
   progress.total = n;
-  std::size_t emitted = 0;
   auto lastDraw = std::chrono::steady_clock::now() - std::chrono::seconds(1);
   std::unique_lock<std::mutex> lock(mutex);
-  while (emitted < n) {
+  for (;;) {
     changed.wait_for(lock, std::chrono::milliseconds(100),
-                     [&] { return emitted < n && finished[emitted]; });
-    // Hands on the records that are complete in list order, outside the lock.
-    std::vector<const ProblemRecord*> ready;
-    while (emitted < n && finished[emitted]) ready.push_back(&records[emitted++]);
+                     [&] { return !ready.empty() || workersLeft == 0; });
+    // Hands on the records in the order they finished, outside the lock.
+    std::vector<std::size_t> batch;
+    batch.swap(ready);
+    const bool done = workersLeft == 0;
     lock.unlock();
-    for (const ProblemRecord* r : ready) {
+    for (const std::size_t i : batch) {
+      const ProblemRecord& r = records[i];
       ++progress.done;
-      if (Failed(*r))
+      if (Failed(r))
         ++progress.refused;
-      else if (r->outcome == RunOutcome::Terminating)
+      else if (r.outcome == RunOutcome::Terminating)
         ++progress.terminating;
-      else if (r->outcome == RunOutcome::LoopFound)
+      else if (r.outcome == RunOutcome::LoopFound)
         ++progress.loopFound;
       else
         ++progress.noProof;
-      if (onRecord) onRecord(*r);
+      if (onRecord) onRecord(r);
     }
     const auto now = std::chrono::steady_clock::now();
     if (onProgress && now - lastDraw >= std::chrono::milliseconds(100)) {
@@ -276,11 +319,17 @@ std::vector<ProblemRecord> RunBatch(const std::vector<std::string>& files,
       lastDraw = now;
     }
     lock.lock();
+    if (done && ready.empty()) break;
   }
   lock.unlock();
   for (std::thread& t : pool) t.join();
   if (onProgress) onProgress(progress);
-  return records;
+  // The results in list order; problems stopped or never started are left out.
+  std::vector<ProblemRecord> kept;
+  kept.reserve(progress.done);
+  for (std::size_t i = 0; i < n; ++i)
+    if (finished[i]) kept.push_back(std::move(records[i]));
+  return kept;
 }
 
 std::string FormatSummary(const std::vector<ProblemRecord>& records, int jobs, double wallSeconds,
@@ -364,6 +413,66 @@ std::string FormatSummary(const std::vector<ProblemRecord>& records, int jobs, d
   return s;
 }
 
+namespace {
+
+// The stop request of a batch: the number of the signal that asked for it, -1 when a
+// row file could not be written, 0 while none. Written by the signal handler, so it
+// must be lock-free.
+std::atomic<int> gBatchStop{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+extern "C" void OnStopSignal(int signal) {
+  gBatchStop.store(signal);
+}
+
+// Installs OnStopSignal for SIGINT and SIGTERM while it lives, except for a signal
+// that the process was started with ignored (nohup, a background job). The handler
+// resets itself, so that a second signal ends the process at once as usual.
+class StopSignals {
+ public:
+  StopSignals() {
+    gBatchStop.store(0);
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    for (auto [signal, old] : {std::pair{SIGINT, &oldInt_}, std::pair{SIGTERM, &oldTerm_}}) {
+      ::sigaction(signal, nullptr, old);
+      if (old->sa_handler != SIG_IGN) ::sigaction(signal, &action, nullptr);
+    }
+  }
+  ~StopSignals() {
+    ::sigaction(SIGINT, &oldInt_, nullptr);
+    ::sigaction(SIGTERM, &oldTerm_, nullptr);
+  }
+  StopSignals(const StopSignals&) = delete;
+  StopSignals& operator=(const StopSignals&) = delete;
+
+ private:
+  struct sigaction oldInt_ {};
+  struct sigaction oldTerm_ {};
+};
+
+std::string SignalName(int signal) {
+  if (signal == SIGINT) return "SIGINT";
+  if (signal == SIGTERM) return "SIGTERM";
+  return "signal " + std::to_string(signal);
+}
+
+}  // namespace
+
+bool FlushOrComplain(std::ostream& stream, std::string_view what, std::ostream& err) {
+  errno = 0;
+  stream.flush();
+  if (stream) return true;
+  const int code = errno;
+  err << ErrorLine("", 0,
+                   "cannot write " + std::string(what) +
+                       (code != 0 ? std::string(": ") + std::strerror(code) : std::string()))
+      << "\n";
+  return false;
+}
+
 int RunBatchCommand(const BatchOptions& options, std::ostream& out, std::ostream& err) {
   FileList list = CollectProblemFiles(options.paths);
   for (const std::string& e : list.errors) err << ErrorLine("", 0, e) << "\n";
@@ -401,33 +510,54 @@ int RunBatchCommand(const BatchOptions& options, std::ostream& out, std::ostream
   // One thread per problem, so that the jobs never oversubscribe the machine.
   RunOptions runOptions = options.run;
   runOptions.jobs = 1;
+  const StopSignals signals;
   const auto start = std::chrono::steady_clock::now();
   bool drawn = false;
+  std::string failedPath;  // the first row file that could not be written
+  // Writes one row and flushes it, so that the file holds every finished problem even
+  // if the process is killed; a failed write stops the batch.
+  const auto writeRow = [&](std::ostream* stream, const std::string& path, const std::string& row) {
+    if (stream == nullptr || !failedPath.empty()) return;
+    *stream << row << "\n";
+    stream->flush();
+    if (!*stream) {
+      failedPath = path == "-" ? "standard output" : path;
+      int expected = 0;
+      gBatchStop.compare_exchange_strong(expected, -1);
+    }
+  };
   const std::vector<ProblemRecord> records = RunBatch(
       files, runOptions, jobs,
       [&](const ProblemRecord& r) {
         for (const std::string& note : r.notes) err << ErrorLine(r.path, 0, note) << "\n";
-        if (csv) *csv << CsvRow(r, options.termcomp) << "\n";
-        if (jsonl) *jsonl << JsonlRow(r, options.termcomp) << "\n";
+        writeRow(csv, options.csvPath, CsvRow(r, options.termcomp));
+        writeRow(jsonl, options.jsonlPath, JsonlRow(r, options.termcomp));
       },
       [&](const BatchProgress& p) {
         if (!options.progress) return;
         err << "\r" << ProgressLine(p, 30) << std::flush;
         drawn = true;
-      });
+      },
+      &gBatchStop);
   if (drawn) err << "\n";
   const double wall =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (csv) csv->flush();
-  if (jsonl) jsonl->flush();
-  if ((csv == &csvFile && !csvFile) || (jsonl == &jsonlFile && !jsonlFile)) {
-    err << ErrorLine(csv == &csvFile && !csvFile ? options.csvPath : options.jsonlPath, 0,
-                     "writing failed")
-        << "\n";
+  const int stop = gBatchStop.load();
+  if (!failedPath.empty()) {
+    err << ErrorLine(failedPath, 0, "writing failed; the batch stopped") << "\n";
     return kExitError;
   }
+  if (stop > 0)
+    summaryOut << "interrupted by " << SignalName(stop) << ": " << files.size() - records.size()
+               << " of " << files.size()
+               << " problems did not finish; the rows and this summary cover the " << records.size()
+               << " that did\n";
   summaryOut << FormatSummary(records, jobs, wall, options.termcomp);
-  return kExitOk;
+  if (!FlushOrComplain(summaryOut,
+                       summaryOut.rdbuf() == std::cout.rdbuf() ? "standard output" : "the summary",
+                       err))
+    return kExitError;
+  return stop > 0 ? 128 + stop : kExitOk;
 }
 
 }  // namespace velkin::cli

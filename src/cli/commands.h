@@ -2,6 +2,7 @@
 // parsing lives in main.cpp; everything here takes parsed options and streams.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <iosfwd>
@@ -25,11 +26,12 @@ inline constexpr double kStrongDefaultTimeout = 60;
 struct RunOptions {
   Strategy strategy = Strategy::Classic;
   FormatChoice format = FormatChoice::Auto;
-  bool matchBound = true;            // "match bnd"
-  bool remLabels = true;             // "rem.labels"
-  std::string attemptsText = "100";  // "nr of att:", already checked to be an integer
-  double timeoutSeconds = 0;         // 0: no limit (classic), kStrongDefaultTimeout (strong)
-  int jobs = 0;                      // strong: threads for one problem; 0: the number of cores
+  bool matchBound = true;                  // "match bnd"
+  bool remLabels = true;                   // "rem.labels"
+  std::string attemptsText = "100";        // "nr of att:", already checked to be an integer
+  double timeoutSeconds = 0;               // 0: no limit (classic), kStrongDefaultTimeout (strong)
+  int jobs = 0;                            // strong: threads for one problem; 0: the number of cores
+  const std::atomic<int>* stop = nullptr;  // nonzero: runs give up as at the time limit
 };
 
 // A strong run of one problem text: read without capacities, then the strategy.
@@ -50,6 +52,10 @@ RunInputs MakeRunInputs(const RunOptions& options, std::string_view path, std::s
 // An error line as the command prints it: "velkin: FILE:LINE: message", without
 // ":LINE" when line is 0, without "FILE:" when the file is empty.
 std::string ErrorLine(std::string_view file, int line, std::string_view message);
+
+// Flushes `stream`; when that fails (a full disk, a closed pipe), prints why to `err`,
+// naming `what`, and returns false.
+bool FlushOrComplain(std::ostream& stream, std::string_view what, std::ostream& err);
 
 // Exit codes.
 inline constexpr int kExitOk = 0;     // a run finished, whatever its status
@@ -104,13 +110,17 @@ struct BatchProgress {
 // One line of progress: a bar of `width` cells and the counts.
 std::string ProgressLine(const BatchProgress& progress, int width);
 
-// Runs every file on `jobs` threads (at least 1). Calls `onRecord` once per file, in
-// the order of `files`, and `onProgress` now and then and once at the end; both are
-// called on the calling thread. Returns the records in the order of `files`.
+// Runs every file on `jobs` threads (at least 1). Calls `onRecord` once per finished
+// file, as soon as it finishes (in the order of `files` with one job), and
+// `onProgress` now and then and once at the end; both are called on the calling
+// thread. Once `stop` is nonzero, no further file starts and the running ones give up;
+// their results are dropped. Returns the records of the finished files in the order of
+// `files`.
 std::vector<ProblemRecord> RunBatch(const std::vector<std::string>& files,
                                     const RunOptions& options, int jobs,
                                     const std::function<void(const ProblemRecord&)>& onRecord,
-                                    const std::function<void(const BatchProgress&)>& onProgress);
+                                    const std::function<void(const BatchProgress&)>& onProgress,
+                                    const std::atomic<int>* stop = nullptr);
 
 // The closing table: counts per status and per refusal reason, total, median and
 // largest time, and the `slowest` slowest problems.
@@ -129,9 +139,12 @@ struct BatchOptions {
   bool progress = false;  // draw the progress bar on `err`
 };
 
-// The batch command: collects the files, picks the shard, runs them, writes the CSV
-// and JSONL rows as the results come in (in list order), prints the summary to `out`
-// (to `err` when a row file goes to standard output) and returns the exit code. The
+// The batch command: collects the files, picks the shard, runs them, writes and
+// flushes the CSV and JSONL rows as the results come in, prints the summary to `out`
+// (to `err` when a row file goes to standard output) and returns the exit code. On
+// SIGINT or SIGTERM it starts no further problem, stops the running ones, closes the
+// files with the rows of the finished ones, prints their summary and returns 128 plus
+// the signal's number (130, 143). The
 // CSV header is written unless a shard other than the first is run, so that the CSV
 // files of all shards, concatenated in shard order, form one table.
 int RunBatchCommand(const BatchOptions& options, std::ostream& out, std::ostream& err);

@@ -16,36 +16,44 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool ReadAll(std::FILE* f, std::string& text) {
+// Reads `f` to its end into `text`, or until it holds more than `limit` bytes (then
+// `tooLarge` is set and reading stops).
+bool ReadAll(std::FILE* f, std::string& text, std::size_t limit, bool& tooLarge) {
   char buf[65536];
   std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  tooLarge = false;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
+    text.append(buf, n);
+    if (text.size() > limit) {
+      tooLarge = true;
+      return true;
+    }
+  }
   return std::ferror(f) == 0;
 }
 
-// Writes all of `data` to `fd`, going on after partial writes and interrupts.
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
+std::string SizeText(std::size_t bytes) {
+  if (bytes % (std::size_t{1} << 20) == 0) return std::to_string(bytes >> 20) + " MiB";
+  return std::to_string(bytes) + " bytes";
 }
 
 }  // namespace
 
-bool ReadTextFile(const std::string& path, std::string& text, std::string& error) {
+bool ReadTextFile(const std::string& path, std::string& text, std::string& error,
+                  std::size_t limit) {
   text.clear();
+  bool tooLarge = false;
+  const auto refuseLarge = [&] {
+    text.clear();
+    error = "the input is larger than " + SizeText(limit) + ", more than a problem file holds";
+    return false;
+  };
   if (path == "-") {
-    if (!ReadAll(stdin, text)) {
+    if (!ReadAll(stdin, text, limit, tooLarge)) {
       error = std::string("cannot read standard input: ") + std::strerror(errno);
       return false;
     }
-    return true;
+    return tooLarge ? refuseLarge() : true;
   }
   std::error_code ec;
   if (fs::is_directory(path, ec)) {
@@ -57,54 +65,14 @@ bool ReadTextFile(const std::string& path, std::string& text, std::string& error
     error = std::string("cannot open: ") + std::strerror(errno);
     return false;
   }
-  const bool ok = ReadAll(f, text);
+  const bool ok = ReadAll(f, text, limit, tooLarge);
   const int readErrno = errno;
   std::fclose(f);
   if (!ok) {
     error = std::string("cannot read: ") + std::strerror(readErrno);
     return false;
   }
-  return true;
-}
-
-bool WriteLinesAtomically(const std::string& path, const std::vector<std::string>& lines,
-                          std::string& error) {
-  const fs::path target(path);
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string tmpl = (folder / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
-  const int fd = ::mkstemp(tmpl.data());
-  if (fd < 0) {
-    error = "cannot create a temporary file in " + folder.string() + ": " + std::strerror(errno);
-    return false;
-  }
-  // The permissions of the file it replaces, or the usual ones for a new file.
-  struct stat old {};
-  mode_t mode;
-  if (::stat(path.c_str(), &old) == 0) {
-    mode = old.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
-  std::string data;
-  for (const std::string& line : lines) {
-    data += line;
-    data += "\r\n";
-  }
-  const bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, data) && ::fsync(fd) == 0;
-  const int writeErrno = errno;
-  if (::close(fd) != 0 || !ok) {
-    error = "cannot write " + tmpl + ": " + std::strerror(ok ? errno : writeErrno);
-    ::unlink(tmpl.c_str());
-    return false;
-  }
-  if (std::rename(tmpl.c_str(), path.c_str()) != 0) {
-    error = std::string("cannot replace the file: ") + std::strerror(errno);
-    ::unlink(tmpl.c_str());
-    return false;
-  }
-  return true;
+  return tooLarge ? refuseLarge() : true;
 }
 
 bool IsProblemFileName(std::string_view name) {

@@ -1,23 +1,24 @@
-// The files of the command line: reading an input, writing a result file without ever
-// leaving a half-written target, and collecting the problem files of a collection.
+// The files of the command line: reading an input and collecting the problem files of a
+// collection. Result files are written by the model's WriteFileAtomically.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace velkin::cli {
 
-// Reads a whole file ("-": standard input) into `text`. On failure returns false and
-// sets `error` to the reason ("no such file or directory", "is a directory", ...).
-bool ReadTextFile(const std::string& path, std::string& text, std::string& error);
+// The largest input that the command line reads: 64 MiB, far above any problem file.
+// Reading stops there, so an endless input (/dev/zero, a stream) is refused instead of
+// filling the memory.
+inline constexpr std::size_t kMaxInputBytes = std::size_t{64} << 20;
 
-// Writes the lines, each followed by CR LF, to a new temporary file in the target's
-// folder and renames it over the target, so that the target is either the old file or
-// the complete new one. An existing target keeps its permissions. On failure the
-// temporary file is removed, the target is untouched, and `error` says why.
-bool WriteLinesAtomically(const std::string& path, const std::vector<std::string>& lines,
-                          std::string& error);
+// Reads a whole file ("-": standard input) into `text`, at most `limit` bytes. On
+// failure returns false and sets `error` to the reason ("no such file or directory",
+// "is a directory", "larger than 64 MiB", ...).
+bool ReadTextFile(const std::string& path, std::string& text, std::string& error,
+                  std::size_t limit = kMaxInputBytes);
 
 // True for the names that a collection walk picks up: *.srs, *.xml and *.ari (the
 // extension in any case).

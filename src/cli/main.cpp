@@ -20,6 +20,7 @@ using velkin::cli::SingleOptions;
 struct RawRunOptions {
   std::string format = "auto";
   bool tpdb = false;
+  CLI::Option* formatOption = nullptr;  // to tell whether --format was given
   bool noMatchBound = false;
   bool noRemLabels = false;
   std::string attempts = "100";
@@ -44,20 +45,24 @@ struct RawRunOptions {
 };
 
 constexpr double kMaxTimeout = 1e8;
+constexpr int kMaxJobs = 1024;
 
 // The options shared by a single run and batch mode: the window's options and the
 // time limit.
 void AddRunOptions(CLI::App& app, RawRunOptions& raw) {
   app.add_option("--strategy", raw.strategy,
-                 "classic (default) or strong; see \"Strategies\" below")
+                 "classic (default) or strong; see Strategies below")
       ->check(CLI::IsMember({"classic", "strong"}))
       ->type_name("NAME");
-  CLI::Option* format =
-      app.add_option("--format", raw.format, "Input format (default auto, see below)")
+  raw.formatOption =
+      app.add_option("--format", raw.format,
+                     "Input format: auto (the default), plain, tpdb, xtc or ari; see Formats")
           ->check(CLI::IsMember({"auto", "plain", "tpdb", "xtc", "ari"}))
           ->type_name("FMT");
-  app.add_flag("--tpdb", raw.tpdb, "Same as --format tpdb (the window's \"tpdb format\")")
-      ->excludes(format);
+  // Checked after parsing (TpdbConflict): the library's own exclusion would print
+  // itself into both descriptions.
+  app.add_flag("--tpdb", raw.tpdb,
+               "Same as --format tpdb (the window's \"tpdb format\"); not with --format");
   app.add_flag("--no-match-bound", raw.noMatchBound,
                "No first quick pass, no match bounds (\"match bnd\" off)");
   app.add_flag("--no-rem-labels", raw.noRemLabels,
@@ -85,11 +90,12 @@ void AddRunOptions(CLI::App& app, RawRunOptions& raw) {
       ->type_name("SECONDS");
 }
 
-constexpr const char* kFooter = R"TEXT(
-Output: the first line is the status, "terminating", "loop found" or "no proof"
-(with --termcomp: YES, NO or MAYBE); then the proof text, one line each, as the
-window shows it (nothing for no proof).
+// Both --tpdb and --format given: they exclude each other.
+bool TpdbConflict(const RawRunOptions& raw) {
+  return raw.tpdb && raw.formatOption != nullptr && raw.formatOption->count() > 0;
+}
 
+constexpr const char* kStrategiesText = R"TEXT(
 Strategies: classic is the window's engine: fixed proof text, byte for byte as
 the window shows it, and its capacities (sides of at most 19 symbols). Choose it
 to reproduce earlier results. strong is the engine without capacities: it races
@@ -97,17 +103,31 @@ several roads of techniques on the cores (--jobs) under one time limit and
 prints a proof tree whose every step was re-checked with exact arithmetic before
 it was accepted. Choose it to answer as many problems as possible. Notes of the
 strong strategy (a technique skipped, a step dropped) go to stderr.
+)TEXT";
 
+constexpr const char* kFormatsText = R"TEXT(
 Formats: plain (one rule per line, "ab -> ba", weak rules "ab ->= ba", one
 character per symbol, e for the empty string), tpdb ("(RULES a b -> b a, ...)"),
 xtc (the XML of the Termination Problem Database) and ari ("(format TRS)",
 "(fun a 1)", "(rule (a (b x)) (b (a x)))", ":cost 0" for a weak rule).
---format auto picks xtc for a name ending in .xml, ari for .ari or a text that
-begins with "(format", tpdb for a text whose first non-blank character is '('
-and that contains RULES, plain otherwise.
+--format auto picks xtc for a name ending in .xml or a text that
+begins with "<?xml", "<!--" or "<problem", ari for .ari or a text that begins
+with "(format", tpdb for a text whose first non-blank character is '(' and that
+contains RULES, plain otherwise. A UTF-8 byte order mark is skipped. Inputs
+larger than 64 MiB are refused.
+)TEXT";
 
+constexpr const char* kOutputText = R"TEXT(
+Output: the first line is the status, "terminating", "loop found" or "no proof"
+(with --termcomp: YES, NO or MAYBE); then the proof text, one line each, as the
+window shows it (nothing for no proof). Warnings about plain input that likely
+reads otherwise than meant go to stderr and change nothing else.
+)TEXT";
+
+constexpr const char* kExitAndExamplesText = R"TEXT(
 Exit status: 0 when the run finished (whatever its status), 2 for usage, input
-and file errors, reported on stderr as "velkin: FILE:LINE: message".
+and file errors (a failed write to standard output included), reported on
+stderr as "velkin: FILE:LINE: message".
 
 Examples:
   velkin examples/ab.srs
@@ -122,18 +142,31 @@ constexpr const char* kBatchFooter = R"TEXT(
 Every problem runs in a fresh state (random generator from 0), so its result does
 not depend on the order or on the number of jobs. With --strategy strong each
 problem gets one thread of the --jobs, so that the machine is never
-oversubscribed; its roads then take turns in growing time slices. Rows are written in the sorted
-order of the files, as the results come in. CSV columns: path, status, ms, rules,
-symbols, timed_out, error; JSONL objects have the same fields.
+oversubscribed; its roads then take turns in growing time slices. Each row is
+written and flushed as soon as its problem finishes: in the sorted order of the
+files with --jobs 1, in the order of finishing otherwise. CSV columns: path,
+status, ms, rules, symbols, timed_out, error; JSONL objects have the same fields.
 
 --shard I/N runs problems I, I+N, I+2N, ... (counted from 1) of the sorted list,
 for one machine of N. Only shard 1 writes the CSV header, so the CSV files of
 all shards, concatenated in shard order, form one table.
+
+SIGINT (Ctrl-C) or SIGTERM (a batch system's time limit) stops the batch: no
+further problem starts, the running ones stop, the files keep the rows of the
+finished ones, and the summary of those follows; the exit status is then 130
+(SIGINT) or 143 (SIGTERM). A second signal ends the process at once.
 )TEXT";
 
-int Fail(const std::string& message) {
+constexpr const char* kBatchExitText = R"TEXT(
+Exit status: 0 when every problem was run (whatever the results), 2 for usage
+and file errors, 130 or 143 when stopped by a signal.
+)TEXT";
+
+// A usage error: the message, and where to read the usage (the batch command's own
+// help for its errors).
+int Fail(const std::string& message, bool batch = false) {
   std::cerr << velkin::cli::ErrorLine("", 0, message) << "\n"
-            << "Run 'velkin --help' for the usage.\n";
+            << "Run '" << (batch ? "velkin batch --help" : "velkin --help") << "' for the usage.\n";
   return velkin::cli::kExitError;
 }
 
@@ -148,7 +181,7 @@ int main(int argc, char** argv) {
       "velkin"};
   app.set_version_flag("--version", "VELKIN 1.3");
   app.get_formatter()->column_width(28);
-  app.footer(kFooter);
+  app.footer(std::string(kOutputText) + kStrategiesText + kFormatsText + kExitAndExamplesText);
   app.require_subcommand(0, 1);
 
   SingleOptions single;
@@ -170,11 +203,21 @@ int main(int argc, char** argv) {
   std::string shardText;
   CLI::App* batchCmd = app.add_subcommand(
       "batch", "Run every problem (*.srs, *.xml, *.ari) under the given files and folders");
-  batchCmd->footer(kBatchFooter);
+  batchCmd->footer(std::string(kBatchFooter) + kStrategiesText + kFormatsText + kBatchExitText);
   AddRunOptions(*batchCmd, batchRaw);
   batchCmd->add_flag("--termcomp", batch.termcomp, "Statuses YES, NO and MAYBE");
-  batchCmd->add_option("--jobs,-j", batch.jobs, "Threads (default: the number of cores)")
-      ->check(CLI::PositiveNumber)
+  batchCmd
+      ->add_option("--jobs,-j", batch.jobs,
+                   "Problems run at once, 1 to " + std::to_string(kMaxJobs) +
+                       " (default: the number of cores)")
+      ->check(CLI::Validator(
+          [](std::string& s) {
+            int v = 0;
+            const bool ok = CLI::detail::lexical_cast(s, v) && v >= 1 && v <= kMaxJobs;
+            return ok ? std::string()
+                      : "'" + s + "' is not a number of jobs from 1 to " + std::to_string(kMaxJobs);
+          },
+          "", ""))
       ->type_name("N");
   batchCmd->add_option("--csv", batch.csvPath, "Write one CSV row per problem (- for stdout)")
       ->type_name("FILE");
@@ -196,10 +239,11 @@ int main(int argc, char** argv) {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
-    return Fail(e.what());
+    return Fail(e.what(), batchCmd->parsed());
   }
 
   if (batchCmd->parsed()) {
+    if (TpdbConflict(batchRaw)) return Fail("--tpdb and --format exclude each other", true);
     batch.run = batchRaw.Resolve();
     if (!shardText.empty()) {
       std::string error;
@@ -209,6 +253,7 @@ int main(int argc, char** argv) {
     batch.progress = ::isatty(STDERR_FILENO) != 0;
     return velkin::cli::RunBatchCommand(batch, std::cout, std::cerr);
   }
+  if (TpdbConflict(singleRaw)) return Fail("--tpdb and --format exclude each other");
   if (single.path.empty()) return Fail("no problem FILE given");
   single.run = singleRaw.Resolve();
   return velkin::cli::RunSingle(single, std::cout, std::cerr);

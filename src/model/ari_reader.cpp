@@ -1,6 +1,7 @@
 #include "model/ari_reader.h"
 
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace velkin {
@@ -16,13 +17,19 @@ struct Token {
   TokenKind kind = TokenKind::End;
   std::string_view text;  // the atom (a view into the line), or the error message
   int line = 0;           // 1-based
+  bool quoted = false;    // an atom written |like this|: never a keyword
 };
+
+// An atom that starts with ':' and is not quoted: a keyword such as :cost.
+bool IsKeyword(const Token& t) {
+  return t.kind == TokenKind::Atom && !t.quoted && !t.text.empty() && t.text.front() == ':';
+}
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\f' || c == '\v';
 }
 bool EndsAtom(char c) {
-  return IsBlank(c) || c == '(' || c == ')' || c == ';' || c == '"';
+  return IsBlank(c) || c == '(' || c == ')' || c == ';' || c == '"' || c == '|';
 }
 
 // Splits the lines into parentheses, atoms and strings; `;` comments are skipped. Never
@@ -33,7 +40,7 @@ class AriLexer {
 
   Token Next() {
     for (;;) {
-      if (k_ >= lines_.size()) return Token{TokenKind::End, {}, lines_.size()};
+      if (k_ >= lines_.size()) return Token{TokenKind::End, {}, LastLine()};
       const std::string_view line = lines_[k_];
       if (pos_ >= line.size() || line[pos_] == ';') {
         ++k_;
@@ -52,6 +59,16 @@ class AriLexer {
                      lineNo};
       }
       if (c == '"') return SkipString(lineNo);
+      if (c == '|') {  // a quoted name: everything up to the next '|' on the line
+        const std::size_t close = line.find('|', pos_ + 1);
+        if (close == std::string_view::npos)
+          return Token{TokenKind::Error,
+                       "a |quoted| name that starts here does not end on its line", lineNo};
+        if (close == pos_ + 1) return Token{TokenKind::Error, "an empty |quoted| name", lineNo};
+        const std::size_t start = pos_ + 1;
+        pos_ = close + 1;
+        return Token{TokenKind::Atom, line.substr(start, close - start), lineNo, true};
+      }
       const std::size_t start = pos_;
       while (pos_ < line.size() && !EndsAtom(line[pos_])) ++pos_;
       return Token{TokenKind::Atom, line.substr(start, pos_ - start), lineNo};
@@ -59,6 +76,13 @@ class AriLexer {
   }
 
  private:
+  // The line that the end of the text is on: the last one, or the one before an empty
+  // last line (the line break that ends the text starts no line of its own).
+  int LastLine() const {
+    const int n = lines_.size();
+    return n > 1 && lines_[n - 1].empty() ? n - 1 : n;
+  }
+
   // A string runs to the next '"' that is not doubled, possibly over several lines.
   Token SkipString(int startLine) {
     ++pos_;
@@ -92,7 +116,7 @@ std::string Describe(const Token& t) {
     case TokenKind::Close:
       return "')'";
     case TokenKind::Atom:
-      return "'" + std::string(t.text) + "'";
+      return t.quoted ? "'|" + std::string(t.text) + "|'" : "'" + std::string(t.text) + "'";
     case TokenKind::String:
       return "a string";
     case TokenKind::End:
@@ -105,7 +129,8 @@ std::string Describe(const Token& t) {
 
 class AriReader {
  public:
-  AriReader(State& st, const InputLines& lines) : st_(st), lx_(lines) {}
+  AriReader(SystemBuilder& b, ParsedSystem& out, const InputLines& lines)
+      : b_(b), out_(out), lx_(lines) {}
 
   ReadResult Read() {
     bool formatSeen = false;
@@ -174,7 +199,7 @@ class AriReader {
   ReadResult ReadFun() {
     const Token name = lx_.Next();
     if (name.kind == TokenKind::Error) return Fail(name);
-    if (name.kind != TokenKind::Atom || name.text.front() == ':')
+    if (name.kind != TokenKind::Atom || IsKeyword(name))
       return ReadResult::Refuse(name.line,
                                 "(fun ...): expected a symbol name, found " + Describe(name));
     const Token arity = lx_.Next();
@@ -183,6 +208,11 @@ class AriReader {
       return ReadResult::Refuse(
           arity.line,
           "(fun " + std::string(name.text) + " ...): expected an arity, found " + Describe(arity));
+    const auto [it, isNew] = arity_.emplace(std::string(name.text), std::string(arity.text));
+    if (!isNew && it->second != arity.text)
+      return ReadResult::Refuse(arity.line, "symbol " + std::string(name.text) +
+                                                " is declared twice, with arity " + it->second +
+                                                " and with arity " + std::string(arity.text));
     if (arity.text != "1")
       return ReadResult::Refuse(arity.line, "symbol " + std::string(name.text) +
                                                 " is declared with arity " +
@@ -207,30 +237,29 @@ class AriReader {
   }
 
   ReadResult ReadRule(int openLine) {
-    RuleSystem& p = st_.primary;
-    const std::string ruleName = "rule " + std::to_string(p.ruleCount + 1);
-    if (p.ruleCount >= kMaxRules)
-      return ReadResult::Refuse(openLine,
-                                ruleName + ": more than " + std::to_string(kMaxRules) + " rules");
-    const int index = ++p.ruleCount;
-    p.strict[index] = 1;
+    const std::string ruleName = "rule " + std::to_string(b_.ruleCount() + 1);
+    if (!b_.RoomForRule())
+      return ReadResult::Refuse(
+          openLine, ruleName + ": more than " + std::to_string(b_.limits().rules) + " rules");
+    const std::size_t index = out_.rules.size();
+    b_.StartRule(true);
     std::string_view lhsVar, rhsVar;
-    ReadResult r = ReadTerm(ruleName, "left-hand side", p.lhs[index], lhsVar);
+    ReadResult r = ReadTerm(ruleName, "left-hand side", index, true, lhsVar);
     if (!r.ok) return r;
     int rhsLine = 0;
-    r = ReadTerm(ruleName, "right-hand side", p.rhs[index], rhsVar, &rhsLine);
+    r = ReadTerm(ruleName, "right-hand side", index, false, rhsVar, &rhsLine);
     if (!r.ok) return r;
     for (;;) {
       const Token t = lx_.Next();
       if (t.kind == TokenKind::Error) return Fail(t);
       if (t.kind == TokenKind::Close) break;
-      if (t.kind == TokenKind::Atom && t.text == ":cost") {
+      if (IsKeyword(t) && t.text == ":cost") {
         const Token v = lx_.Next();
         if (v.kind == TokenKind::Error) return Fail(v);
         if (v.kind == TokenKind::Atom && v.text == "0") {
-          p.strict[index] = 0;
+          out_.rules[index].strict = false;
         } else if (v.kind == TokenKind::Atom && v.text == "1") {
-          p.strict[index] = 1;
+          out_.rules[index].strict = true;
         } else {
           return ReadResult::Refuse(v.line, ruleName + ": :cost " + Describe(v) +
                                                 " is not supported (0 marks a weak rule, 1 a "
@@ -238,7 +267,7 @@ class AriReader {
         }
         continue;
       }
-      if (t.kind == TokenKind::Atom && t.text.front() == ':')
+      if (IsKeyword(t))
         return ReadResult::Refuse(t.line, ruleName + ": unknown attribute " + Describe(t));
       return ReadResult::Refuse(t.line, ruleName +
                                             ": expected ')' or :cost after the two sides, "
@@ -249,18 +278,15 @@ class AriReader {
       return ReadResult::Refuse(rhsLine, ruleName + ": the right-hand side ends in variable " +
                                              std::string(rhsVar) + ", the left-hand side in " +
                                              std::string(lhsVar) + ": not a string rewriting rule");
-    if (p.strict[index] == 0) st_.allStrict = 0;
     return ReadResult{};
   }
 
-  // Reads one side, outermost symbol first, into `row` (ended by 0), and names the
-  // variable at its end. Reads the nesting with a loop; gives up after 19 symbols.
-  ReadResult ReadTerm(const std::string& ruleName, const char* sideName, SymbolString& row,
-                      std::string_view& var, int* firstLine = nullptr) {
+  // Reads one side of rule `index`, outermost symbol first, and names the variable at
+  // its end. Reads the nesting with a loop; with a side limit it gives up at the limit.
+  ReadResult ReadTerm(const std::string& ruleName, const char* sideName, std::size_t index,
+                      bool isLhs, std::string_view& var, int* firstLine = nullptr) {
     const std::string where = ruleName + ": " + sideName;
-    int len = 0;
-    int depth = 0;
-    row[0] = 0;
+    std::size_t depth = 0;
     Token t = lx_.Next();
     if (firstLine) *firstLine = t.line;
     while (t.kind == TokenKind::Open) {
@@ -273,20 +299,21 @@ class AriReader {
         return ReadResult::Refuse(f.line, where + ": symbol " + std::string(f.text) +
                                               " is not declared; declare it with (fun " +
                                               std::string(f.text) + " 1) before the rules");
-      if (len == kMaxSideLength)
+      std::vector<int>& row = isLhs ? out_.rules[index].lhs : out_.rules[index].rhs;
+      if (!b_.RoomOnSide(row.size()))
+        return ReadResult::Refuse(f.line, where + " has more than " +
+                                              std::to_string(b_.limits().sideLength) + " symbols");
+      const int id = b_.Symbol(f.text);
+      if (id < 0)
         return ReadResult::Refuse(
-            f.line, where + " has more than " + std::to_string(kMaxSideLength) + " symbols");
-      const int id = LookupSymbol(st_, f.text);
-      if (id == 0)
-        return ReadResult::Refuse(
-            f.line, ruleName + ": more than " + std::to_string(kMaxSymbols) + " different symbols");
-      row[len++] = static_cast<SymbolId>(id);
-      row[len] = 0;
+            f.line,
+            ruleName + ": more than " + std::to_string(b_.limits().symbols) + " different symbols");
+      row.push_back(id);
       ++depth;
       t = lx_.Next();
     }
     if (t.kind == TokenKind::Error) return Fail(t);
-    if (t.kind != TokenKind::Atom || t.text.front() == ':')
+    if (t.kind != TokenKind::Atom || IsKeyword(t))
       return ReadResult::Refuse(t.line, where + ": expected a variable, found " + Describe(t) +
                                             "; " + std::string(kNotAChain));
     if (unary_.count(std::string(t.text)) != 0)
@@ -294,7 +321,7 @@ class AriReader {
                                             " is used without its argument; " +
                                             std::string(kNotAChain));
     var = t.text;
-    for (int i = 0; i < depth; ++i) {
+    for (std::size_t i = 0; i < depth; ++i) {
       const Token c = lx_.Next();
       if (c.kind == TokenKind::Error) return Fail(c);
       if (c.kind != TokenKind::Close)
@@ -305,19 +332,26 @@ class AriReader {
     return ReadResult{};
   }
 
-  State& st_;
+  SystemBuilder& b_;
+  ParsedSystem& out_;
   AriLexer lx_;
-  std::unordered_set<std::string> unary_;  // the declared symbols
+  std::unordered_set<std::string> unary_;               // the declared symbols
+  std::unordered_map<std::string, std::string> arity_;  // every declaration's arity
 };
 
 }  // namespace
 
-ReadResult ParseAriInput(State& st, const InputLines& lines) {
-  st.allStrict = 1;
-  st.primary.ruleCount = 0;
-  st.primary.symbolCount = 0;
-  AriReader reader(st, lines);
+ReadResult ReadAriSystem(const InputLines& lines, const ReadLimits& limits, ParsedSystem& out) {
+  SystemBuilder b(out, limits);
+  AriReader reader(b, out, lines);
   return reader.Read();
+}
+
+ReadResult ParseAriInput(State& st, const InputLines& lines) {
+  ParsedSystem sys;
+  const ReadResult r = ReadAriSystem(lines, ReadLimits::Classic(), sys);
+  LoadPrimary(st, sys);
+  return r;
 }
 
 }  // namespace velkin

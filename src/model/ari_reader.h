@@ -18,13 +18,16 @@
 
 namespace velkin {
 
-// Reads an ARI problem into the primary system and sets the all-strict flag. Rules keep
-// the order of the text; symbols are numbered by LookupSymbol in order of first
+// Reads an ARI problem into `out` within `limits`. Rules keep
+// the order of the text; symbols are numbered in order of first
 // occurrence (each rule's lhs, then its rhs). Refuses, with the line: a text that does
 // not begin with (format TRS), declarations of arity other than 1, symbols that are
 // used before they are declared, sides that are not chains of unary symbols over one
 // variable, rules whose sides end in different variables, costs other than 0 and 1,
-// unknown forms, and anything beyond the capacities.
+// unknown forms, and anything beyond the limits.
+ReadResult ReadAriSystem(const InputLines& lines, const ReadLimits& limits, ParsedSystem& out);
+
+// The same within the classic limits, loaded into the primary system (LoadPrimary).
 ReadResult ParseAriInput(State& st, const InputLines& lines);
 
 }  // namespace velkin

@@ -7,16 +7,19 @@
 namespace velkin {
 
 std::vector<std::string> ProofLog::Shown() const {
-  const int n = std::min<std::int32_t>(length, kMaxLogLines);
-  std::vector<std::string> out;
-  out.reserve(n > 0 ? n : 0);
-  for (int k = 1; k <= n; ++k) out.push_back(lines[k]);
+  // A length set past the slots written shows those slots as empty lines.
+  const std::size_t n = length > 0 ? static_cast<std::size_t>(length) : 0;
+  const std::size_t stored = std::min(n, lines.size() - 1);
+  std::vector<std::string> out(lines.begin() + 1, lines.begin() + 1 + stored);
+  out.resize(n);
   return out;
 }
 
 void AppendLogLine(State& st, std::string_view line) {
-  ++st.log.length;
-  if (st.log.length < kLogSlots) st.log.lines[st.log.length].assign(line);
+  ProofLog& log = st.log;
+  ++log.length;
+  if (static_cast<std::size_t>(log.length) >= log.lines.size()) log.lines.resize(log.length + 1);
+  log.lines[log.length].assign(line);
 }
 
 void AppendRuleText(const RuleSystem& sys, int rule, std::string& out) {

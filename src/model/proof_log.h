@@ -1,8 +1,7 @@
-// The proof text: numbered lines, a length that counts past the stored slots, and the
-// one printer of rules.
+// The proof text: numbered lines, a length that rolls back to a mark, and the one
+// printer of rules.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -15,14 +14,16 @@ namespace velkin {
 struct State;
 
 struct ProofLog {
-  std::array<std::string, kLogSlots + 1> lines;  // line k in slot k; slots 1..999 written
-  std::int32_t length = 0;                        // lines appended since the last reset
+  // Line k in slot k (slot 0 unused). Slots are never freed: rolling back keeps them,
+  // and the next append overwrites them.
+  std::vector<std::string> lines = std::vector<std::string>(1);
+  std::int32_t length = 0;  // lines appended since the last reset
 
-  // The lines that count: slots 1..min(length, 999).
+  // The lines that count: slots 1..length, every one of them.
   std::vector<std::string> Shown() const;
 };
 
-// Appends one line; lines past the 999th are counted but not stored.
+// Appends one line in slot length + 1; the log grows as needed, so no line is lost.
 void AppendLogLine(State& st, std::string_view line);
 
 // Appends the text of `rule`, printed from `sys`, to `out`. Every name is followed by

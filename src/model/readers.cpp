@@ -1,30 +1,22 @@
 #include "model/readers.h"
 
+#include <cassert>
+
 namespace velkin {
 
 std::vector<std::string> SplitLines(std::string_view text) {
-  std::vector<std::string> out;
-  std::string cur;
-  bool pending = false;  // a line has begun (text seen since the last break)
+  text = WithoutByteOrderMark(text);
+  std::vector<std::string> out(1);
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (c == '\r' || c == '\n') {
-      out.push_back(std::move(cur));
-      cur.clear();
-      pending = false;
       if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      out.emplace_back();
     } else {
-      cur += c;
-      pending = true;
+      out.back() += c;
     }
   }
-  if (pending) out.push_back(std::move(cur));
   return out;
-}
-
-std::string InputError::Describe() const {
-  if (line <= 0) return message;
-  return "line " + std::to_string(line) + ": " + message;
 }
 
 int CodePointLength(std::string_view s, std::size_t i) {
@@ -67,12 +59,30 @@ std::string Plural(int n, const char* what) {
 
 }  // namespace
 
-ReadResult ParsePlainInput(State& st, const InputLines& lines) {
-  RuleSystem& p = st.primary;
-  st.allStrict = 1;
-  p.symbolCount = 0;
-  p.ruleCount = 0;
-  for (int k = 0;; ++k) {
+namespace {
+
+// A line that the plain reader would take as a rule, had the rules not ended before it.
+bool LooksLikeRule(std::string_view line) {
+  return !line.empty() && line[0] != ' ' && line.find("->") != std::string_view::npos;
+}
+
+// The rule as the plain reader took it, for warnings: "ab -> ba".
+std::string PlainRuleText(const ParsedSystem& sys, const ParsedRule& rule) {
+  std::string s;
+  for (int id : rule.lhs) s += sys.names[id];
+  s += rule.strict ? " -> " : " ->= ";
+  if (rule.rhs.empty()) s += 'e';
+  for (int id : rule.rhs) s += sys.names[id];
+  return s;
+}
+
+}  // namespace
+
+ReadResult ReadPlainSystem(const InputLines& lines, const ReadLimits& limits, ParsedSystem& out) {
+  SystemBuilder b(out, limits);
+  std::vector<InputError> warnings;
+  int k = 0;
+  for (;; ++k) {
     const std::string_view line = lines[k];
     if (line.empty() || line[0] == ' ') break;
     const int human = k + 1;
@@ -82,46 +92,81 @@ ReadResult ParsePlainInput(State& st, const InputLines& lines) {
         return ReadResult::Refuse(human, "invalid UTF-8 (byte " + std::to_string(i + 1) + ")");
       i += n;
     }
-    if (p.ruleCount >= kMaxRules)
-      return ReadResult::Refuse(human, "more than " + Plural(kMaxRules, "rules"));
-    const int rule = ++p.ruleCount;
-    p.strict[rule] = 1;
+    if (!b.RoomForRule())
+      return ReadResult::Refuse(human, "more than " + Plural(limits.rules, "rules"));
+    const int rule = b.ruleCount();
+    b.StartRule(true);
     std::size_t pos = 0;
-    // Reads symbols while `more` holds; stores them in `row`, ended by 0.
-    auto readSide = [&](SymbolString& row, auto more, const char* side) -> ReadResult {
-      int len = 0;
+    // Reads symbols while `more` holds into the side `lhs` (or the rhs) of the rule.
+    auto readSide = [&](bool lhs, auto more, const char* side) -> ReadResult {
       while (pos < line.size() && more(line[pos])) {
         const int n = CodePointLength(line, pos);
-        if (len == kMaxSideLength)
+        std::vector<int>& row = lhs ? out.rules[rule].lhs : out.rules[rule].rhs;
+        if (!b.RoomOnSide(row.size()))
           return ReadResult::Refuse(
-              human, std::string(side) + " has more than " + Plural(kMaxSideLength, "symbols"));
-        const int id = LookupSymbol(st, line.substr(pos, n));
-        if (id == 0)
-          return ReadResult::Refuse(human, "more than " + Plural(kMaxSymbols, "different symbols"));
-        row[len++] = static_cast<SymbolId>(id);
+              human, std::string(side) + " has more than " + Plural(limits.sideLength, "symbols"));
+        const int id = b.Symbol(line.substr(pos, n));
+        if (id < 0)
+          return ReadResult::Refuse(human,
+                                    "more than " + Plural(limits.symbols, "different symbols"));
+        row.push_back(id);
         pos += n;
       }
-      row[len] = 0;
       return ReadResult{};
     };
     ReadResult r = readSide(
-        p.lhs[rule], [](char c) { return !IsPlainSeparator(c); }, "left-hand side");
+        true, [](char c) { return !IsPlainSeparator(c); }, "left-hand side");
     if (!r.ok) return r;
     if (pos >= line.size())
       return ReadResult::Refuse(human,
                                 "no separator between the sides (write lhs -> rhs or lhs ->= rhs)");
+    const std::size_t separatorStart = pos;
     while (pos < line.size() && IsPlainSeparator(line[pos])) {
-      if (line[pos] == '=') {
-        p.strict[rule] = 0;
-        st.allStrict = 0;
-      }
+      if (line[pos] == '=') out.rules[rule].strict = false;
       ++pos;
     }
+    const bool blanksOnly =
+        line.substr(separatorStart, pos - separatorStart).find_first_not_of(' ') ==
+        std::string_view::npos;
     r = readSide(
-        p.rhs[rule], [](char c) { return c != ' ' && c != 'e'; }, "right-hand side");
+        false, [](char c) { return c != ' ' && c != 'e'; }, "right-hand side");
     if (!r.ok) return r;
+    // What follows the right-hand side: an "e" that ended it, then text after a blank.
+    std::string_view rest = line.substr(pos);
+    const std::string readAs = "read as " + PlainRuleText(out, out.rules[rule]);
+    if (!rest.empty() && rest[0] == 'e') {
+      rest.remove_prefix(1);
+      if (!rest.empty() && rest[0] != ' ') {
+        warnings.push_back({human, "an \"e\" ends the right-hand side, so '" +
+                                       std::string(rest.substr(0, rest.find(' '))) +
+                                       "' after it is ignored: " + readAs});
+        continue;
+      }
+    }
+    const std::size_t more = rest.find_first_not_of(' ');
+    if (more == std::string_view::npos) continue;
+    if (blanksOnly && rest.find_first_of("-=>") != std::string_view::npos)
+      warnings.push_back({human, "a blank ends the left-hand side: " + readAs +
+                                     " (write each side without blanks)"});
+    else
+      warnings.push_back({human, "text after the right-hand side is ignored: '" +
+                                     std::string(rest.substr(more)) + "'"});
   }
-  return ReadResult{};
+  // Lines after the end of the rules that look like rules are ignored too.
+  int ignored = 0;
+  for (int j = k + 1; j < lines.size(); ++j)
+    if (LooksLikeRule(lines[j])) ++ignored;
+  if (ignored > 0)
+    warnings.push_back(
+        {k + 1, std::string(lines[k].empty() ? "an empty" : "an indented") +
+                    " line ends the rules; " + std::to_string(ignored) +
+                    (ignored == 1 ? " line after it that looks" : " lines after it that look") +
+                    " like a rule " + (ignored == 1 ? "is" : "are") + " ignored"});
+  if (out.rules.empty())
+    warnings.push_back({0, "the input has no rules (plain format: one rule per line, lhs -> rhs)"});
+  ReadResult result;
+  result.warnings = std::move(warnings);
+  return result;
 }
 
 char NextInputChar(TpdbReader& r) {
@@ -163,64 +208,120 @@ void NextToken(TpdbReader& r) {
   r.ch = ' ';
 }
 
-ReadResult ParseTpdbInput(State& st, const InputLines& lines) {
-  RuleSystem& p = st.primary;
-  st.allStrict = 1;
-  st.log.length = 0;
-  p.symbolCount = 0;
-  p.ruleCount = 0;
+ReadResult ReadTpdbSystem(const InputLines& lines, const ReadLimits& limits, ParsedSystem& out) {
+  SystemBuilder b(out, limits);
+  std::vector<InputError> warnings;
   TpdbReader r(lines);
-  for (;;) {
+  // The section opens with "(", optional blanks and the word RULES; the rules start
+  // right after its S. `matched` counts the letters of RULES seen after a "(", or is
+  // -1 while no "(" is open.
+  static constexpr std::string_view kRules = "RULES";
+  for (int matched = -1;;) {
     const char c = NextInputChar(r);
-    if (r.atEnd) return ReadResult::Refuse(0, "no RULES section: the text has no capital S");
-    if (c == 'S') break;
+    if (r.atEnd)
+      return ReadResult::Refuse(0, "no RULES section: write the rules as (RULES lhs -> rhs, ...)");
+    if (c == '(') {
+      matched = 0;
+    } else if (matched >= 0 && c == kRules[matched]) {
+      if (++matched == static_cast<int>(kRules.size())) break;
+    } else if (!(matched == 0 && c == ' ')) {
+      matched = -1;
+    }
   }
   r.ch = ' ';
   while (r.ch != ')') {
     NextToken(r);
     if (r.ch == ')' || r.ch == ',') continue;
     const int human = r.lineNo + 1;
-    if (p.ruleCount >= kMaxRules)
-      return ReadResult::Refuse(human, "rule " + std::to_string(p.ruleCount + 1) + ": more than " +
-                                           Plural(kMaxRules, "rules"));
-    const int rule = ++p.ruleCount;
-    const std::string ruleName = "rule " + std::to_string(rule);
-    p.strict[rule] = 1;
-    // Stores the token text at the next position of `row`.
-    auto store = [&](SymbolString& row, int& len, const char* side) -> ReadResult {
+    if (!b.RoomForRule())
+      return ReadResult::Refuse(human, "rule " + std::to_string(b.ruleCount() + 1) +
+                                           ": more than " + Plural(limits.rules, "rules"));
+    const int rule = b.ruleCount();
+    b.StartRule(true);
+    const std::string ruleName = "rule " + std::to_string(rule + 1);
+    // Stores the token text at the end of the side.
+    auto store = [&](bool lhs, const char* side) -> ReadResult {
       if (r.token.empty())
         return ReadResult::Refuse(
             r.lineNo + 1, ruleName + ": a symbol is missing before '" + std::string(1, r.ch) + "'");
-      if (len == kMaxSideLength)
+      std::vector<int>& row = lhs ? out.rules[rule].lhs : out.rules[rule].rhs;
+      if (!b.RoomOnSide(row.size()))
         return ReadResult::Refuse(r.lineNo + 1, ruleName + ": " + side + " has more than " +
-                                                    Plural(kMaxSideLength, "symbols"));
-      const int id = LookupSymbol(st, r.token);
-      if (id == 0)
+                                                    Plural(limits.sideLength, "symbols"));
+      const int id = b.Symbol(r.token);
+      if (id < 0)
         return ReadResult::Refuse(
-            r.lineNo + 1, ruleName + ": more than " + Plural(kMaxSymbols, "different symbols"));
-      row[len++] = static_cast<SymbolId>(id);
+            r.lineNo + 1, ruleName + ": more than " + Plural(limits.symbols, "different symbols"));
+      row.push_back(id);
       return ReadResult{};
     };
-    int len = 0;
     while (r.ch != '-') {
       if (r.atEnd)
         return ReadResult::Refuse(human, ruleName + ": missing '->' before the end of the text");
-      ReadResult res = store(p.lhs[rule], len, "left-hand side");
+      ReadResult res = store(true, "left-hand side");
       if (!res.ok) return res;
       NextToken(r);
     }
     NextInputChar(r);  // the '>' of the arrow
-    p.lhs[rule][len] = 0;
-    len = 0;
+    // "->=" right after it makes the rule weak; "-> =" stays a token "=".
+    if (NextInputChar(r) == '=' && !r.atEnd)
+      out.rules[rule].strict = false;
+    else if (!r.atEnd && r.pos > 0)
+      --r.pos;  // put it back
     NextToken(r);
+    bool warned = false;
     while (r.ch != ')' && r.ch != ',') {
-      ReadResult res = store(p.rhs[rule], len, "right-hand side");
+      if (r.ch == '-' && !warned) {
+        warnings.push_back({r.lineNo + 1, ruleName + ": the right-hand side runs into a '-' (is a "
+                                                     "comma missing between two rules?)"});
+        warned = true;
+      }
+      ReadResult res = store(false, "right-hand side");
       if (!res.ok) return res;
       NextToken(r);
     }
-    p.rhs[rule][len] = 0;
   }
-  return ReadResult{};
+  ReadResult result;
+  result.warnings = std::move(warnings);
+  return result;
+}
+
+void LoadPrimary(State& st, const ParsedSystem& sys) {
+  RuleSystem& p = st.primary;
+  assert(sys.rules.size() <= static_cast<std::size_t>(kMaxRules));
+  assert(sys.names.size() <= static_cast<std::size_t>(kMaxSymbols));
+  p.symbolCount = static_cast<std::int32_t>(sys.names.size());
+  for (std::size_t k = 0; k < sys.names.size(); ++k) p.names[k + 1] = sys.names[k];
+  p.ruleCount = static_cast<std::int32_t>(sys.rules.size());
+  st.allStrict = 1;
+  // A side and its end mark, as the readers of the store write them.
+  const auto fill = [](SymbolString& row, const std::vector<int>& side) {
+    assert(side.size() <= static_cast<std::size_t>(kMaxSideLength));
+    for (std::size_t j = 0; j < side.size(); ++j) row[j] = static_cast<SymbolId>(side[j] + 1);
+    row[side.size()] = 0;
+  };
+  for (std::size_t i = 0; i < sys.rules.size(); ++i) {
+    const ParsedRule& rule = sys.rules[i];
+    fill(p.lhs[i + 1], rule.lhs);
+    fill(p.rhs[i + 1], rule.rhs);
+    p.strict[i + 1] = rule.strict ? 1 : 0;
+    if (!rule.strict) st.allStrict = 0;
+  }
+}
+
+ReadResult ParsePlainInput(State& st, const InputLines& lines) {
+  ParsedSystem sys;
+  const ReadResult r = ReadPlainSystem(lines, ReadLimits::Classic(), sys);
+  LoadPrimary(st, sys);
+  return r;
+}
+
+ReadResult ParseTpdbInput(State& st, const InputLines& lines) {
+  ParsedSystem sys;
+  const ReadResult r = ReadTpdbSystem(lines, ReadLimits::Classic(), sys);
+  LoadPrimary(st, sys);
+  st.log.length = 0;
+  return r;
 }
 
 }  // namespace velkin

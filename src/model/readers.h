@@ -1,66 +1,51 @@
-// The input readers: plain format and tpdb format into the primary system.
+// The input readers: plain format and tpdb format into a ParsedSystem, and the classic
+// entry points that load the primary system from it.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "model/parsed_system.h"
 #include "model/state.h"
 
 namespace velkin {
 
-// The lines of an input text, numbered from 0; asking for a line past the last gives
-// an empty line, which both readers rely on.
-class InputLines {
- public:
-  explicit InputLines(const std::vector<std::string>& lines) : lines_(lines) {}
-  std::string_view operator[](int k) const {
-    return k >= 0 && k < static_cast<int>(lines_.size()) ? std::string_view(lines_[k])
-                                                         : std::string_view();
-  }
-  int size() const { return static_cast<int>(lines_.size()); }
-
- private:
-  const std::vector<std::string>& lines_;
-};
-
-// Splits a text into lines; CR LF, a lone CR and a lone LF each end a line. A final
-// line break does not start another line.
+// Splits a text into lines at CR LF, a lone CR and a lone LF: n breaks give n+1 lines,
+// so that joining the lines with one break each (JoinLines, LineEnds::Between) gives
+// back the text with its breaks unified. A byte order mark at the start is skipped.
+// The one splitter of every front end, so that a file reads the same in all of them;
+// the readers see a final empty line as the end of the text.
 std::vector<std::string> SplitLines(std::string_view text);
 
 // Length in bytes of the well-formed UTF-8 code point at s[i] (i < s.size()), or 0 if
 // there is none (overlong forms and surrogates included).
 int CodePointLength(std::string_view s, std::size_t i);
 
-// Why an input was refused. `line` is 1-based (0 when no line applies).
-struct InputError {
-  int line = 0;
-  std::string message;
-  // "line 3: message", or the message alone without a line.
-  std::string Describe() const;
-};
+// Reads the plain format into `out` within `limits`. Each symbol is one UTF-8 code
+// point. Refuses lines without a separator, invalid UTF-8, and anything beyond the
+// limits.
+ReadResult ReadPlainSystem(const InputLines& lines, const ReadLimits& limits, ParsedSystem& out);
 
-// The outcome of reading an input: ok, or refused with the reason. When refused, the
-// primary system holds what was read before the fault, within its capacities.
-struct ReadResult {
-  bool ok = true;
-  InputError error;
-  static ReadResult Refuse(int line, std::string message) {
-    return ReadResult{false, InputError{line, std::move(message)}};
-  }
-};
+// Reads the tpdb format into `out` within `limits`. Refuses texts without a RULES
+// section, rules whose arrow is missing at the end of the text, and anything beyond
+// the limits.
+ReadResult ReadTpdbSystem(const InputLines& lines, const ReadLimits& limits, ParsedSystem& out);
 
-// Reads the plain format into the primary system; sets the all-strict flag. Each
-// symbol is one UTF-8 code point. Refuses lines without a separator, invalid UTF-8,
-// and anything beyond the capacities.
+// Loads a system read within the classic limits into the primary system: counts, rows
+// with their end marks, strict flags and names (1-based); rows and names beyond the
+// new counts keep what they held. Sets the all-strict flag: 1 when every rule is strict.
+void LoadPrimary(State& st, const ParsedSystem& sys);
+
+// The classic readers: the plain and tpdb format within the classic limits, loaded
+// into the primary system (LoadPrimary). On refusal the primary system holds what was
+// read before the fault. Sets the all-strict flag.
 ReadResult ParsePlainInput(State& st, const InputLines& lines);
 
-// Reads the tpdb format into the primary system; sets the all-strict flag to 1 and
-// the log length to 0. Refuses texts without a RULES section, rules whose arrow is
-// missing at the end of the text, and anything beyond the capacities.
+// Also sets the log length to 0.
 ReadResult ParseTpdbInput(State& st, const InputLines& lines);
 
-// The reader state of the tpdb format; lives for one call of ParseTpdbInput.
+// The reader state of the tpdb format; lives for one call of ReadTpdbSystem.
 struct TpdbReader {
   explicit TpdbReader(const InputLines& l) : lines(l), current(l[0]) {}
   const InputLines& lines;

@@ -11,9 +11,12 @@ std::uint32_t RandomDraw(State& st, std::uint32_t k) {
 
 bool TimeUp(State& st) {
   if (st.cancelled) return true;
-  if (st.deadline == std::chrono::steady_clock::time_point{}) return false;
+  const bool limited = st.deadline != std::chrono::steady_clock::time_point{};
+  if (!limited && st.stop == nullptr) return false;
   if ((++st.deadlineTick & 0xFF) != 0) return false;
-  if (std::chrono::steady_clock::now() >= st.deadline) st.cancelled = true;
+  if ((st.stop != nullptr && st.stop->load(std::memory_order_relaxed) != 0) ||
+      (limited && std::chrono::steady_clock::now() >= st.deadline))
+    st.cancelled = true;
   return st.cancelled;
 }
 

@@ -53,7 +53,10 @@ struct State {
   // Cooperative time limit. When the deadline passes, the hot loops give up and the
   // run ends without a result. A zero deadline means no limit.
   std::chrono::steady_clock::time_point deadline{};
-  bool cancelled = false;  // set once the deadline has been seen to pass
+  // A stop request from outside (a signal, the caller): the run gives up as at the
+  // deadline once it is nonzero. Null: none.
+  const std::atomic<int>* stop = nullptr;
+  bool cancelled = false;  // set once the deadline or a stop request has been seen
   std::uint32_t deadlineTick = 0;
 
   // Scratch room for labelling: the complete labelled system of one attempt.
@@ -72,8 +75,9 @@ std::unique_ptr<State> MakeState();
 // One draw of the random generator with bound k: 0..k-1.
 std::uint32_t RandomDraw(State& st, std::uint32_t k);
 
-// True when the run's deadline has passed. Cheap: looks at the clock only every
-// so many calls, and latches `cancelled` once it is true.
+// True when the run's deadline has passed or a stop was requested. Cheap: looks at the
+// clock and the stop request only every so many calls, and latches `cancelled` once it
+// is true.
 bool TimeUp(State& st);
 
 // The bank copies. Each copies every field whole: rows, flags and names beyond the

@@ -14,8 +14,6 @@ inline constexpr int kMaxRules = 1000;     // rules per system
 inline constexpr int kMaxSideLength = 19;  // symbols per side (row of 20 with end mark)
 inline constexpr int kRowBytes = 20;       // bytes per SymbolString row
 inline constexpr int kMaxSymbols = 100;    // symbols (and names) per system
-inline constexpr int kMaxLogLines = 999;   // stored proof lines
-inline constexpr int kLogSlots = 1000;     // slots of the proof log, numbered 1..1000
 
 // A symbol number, 1..kMaxSymbols; 0 is never a symbol and ends a string.
 using SymbolId = std::uint8_t;

@@ -11,10 +11,8 @@ namespace velkin {
 
 #ifndef VELKIN_HAVE_PUGIXML
 
-ReadResult ParseXtcInput(State& st, std::string_view) {
-  st.allStrict = 1;
-  st.primary.ruleCount = 0;
-  st.primary.symbolCount = 0;
+ReadResult ReadXtcSystem(std::string_view, const ReadLimits&, ParsedSystem& out) {
+  out = ParsedSystem{};
   return ReadResult::Refuse(0, "this build cannot read XTC (XML) input: it lacks pugixml");
 }
 
@@ -56,20 +54,20 @@ pugi::xml_node NextElement(const pugi::xml_node& n) {
   return {};
 }
 
-// One call of ParseXtcInput: the text (for line numbers) and the state it fills.
+// One call of ReadXtcSystem: the text (for line numbers) and the system it fills.
 class XtcReader {
  public:
-  XtcReader(State& st, std::string_view text) : st_(st), text_(text) {}
+  XtcReader(SystemBuilder& b, ParsedSystem& out, std::string_view text)
+      : b_(b), out_(out), text_(text) {}
 
   int Line(const pugi::xml_node& n) const { return LineAt(text_, n.offset_debug()); }
 
-  // Reads the <rule> element `rule` as the next rule of the primary system.
+  // Reads the <rule> element `rule` as the next rule of the system.
   ReadResult ReadRule(const pugi::xml_node& rule, bool strict) {
-    RuleSystem& p = st_.primary;
-    const std::string ruleName = "rule " + std::to_string(p.ruleCount + 1);
-    if (p.ruleCount >= kMaxRules)
-      return ReadResult::Refuse(Line(rule),
-                                ruleName + ": more than " + std::to_string(kMaxRules) + " rules");
+    const std::string ruleName = "rule " + std::to_string(b_.ruleCount() + 1);
+    if (!b_.RoomForRule())
+      return ReadResult::Refuse(
+          Line(rule), ruleName + ": more than " + std::to_string(b_.limits().rules) + " rules");
     if (rule.child("conditions"))
       return ReadResult::Refuse(Line(rule),
                                 ruleName + ": conditional rules are not string rewriting");
@@ -77,13 +75,12 @@ class XtcReader {
     const pugi::xml_node rhs = rule.child("rhs");
     if (!lhs || !rhs)
       return ReadResult::Refuse(Line(rule), ruleName + ": the rule lacks its <lhs> or <rhs>");
-    const int index = ++p.ruleCount;
-    p.strict[index] = strict ? 1 : 0;
-    if (!strict) st_.allStrict = 0;
+    const std::size_t index = out_.rules.size();
+    b_.StartRule(strict);
     std::string lhsVar, rhsVar;
-    ReadResult r = ReadSide(lhs, ruleName, "left-hand side", p.lhs[index], lhsVar);
+    ReadResult r = ReadSide(lhs, ruleName, "left-hand side", index, true, lhsVar);
     if (!r.ok) return r;
-    r = ReadSide(rhs, ruleName, "right-hand side", p.rhs[index], rhsVar);
+    r = ReadSide(rhs, ruleName, "right-hand side", index, false, rhsVar);
     if (!r.ok) return r;
     if (lhsVar != rhsVar)
       return ReadResult::Refuse(Line(rhs), ruleName + ": the right-hand side ends in variable " +
@@ -93,26 +90,26 @@ class XtcReader {
   }
 
  private:
-  // Reads one side, outermost symbol first, into `row` (ended by 0) and names the
-  // variable it ends in. Walks the nesting with a loop; gives up after 19 symbols, so
-  // deep documents cost nothing beyond the capacity.
+  // Reads one side of rule `index`, outermost symbol first, and names the variable it
+  // ends in. Walks the nesting with a loop, so deep documents need no deep stack; with
+  // a side limit it gives up at the limit.
   ReadResult ReadSide(const pugi::xml_node& side, const std::string& ruleName, const char* sideName,
-                      SymbolString& row, std::string& var) {
-    int len = 0;
+                      std::size_t index, bool isLhs, std::string& var) {
     const std::string where = ruleName + ": " + sideName;
     auto store = [&](const pugi::xml_node& name) -> ReadResult {
       const std::string text = name.text().get();
       if (text.empty()) return ReadResult::Refuse(Line(name), where + ": a symbol has no name");
-      if (len == kMaxSideLength)
-        return ReadResult::Refuse(
-            Line(name), where + " has more than " + std::to_string(kMaxSideLength) + " symbols");
-      const int id = LookupSymbol(st_, text);
-      if (id == 0)
+      std::vector<int>& row = isLhs ? out_.rules[index].lhs : out_.rules[index].rhs;
+      if (!b_.RoomOnSide(row.size()))
         return ReadResult::Refuse(
             Line(name),
-            ruleName + ": more than " + std::to_string(kMaxSymbols) + " different symbols");
-      row[len++] = static_cast<SymbolId>(id);
-      row[len] = 0;
+            where + " has more than " + std::to_string(b_.limits().sideLength) + " symbols");
+      const int id = b_.Symbol(text);
+      if (id < 0)
+        return ReadResult::Refuse(
+            Line(name),
+            ruleName + ": more than " + std::to_string(b_.limits().symbols) + " different symbols");
+      row.push_back(id);
       return ReadResult{};
     };
     auto readVar = [&](const pugi::xml_node& v) -> ReadResult {
@@ -120,7 +117,6 @@ class XtcReader {
       if (var.empty()) return ReadResult::Refuse(Line(v), where + ": a variable has no name");
       return ReadResult{};
     };
-    row[0] = 0;
     pugi::xml_node container = side;
     for (;;) {
       const pugi::xml_node first = FirstElement(container);
@@ -178,18 +174,16 @@ class XtcReader {
     }
   }
 
-  State& st_;
+  SystemBuilder& b_;
+  ParsedSystem& out_;
   std::string_view text_;
 };
 
 }  // namespace
 
-ReadResult ParseXtcInput(State& st, std::string_view text) {
-  RuleSystem& p = st.primary;
-  st.allStrict = 1;
-  p.ruleCount = 0;
-  p.symbolCount = 0;
-  XtcReader reader(st, text);
+ReadResult ReadXtcSystem(std::string_view text, const ReadLimits& limits, ParsedSystem& out) {
+  SystemBuilder b(out, limits);
+  XtcReader reader(b, out, text);
 
   pugi::xml_document doc;
   const pugi::xml_parse_result parsed =
@@ -250,5 +244,12 @@ ReadResult ParseXtcInput(State& st, std::string_view text) {
 }
 
 #endif
+
+ReadResult ParseXtcInput(State& st, std::string_view text) {
+  ParsedSystem sys;
+  const ReadResult r = ReadXtcSystem(text, ReadLimits::Classic(), sys);
+  LoadPrimary(st, sys);
+  return r;
+}
 
 }  // namespace velkin

@@ -1,14 +1,13 @@
 #include "prover/run.h"
 
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cmath>
 
 #include "loops/loop_search.h"
-#include "model/ari_reader.h"
+#include "model/parsed_system.h"
 #include "model/proof_log.h"
-#include "model/xtc_reader.h"
 #include "prover/strategy.h"
 #include "techniques/match_bound.h"
 #include "techniques/match_prep.h"
@@ -41,24 +40,11 @@ std::string NotAnIntegerMessage(const std::string& text) {
 }
 
 ReadResult ReadInput(State& st, const RunInputs& in) {
-  const InputLines lines(in.lines);
-  switch (in.format) {
-    case InputFormat::Plain:
-      return ParsePlainInput(st, lines);
-    case InputFormat::Tpdb:
-      return ParseTpdbInput(st, lines);
-    case InputFormat::Xtc: {
-      std::string text;  // the lines joined again; line k of the text is lines[k-1]
-      for (const std::string& line : in.lines) {
-        text += line;
-        text += '\n';
-      }
-      return ParseXtcInput(st, text);
-    }
-    case InputFormat::Ari:
-      return ParseAriInput(st, lines);
-  }
-  return ReadResult::Refuse(0, "unknown input format");
+  ParsedSystem sys;
+  const ReadResult r = ReadSystem(in.lines, in.format, ReadLimits::Classic(), sys);
+  LoadPrimary(st, sys);
+  if (in.format == InputFormat::Tpdb) st.log.length = 0;  // the tpdb reader resets the log
+  return r;
 }
 
 namespace {
@@ -77,7 +63,9 @@ void ReversePrimary(State& st) {
   CopyWorkingToPrimary(st);
 }
 
-bool Unproved(const State& st) { return st.allStrict == 1 && st.proved == 0 && !st.cancelled; }
+bool Unproved(const State& st) {
+  return st.allStrict == 1 && st.proved == 0 && !st.cancelled;
+}
 
 }  // namespace
 
@@ -91,6 +79,7 @@ RunResult ExecuteRun(State& st, const RunInputs& in) {
   st.remLabels = in.remLabels;
   st.cancelled = false;
   st.deadline = {};
+  st.stop = in.stop;
   // A limit that is not a positive finite number means no limit; a huge one is cut to
   // what the clock can add without overflowing.
   if (std::isfinite(in.timeoutSeconds) && in.timeoutSeconds > 0) {
@@ -102,6 +91,7 @@ RunResult ExecuteRun(State& st, const RunInputs& in) {
 
   // Step 3: read the input.
   const ReadResult read = ReadInput(st, in);
+  result.warnings = read.warnings;
   if (!read.ok) {
     result.outcome = RunOutcome::InputRefused;
     result.error = read.error;

@@ -2,6 +2,7 @@
 // status text and proof lines out, in a state object that the caller keeps.
 #pragma once
 
+#include <atomic>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,12 +15,13 @@ namespace velkin {
 
 // What the run takes from the window (or another front end).
 struct RunInputs {
-  std::vector<std::string> lines;     // the input text, line by line
+  std::vector<std::string> lines;           // the input text, line by line
   InputFormat format = InputFormat::Plain;  // the window: "tpdb format" ticked -> Tpdb
-  bool matchBound = true;             // "match bnd"
-  bool remLabels = true;              // "rem.labels"
-  std::string attemptsText = "100";   // the field "nr of att:", converted at the final pass
-  double timeoutSeconds = 0;          // 0: no limit (as in the window)
+  bool matchBound = true;                   // "match bnd"
+  bool remLabels = true;                    // "rem.labels"
+  std::string attemptsText = "100";         // the field "nr of att:", converted at the final pass
+  double timeoutSeconds = 0;                // 0: no limit (as in the window)
+  const std::atomic<int>* stop = nullptr;   // nonzero: give up as at the time limit
 };
 
 enum class RunOutcome {
@@ -32,10 +34,11 @@ enum class RunOutcome {
 
 struct RunResult {
   RunOutcome outcome = RunOutcome::NoProof;
-  std::string status;               // the status text exactly as the window shows it
-  std::vector<std::string> output;  // the output lines (empty unless there is a result)
-  InputError error;                 // why the input or the attempts text was refused
-  bool timedOut = false;            // the deadline passed; the outcome is NoProof
+  std::string status;                // the status text exactly as the window shows it
+  std::vector<std::string> output;   // the output lines (empty unless there is a result)
+  InputError error;                  // why the input or the attempts text was refused
+  bool timedOut = false;             // the deadline passed; the outcome is NoProof
+  std::vector<InputError> warnings;  // the reader's warnings; they change nothing
 };
 
 // The longest time limit a run takes (about three years); longer ones are cut to it.

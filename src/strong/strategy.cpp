@@ -38,9 +38,6 @@ bool Standard(const Problem& p) {
 bool Relative(const Problem& p) {
   return p.IsRelative() && !p.weak.empty();
 }
-bool Standard(const Problem& p) {
-  return p.IsStandard();
-}
 
 // Match bounds on R, then on R^rev with the time left.
 void AddMatchBoundSteps(std::vector<RoadStep>& steps) {

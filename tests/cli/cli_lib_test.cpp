@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "cli/file_io.h"
 #include "cli_test_util.h"
+#include "model/text_output.h"
 
 namespace velkin::cli {
 namespace {
@@ -122,15 +123,17 @@ TEST(CollectProblemFiles, WalksFoldersSortsAndReportsMissingPaths) {
   EXPECT_EQ(list.files, std::vector<std::string>{dir / "a.ari"});
 }
 
-TEST(WriteLinesAtomically, WritesCrLfAndReplacesKeepingPermissions) {
+TEST(WriteFileAtomically, WritesCrLfAndReplacesKeepingPermissions) {
   ScratchDir dir;
   const std::string target = dir / "proof.res";
   std::string error;
-  ASSERT_TRUE(WriteLinesAtomically(target, {"first", "", "last "}, error)) << error;
+  ASSERT_TRUE(
+      WriteFileAtomically(target, JoinLines({"first", "", "last "}, LineEnds::AfterEach), error))
+      << error;
   EXPECT_EQ(ReadFile(target), "first\r\n\r\nlast \r\n");
 
   ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
-  ASSERT_TRUE(WriteLinesAtomically(target, {}, error)) << error;
+  ASSERT_TRUE(WriteFileAtomically(target, JoinLines({}, LineEnds::AfterEach), error)) << error;
   EXPECT_EQ(ReadFile(target), "");
   struct stat st {};
   ASSERT_EQ(::stat(target.c_str(), &st), 0);
@@ -145,10 +148,11 @@ TEST(WriteLinesAtomically, WritesCrLfAndReplacesKeepingPermissions) {
 
   // A target that cannot be replaced (a folder) is reported and stays as it was.
   std::filesystem::create_directory(dir / "sub");
-  EXPECT_FALSE(WriteLinesAtomically(dir / "sub", {"x"}, error));
+  EXPECT_FALSE(WriteFileAtomically(dir / "sub", JoinLines({"x"}, LineEnds::AfterEach), error));
   EXPECT_FALSE(error.empty());
   EXPECT_TRUE(std::filesystem::is_directory(dir / "sub"));
-  EXPECT_FALSE(WriteLinesAtomically(dir / "no/such/folder.res", {"x"}, error));
+  EXPECT_FALSE(WriteFileAtomically(dir / "no/such/folder.res",
+                                   JoinLines({"x"}, LineEnds::AfterEach), error));
 }
 
 TEST(FormatSummary, CountsStatusesReasonsAndTheSlowest) {

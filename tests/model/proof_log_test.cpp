@@ -16,17 +16,19 @@ TEST(ProofLog, AppendsFromSlotOne) {
   EXPECT_EQ(testing::LogLines(*st), (std::vector<std::string>{"first", ""}));
 }
 
-TEST(ProofLog, CountsPastTheStoredSlots) {
+TEST(ProofLog, KeepsEveryLineAndRollsBackPastTheOldCut) {
   auto st = MakeState();
-  for (int k = 1; k <= 999; ++k) AppendLogLine(*st, "line " + std::to_string(k));
-  AppendLogLine(*st, "dropped");
-  EXPECT_EQ(st->log.length, 1000);
-  EXPECT_EQ(st->log.lines[999], "line 999");
-  EXPECT_EQ(st->log.lines[1000], "");  // never written
-  EXPECT_EQ(st->log.Shown().size(), 999u);
+  for (int k = 1; k <= 1500; ++k) AppendLogLine(*st, "line " + std::to_string(k));
+  EXPECT_EQ(st->log.length, 1500);
+  const std::vector<std::string> shown = st->log.Shown();
+  ASSERT_EQ(shown.size(), 1500u);
+  EXPECT_EQ(shown[998], "line 999");
+  EXPECT_EQ(shown[1499], "line 1500");
   st->log.length = 998;
   AppendLogLine(*st, "again");
   EXPECT_EQ(st->log.lines[999], "again");
+  EXPECT_EQ(st->log.lines[1000], "line 1000");  // kept, but no longer counted
+  EXPECT_EQ(st->log.Shown().size(), 999u);
 }
 
 TEST(ProofLog, RollBackToAMarkOverwritesOnlyWhatIsAppended) {

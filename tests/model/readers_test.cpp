@@ -1,8 +1,9 @@
 // The plain and tpdb readers, including the refusals.
+#include "model/readers.h"
+
 #include <gtest/gtest.h>
 
 #include "../test_util.h"
-#include "model/readers.h"
 
 namespace velkin {
 namespace {
@@ -28,12 +29,18 @@ struct PlainCase {
 
 TEST(ParsePlainInput, OneLineTable) {
   const PlainCase cases[] = {
-      {"ab -> ba", {1, 2}, {2, 1}, 1},  {"a b -> b a", {1}, {2}, 1},
-      {"ab ->= ba", {1, 2}, {2, 1}, 0}, {"ab => ba", {1, 2}, {2, 1}, 0},
-      {"ab = ba", {1, 2}, {2, 1}, 0},   {"ab ba", {1, 2}, {2, 1}, 1},
-      {"ab -> e", {1, 2}, {}, 1},       {"ab -> ea", {1, 2}, {}, 1},
-      {"ab ->", {1, 2}, {}, 1},         {"ab -> ae", {1, 2}, {1}, 1},
-      {"-> a", {}, {1}, 1},             {"e -> a", {1}, {2}, 1},
+      {"ab -> ba", {1, 2}, {2, 1}, 1},
+      {"a b -> b a", {1}, {2}, 1},
+      {"ab ->= ba", {1, 2}, {2, 1}, 0},
+      {"ab => ba", {1, 2}, {2, 1}, 0},
+      {"ab = ba", {1, 2}, {2, 1}, 0},
+      {"ab ba", {1, 2}, {2, 1}, 1},
+      {"ab -> e", {1, 2}, {}, 1},
+      {"ab -> ea", {1, 2}, {}, 1},
+      {"ab ->", {1, 2}, {}, 1},
+      {"ab -> ae", {1, 2}, {1}, 1},
+      {"-> a", {}, {1}, 1},
+      {"e -> a", {1}, {2}, 1},
       {"ab -> ba  rev", {1, 2}, {2, 1}, 1},
   };
   for (const PlainCase& c : cases) {
@@ -143,9 +150,13 @@ TEST(ParsePlainInput, Refusals) {
 }
 
 TEST(SplitLines, AllThreeLineBreaks) {
-  EXPECT_EQ(SplitLines("a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
-  EXPECT_EQ(SplitLines("a\n\nb\n"), (std::vector<std::string>{"a", "", "b"}));
-  EXPECT_TRUE(SplitLines("").empty());
+  using L = std::vector<std::string>;
+  EXPECT_EQ(SplitLines("a\r\nb\rc\nd"), (L{"a", "b", "c", "d"}));
+  EXPECT_EQ(SplitLines("a\n\nb\n"), (L{"a", "", "b", ""}));  // n breaks, n+1 lines
+  EXPECT_EQ(SplitLines("a\n\rb"), (L{"a", "", "b"}));        // LF CR is two breaks
+  EXPECT_EQ(SplitLines(""), L{""});
+  EXPECT_EQ(SplitLines("\xEF\xBB\xBF(RULES\r\n"), (L{"(RULES", ""}));  // the mark is skipped
+  EXPECT_EQ(SplitLines("\xff\xfe -> a"), L{"\xff\xfe -> a"});          // bytes pass unchanged
 }
 
 TEST(ParseTpdbInput, Table) {
@@ -247,6 +258,28 @@ TEST(NextToken, StopCharactersKeepTheTokenText) {
   NextToken(r);  // past the end: the reader ends instead of looping
   EXPECT_TRUE(r.atEnd);
   EXPECT_EQ(r.ch, ')');
+}
+
+}  // namespace
+}  // namespace velkin
+
+namespace velkin {
+namespace {
+
+TEST(ParseTpdbInput, WeakArrowClearsAllStrictAndTheSectionNeedsItsParenthesis) {
+  auto st = MakeState();
+  ASSERT_TRUE(ReadTpdb(*st, "(RULES a -> b, b ->= a a)").ok);
+  EXPECT_EQ(st->primary.strict[1], 1);
+  EXPECT_EQ(st->primary.strict[2], 0);
+  EXPECT_EQ(st->allStrict, 0);
+  EXPECT_EQ(Row(st->primary.rhs[2]), (V{1, 1}));
+  // An arrow at the end of a line, the "=" at the start of the next: one stream, weak.
+  ASSERT_TRUE(ReadTpdb(*st, "(RULES a ->\n= b)").ok);
+  EXPECT_EQ(st->primary.strict[1], 0);
+  // RULES inside a word or without its "(" opens nothing.
+  EXPECT_FALSE(ReadTpdb(*st, "(COMMENT RULES a -> b)").ok);
+  ASSERT_TRUE(ReadTpdb(*st, "(COMMENT RULES x -> y) (  RULES a -> b)").ok);
+  EXPECT_EQ(st->primary.names[1], "a");
 }
 
 }  // namespace

@@ -32,14 +32,6 @@ struct Problem {
   std::string verdict;
 };
 
-std::vector<std::string> SplitTabs(const std::string& line) {
-  std::vector<std::string> out;
-  std::stringstream ss(line);
-  std::string field;
-  while (std::getline(ss, field, '\t')) out.push_back(field);
-  return out;
-}
-
 // The fitting problems of the corpus with their known verdicts.
 std::vector<Problem> FittingProblems() {
   const std::string dir = VELKIN_CORPUS_DIR;
@@ -48,7 +40,7 @@ std::vector<Problem> FittingProblems() {
   std::string line;
   std::getline(known, line);
   while (std::getline(known, line)) {
-    const auto f = SplitTabs(line);
+    const auto f = testing::SplitTabs(line);
     if (f.size() >= 2) verdicts[f[0]] = f[1];
   }
   const char* filter = std::getenv("VELKIN_CORPUS_FILTER");
@@ -56,7 +48,7 @@ std::vector<Problem> FittingProblems() {
   std::ifstream manifest(dir + "/manifest.tsv");
   std::getline(manifest, line);
   while (std::getline(manifest, line)) {
-    const auto f = SplitTabs(line);
+    const auto f = testing::SplitTabs(line);
     if (f.size() < 9 || f[7] != "yes") continue;
     if (filter != nullptr && f[0].find(filter) == std::string::npos) continue;
     out.push_back({f[0], dir + "/" + f[8], verdicts[f[0]]});

@@ -33,15 +33,15 @@ class TextFilesTest : public QObject {
 
  private slots:
   void splitTakesEveryKindOfBreak() {
-    QCOMPARE(SplitAtLineBreaks("a\r\nb\rc\nd"), (Lines{"a", "b", "c", "d"}));
+    QCOMPARE(SplitLines("a\r\nb\rc\nd"), (Lines{"a", "b", "c", "d"}));
     // LF CR is two breaks; CR LF is one.
-    QCOMPARE(SplitAtLineBreaks("a\n\rb"), (Lines{"a", "", "b"}));
-    QCOMPARE(SplitAtLineBreaks("\r\r\n\n"), (Lines{"", "", "", ""}));
+    QCOMPARE(SplitLines("a\n\rb"), (Lines{"a", "", "b"}));
+    QCOMPARE(SplitLines("\r\r\n\n"), (Lines{"", "", "", ""}));
     // A final break ends the last line and leaves an empty one after it.
-    QCOMPARE(SplitAtLineBreaks("ab -> ba\r\n"), (Lines{"ab -> ba", ""}));
-    QCOMPARE(SplitAtLineBreaks(""), (Lines{""}));
+    QCOMPARE(SplitLines("ab -> ba\r\n"), (Lines{"ab -> ba", ""}));
+    QCOMPARE(SplitLines(""), (Lines{""}));
     // Bytes that are not UTF-8 pass unchanged.
-    QCOMPARE(SplitAtLineBreaks("\xff\xfe -> a"), (Lines{"\xff\xfe -> a"}));
+    QCOMPARE(SplitLines("\xff\xfe -> a"), (Lines{"\xff\xfe -> a"}));
   }
 
   void joinPutsBreaksBetweenOrAfter() {
@@ -52,8 +52,8 @@ class TextFilesTest : public QObject {
     QCOMPARE(JoinLines({""}, LineEnds::AfterEach), std::string("\r\n"));
     // Writing the input and reading it back gives the same lines, whatever the breaks.
     for (const char* text : {"a\nb", "a\r\nb\r\n", "", "\n", "x\ry\n\nz"}) {
-      const Lines split = SplitAtLineBreaks(text);
-      QCOMPARE(SplitAtLineBreaks(JoinLines(split, LineEnds::Between)), split);
+      const Lines split = SplitLines(text);
+      QCOMPARE(SplitLines(JoinLines(split, LineEnds::Between)), split);
     }
   }
 
