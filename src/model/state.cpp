@@ -2,27 +2,40 @@
 
 namespace velkin {
 
-std::unique_ptr<State> MakeState() { return std::make_unique<State>(); }
+std::unique_ptr<State> MakeState() {
+  return std::make_unique<State>();
+}
 
 std::uint32_t RandomDraw(State& st, std::uint32_t k) {
   st.randomState = st.randomState * 134775813u + 1u;  // wraps mod 2^32
   return static_cast<std::uint32_t>((static_cast<std::uint64_t>(st.randomState) * k) >> 32);
 }
 
-bool TimeUp(State& st) {
-  if (st.cancelled) return true;
+bool CheckClock(State& st) {
+  st.clockCountdown = 256;
   if (st.deadline == std::chrono::steady_clock::time_point{}) return false;
-  if ((++st.deadlineTick & 0xFF) != 0) return false;
   if (std::chrono::steady_clock::now() >= st.deadline) st.cancelled = true;
   return st.cancelled;
 }
 
-void SaveCheckpoint(State& st) { CopySystem(st.primary, st.checkpoint); }
-void RestoreCheckpoint(State& st) { CopySystem(st.checkpoint, st.primary); }
-void SaveInputSnapshot(State& st) { CopySystem(st.primary, st.snapshot); }
-void RestoreInputSnapshot(State& st) { CopySystem(st.snapshot, st.primary); }
-void CopyPrimaryToWorking(State& st) { CopySystem(st.primary, st.working); }
-void CopyWorkingToPrimary(State& st) { CopySystem(st.working, st.primary); }
+void SaveCheckpoint(State& st) {
+  CopySystem(st.primary, st.checkpoint);
+}
+void RestoreCheckpoint(State& st) {
+  CopySystem(st.checkpoint, st.primary);
+}
+void SaveInputSnapshot(State& st) {
+  CopySystem(st.primary, st.snapshot);
+}
+void RestoreInputSnapshot(State& st) {
+  CopySystem(st.snapshot, st.primary);
+}
+void CopyPrimaryToWorking(State& st) {
+  CopySystem(st.primary, st.working);
+}
+void CopyWorkingToPrimary(State& st) {
+  CopySystem(st.working, st.primary);
+}
 
 int LookupSymbol(State& st, std::string_view name) {
   RuleSystem& p = st.primary;

@@ -40,6 +40,18 @@ void EraseSymbol(const SymbolString& src, SymbolId erased, SymbolString& dst) {
   for (; q < kRowBytes; ++q) dst[q] = 0;
 }
 
+// Copies `src` backwards into `dst` without any occurrence of `erased`: the row that
+// EraseSymbol and then reversal give, end mark and trailing zeros included.
+void EraseSymbolReversed(const SymbolString& src, SymbolId erased, SymbolString& dst) {
+  int n = 0;
+  while (src[n] != 0) ++n;
+  int q = 0;
+  for (int p = n - 1; p >= 0; --p) {
+    if (src[p] != erased) dst[q++] = src[p];
+  }
+  for (; q < kRowBytes; ++q) dst[q] = 0;
+}
+
 }  // namespace
 
 // Guarantees: true when every rule was oriented; the matrix holds the pairs that the
@@ -142,23 +154,31 @@ void PathOrderSearch(State& st) {
   if (st.proved) return;
 
   WorkingBackup& backup = st.backup;
-  backup.lhs = w.lhs;
-  backup.rhs = w.rhs;
-  backup.strict = w.strict;
+  SaveBackup(w, backup);
   for (int d = 1; !st.proved && d <= w.symbolCount; ++d) {
     if (TimeUp(st)) break;
     const SymbolId erased = static_cast<SymbolId>(d);
+    // TryPathOrderBothWays on the rows without d, writing the reversed rows straight
+    // from the backup instead of reversing twice: the rows stay reversed, as the next
+    // symbol and the restore below write them all afresh.
     for (int k = 1; k <= w.ruleCount; ++k) {
       EraseSymbol(backup.lhs[k], erased, w.lhs[k]);
       EraseSymbol(backup.rhs[k], erased, w.rhs[k]);
     }
-    TryPathOrderBothWays(st);
+    st.pathOrderReversed = 0;
+    TryPathOrder(st);
+    if (!st.proved) {
+      st.pathOrderReversed = 1;
+      for (int k = 1; k <= w.ruleCount; ++k) {
+        EraseSymbolReversed(backup.lhs[k], erased, w.lhs[k]);
+        EraseSymbolReversed(backup.rhs[k], erased, w.rhs[k]);
+      }
+      TryPathOrder(st);
+    }
     st.precedenceText += ", after removing ";
     st.precedenceText += w.names[d];
   }
-  w.lhs = backup.lhs;
-  w.rhs = backup.rhs;
-  w.strict = backup.strict;
+  RestoreBackup(backup, w);
 }
 
 // Guarantees: appends the empty line, the heading for the orientation used, and the

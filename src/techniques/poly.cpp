@@ -90,8 +90,7 @@ std::int32_t WeightSum(const SymbolString& s, const PolyCandidate& c) {
 bool LinearValue(const SymbolString& s, const PolyCandidate& c, std::int32_t& m, std::int32_t& a) {
   m = 1;
   a = 0;
-  int n = 0;
-  while (s[n] != 0) ++n;
+  const int n = Length(s);
   const int first = c.reversed ? 0 : n - 1;
   const int step = c.reversed ? 1 : -1;
   for (int k = 0, p = first; k < n; ++k, p += step) {
@@ -110,43 +109,56 @@ void FillSuccessor(PolyCandidate& c, int n, std::uint8_t value) {
   for (int s = 1; s <= n; ++s) c.successor[s] = value;
 }
 
+// A candidate test of the table (SuccessorSet, AdditiveWeights or LinearMix).
+using TableCheck = bool (PolyRuleTable::*)(PolyCandidate&);
+
 // Tries one candidate of the current flags with `check`. Returns true when the search
 // must stop: the candidate was accepted (found is set) or the run's time is up.
-template <typename Check>
-bool Accepts(State& st, PolyCandidate& c, Check check) {
+template <TableCheck check>
+bool Accepts(State& st, PolyRuleTable& table, PolyCandidate& c) {
   if (TimeUp(st)) return true;
-  if (!check(st, c)) return false;
+  if (!(table.*check)(c)) return false;
   c.found = 1;
   return true;
 }
 
 // Phase 1: successor on a set S, identity elsewhere. True when the search must stop.
-bool SearchSuccessorSets(State& st, PolyCandidate& c, int n) {
+// Each step fills the flags once and changes only the one or two symbols that differ
+// from the fill, putting them back after their candidate: every candidate sees exactly
+// the flags of a fresh fill.
+bool SearchSuccessorSets(State& st, PolyRuleTable& t, PolyCandidate& c, int n) {
+  constexpr TableCheck check = &PolyRuleTable::SuccessorSet;
   FillSuccessor(c, n, 1);
-  if (Accepts(st, c, CheckSuccessorSet)) return true;
+  if (Accepts<check>(st, t, c)) return true;
+  FillSuccessor(c, n, 0);
   for (int k = 1; k <= n; ++k) {
-    FillSuccessor(c, n, 0);
     c.successor[k] = 1;
-    if (Accepts(st, c, CheckSuccessorSet)) return true;
-  }
-  for (int i = 1; i < n; ++i) {
-    for (int j = i + 1; j <= n; ++j) {
-      FillSuccessor(c, n, 0);
-      c.successor[i] = c.successor[j] = 1;
-      if (Accepts(st, c, CheckSuccessorSet)) return true;
-    }
-  }
-  for (int k = 1; k <= n; ++k) {
-    FillSuccessor(c, n, 1);
+    if (Accepts<check>(st, t, c)) return true;
     c.successor[k] = 0;
-    if (Accepts(st, c, CheckSuccessorSet)) return true;
   }
   for (int i = 1; i < n; ++i) {
+    c.successor[i] = 1;
     for (int j = i + 1; j <= n; ++j) {
-      FillSuccessor(c, n, 1);
-      c.successor[i] = c.successor[j] = 0;
-      if (Accepts(st, c, CheckSuccessorSet)) return true;
+      c.successor[j] = 1;
+      if (Accepts<check>(st, t, c)) return true;
+      c.successor[j] = 0;
     }
+    c.successor[i] = 0;
+  }
+  FillSuccessor(c, n, 1);
+  for (int k = 1; k <= n; ++k) {
+    c.successor[k] = 0;
+    if (Accepts<check>(st, t, c)) return true;
+    c.successor[k] = 1;
+  }
+  for (int i = 1; i < n; ++i) {
+    c.successor[i] = 0;
+    for (int j = i + 1; j <= n; ++j) {
+      c.successor[j] = 0;
+      if (Accepts<check>(st, t, c)) return true;
+      c.successor[j] = 1;
+    }
+    c.successor[i] = 1;
   }
   return false;
 }
@@ -170,7 +182,7 @@ void ReportSuccessorSet(State& st, const PolyCandidate& c, int n) {
 
 // Phase 2: x + c with c in 0..3 per symbol, counted in base 4 with symbol 1 lowest.
 // True when the search must stop.
-bool SearchAdditiveWeights(State& st, PolyCandidate& c, int n) {
+bool SearchAdditiveWeights(State& st, PolyRuleTable& t, PolyCandidate& c, int n) {
   assert(n <= kPhase2MaxSymbols);
   for (int p = 1; p <= n + 1; ++p) c.weight[p] = 0;
   while (c.weight[n + 1] == 0) {
@@ -181,7 +193,7 @@ bool SearchAdditiveWeights(State& st, PolyCandidate& c, int n) {
     }
     // The carry into the stop digit leaves all weights 0, which nothing can accept.
     if (c.weight[n + 1] != 0) break;
-    if (Accepts(st, c, CheckAdditiveWeights)) return true;
+    if (Accepts<&PolyRuleTable::AdditiveWeights>(st, t, c)) return true;
   }
   return false;
 }
@@ -201,15 +213,38 @@ void ReportAdditiveWeights(State& st, const PolyCandidate& c, int n) {
   }
 }
 
-// Sets both flag arrays afresh for candidate (i, j) of a phase-3 family.
-void SetFamilyFlags(PolyCandidate& c, int n, int family, int i, int j) {
-  // The rest: successor in families 1, 3, 4; identity in 2; times ten in 5, 6, 7.
-  const std::uint8_t restSuccessor = (family == 1 || family == 3 || family == 4) ? 1 : 0;
-  const std::uint8_t restTimesTen = family >= 5 ? 1 : 0;
+// The rest of a phase-3 family: successor in families 1, 3, 4; identity in 2; times
+// ten in 5, 6, 7.
+std::uint8_t RestSuccessor(int family) {
+  return (family == 1 || family == 3 || family == 4) ? 1 : 0;
+}
+std::uint8_t RestTimesTen(int family) {
+  return family >= 5 ? 1 : 0;
+}
+
+// Sets both flag arrays of symbols 1..n to the rest of a family.
+void FillFamilyRest(PolyCandidate& c, int n, int family) {
+  const std::uint8_t restSuccessor = RestSuccessor(family);
+  const std::uint8_t restTimesTen = RestTimesTen(family);
   for (int s = 1; s <= n; ++s) {
     c.successor[s] = restSuccessor;
     c.timesTen[s] = restTimesTen;
   }
+}
+
+// Puts symbols i and j (j = 0: none) back to the rest of the family.
+void ClearFamilyPair(PolyCandidate& c, int family, int i, int j) {
+  c.successor[i] = RestSuccessor(family);
+  c.timesTen[i] = RestTimesTen(family);
+  if (j > 0) {
+    c.successor[j] = RestSuccessor(family);
+    c.timesTen[j] = RestTimesTen(family);
+  }
+}
+
+// Given the flags at the rest of the family, sets them for candidate (i, j): afterwards
+// they are what a fresh fill for (i, j) gives.
+void SetFamilyPair(PolyCandidate& c, int family, int i, int j) {
   auto set = [&c](int s, std::uint8_t successor, std::uint8_t timesTen) {
     c.successor[s] = successor;
     c.timesTen[s] = timesTen;
@@ -255,11 +290,12 @@ struct MixChoice {
 
 // Phase 3: the seven families, each first in the direct reading, then reversed.
 // True when the search must stop; `choice` names the accepted candidate.
-bool SearchLinearMix(State& st, PolyCandidate& c, int n, MixChoice& choice) {
+bool SearchLinearMix(State& st, PolyRuleTable& t, PolyCandidate& c, int n, MixChoice& choice) {
   for (int family = 1; family <= kFamilyCount; ++family) {
     const Shape shape = FamilyShape(family);
     for (int reversed = 0; reversed <= 1; ++reversed) {
       c.reversed = static_cast<std::uint8_t>(reversed);
+      FillFamilyRest(c, n, family);
       for (int i = 1; i <= n; ++i) {
         int jFirst = 0;
         int jLast = 0;  // kSingle: one candidate with j unused
@@ -272,11 +308,12 @@ bool SearchLinearMix(State& st, PolyCandidate& c, int n, MixChoice& choice) {
         }
         for (int j = jFirst; j <= jLast; ++j) {
           if (shape == Shape::kOrdered && j == i) continue;
-          SetFamilyFlags(c, n, family, i, j);
-          if (Accepts(st, c, CheckLinearMix)) {
+          SetFamilyPair(c, family, i, j);
+          if (Accepts<&PolyRuleTable::LinearMix>(st, t, c)) {
             choice = MixChoice{family, i, j};
             return true;
           }
+          ClearFamilyPair(c, family, i, j);
         }
       }
     }
@@ -376,6 +413,111 @@ bool CheckLinearMix(const State& st, PolyCandidate& c) {
   });
 }
 
+// Guarantees: the occurrence lists hold, for rules 1..ruleCount in order, every symbol
+// of the rule once (in order of first occurrence, lhs before rhs) with its counts.
+PolyRuleTable::PolyRuleTable(const RuleSystem& sys) : sys_(sys) {
+  const int rules = sys.ruleCount;
+  assert(rules >= 0 && rules <= kMaxRules);
+  first_.resize(static_cast<std::size_t>(rules) + 2);
+  order_.resize(static_cast<std::size_t>(rules));
+  occurrences_.reserve(static_cast<std::size_t>(rules) * 4);
+  std::array<std::int32_t, kMaxSymbols + 1> slot;  // symbol -> index in this rule's list
+  slot.fill(-1);
+  for (int i = 1; i <= rules; ++i) {
+    first_[i] = static_cast<std::int32_t>(occurrences_.size());
+    order_[i - 1] = i;
+    auto add = [&](SymbolId s, bool left) {
+      assert(s <= kMaxSymbols);
+      if (slot[s] < 0) {
+        slot[s] = static_cast<std::int32_t>(occurrences_.size());
+        occurrences_.push_back(Occurrence{s, 0, 0});
+      }
+      Occurrence& o = occurrences_[static_cast<std::size_t>(slot[s])];
+      ++(left ? o.left : o.right);
+    };
+    for (int p = 0; sys.lhs[i][p] != 0; ++p) add(sys.lhs[i][p], true);
+    for (int p = 0; sys.rhs[i][p] != 0; ++p) add(sys.rhs[i][p], false);
+    for (std::size_t k = static_cast<std::size_t>(first_[i]); k < occurrences_.size(); ++k)
+      slot[occurrences_[k].symbol] = -1;
+  }
+  first_[static_cast<std::size_t>(rules) + 1] = static_cast<std::int32_t>(occurrences_.size());
+}
+
+// The evaluators' contract in the table's order: stops at the first refusing rule and
+// moves it to the front, so that the next candidate, which usually fails on the same
+// rule, finds out at once. Whether a candidate is accepted, and its marks when it is,
+// do not depend on the order.
+template <typename CompareRule>
+bool PolyRuleTable::Evaluate(PolyCandidate& c, CompareRule compare) {
+  bool anyDecrease = false;
+  const int rules = static_cast<int>(order_.size());
+  for (int k = 0; k < rules; ++k) {
+    const std::int32_t i = order_[static_cast<std::size_t>(k)];
+    const Compare outcome = compare(i);
+    if (outcome == Compare::kRefuse) {
+      for (int q = k; q > 0; --q) order_[q] = order_[q - 1];
+      order_[0] = i;
+      return false;
+    }
+    c.decrease[i] = outcome == Compare::kDecrease ? 1 : 0;
+    anyDecrease = anyDecrease || outcome == Compare::kDecrease;
+  }
+  return anyDecrease;
+}
+
+// Guarantees: as CheckSuccessorSet; the difference is sum over the rule's symbols of
+// (lhs count - rhs count) * flag.
+bool PolyRuleTable::SuccessorSet(PolyCandidate& c) {
+  return Evaluate(c, [this, &c](std::int32_t i) {
+    std::int32_t d = 0;
+    for (std::int32_t k = first_[i]; k < first_[i + 1]; ++k) {
+      const Occurrence& o = occurrences_[static_cast<std::size_t>(k)];
+      d += (o.left - o.right) * c.successor[o.symbol];
+    }
+    return FromDifference(d);
+  });
+}
+
+// Guarantees: as CheckAdditiveWeights, by the same sums over the rule's symbols.
+bool PolyRuleTable::AdditiveWeights(PolyCandidate& c) {
+  return Evaluate(c, [this, &c](std::int32_t i) {
+    std::int32_t d = 0;
+    for (std::int32_t k = first_[i]; k < first_[i + 1]; ++k) {
+      const Occurrence& o = occurrences_[static_cast<std::size_t>(k)];
+      d += (o.left - o.right) * c.weight[o.symbol];
+    }
+    return FromDifference(d);
+  });
+}
+
+// Guarantees: as CheckLinearMix. The multiplier of a side is 10 to the number of its
+// times-ten positions, and a sixth one refuses whichever side it is in; so the counts
+// decide unless they are equal, and only then are the constants worked out.
+bool PolyRuleTable::LinearMix(PolyCandidate& c) {
+  return Evaluate(c, [this, &c](std::int32_t i) {
+    int tensLeft = 0;
+    int tensRight = 0;
+    std::int32_t successors = 0;  // lhs minus rhs: the constants' difference without tens
+    for (std::int32_t k = first_[i]; k < first_[i + 1]; ++k) {
+      const Occurrence& o = occurrences_[static_cast<std::size_t>(k)];
+      if (c.timesTen[o.symbol]) {
+        tensLeft += o.left;
+        tensRight += o.right;
+      }
+      if (c.successor[o.symbol]) successors += o.left - o.right;
+    }
+    constexpr int kMostTens = 5;  // m stays at most 100000
+    if (tensLeft > kMostTens || tensRight > kMostTens) return Compare::kRefuse;
+    if (tensLeft != tensRight) return tensLeft > tensRight ? Compare::kDecrease : Compare::kRefuse;
+    if (tensLeft == 0) return FromDifference(successors);
+    std::int32_t mL = 0, aL = 0, mR = 0, aR = 0;
+    [[maybe_unused]] const bool fits =
+        LinearValue(sys_.lhs[i], c, mL, aL) && LinearValue(sys_.rhs[i], c, mR, aR);
+    assert(fits && mL == mR);
+    return FromDifference(aL - aR);
+  });
+}
+
 // Guarantees: on true, the proof lines of the accepted candidate are written (report
 // flag set) and the working system has lost exactly its strictly decreasing rules; on
 // false nothing was written and the working system is untouched. Gives up with false
@@ -385,11 +527,12 @@ bool TryPolynomialInterpretation(State& st) {
   assert(n >= 0 && n <= kMaxSymbols);
   PolyCandidate c;
   MixChoice choice;
-  if (SearchSuccessorSets(st, c, n)) {
+  PolyRuleTable table(st.working);
+  if (SearchSuccessorSets(st, table, c, n)) {
     if (c.found && st.report) ReportSuccessorSet(st, c, n);
-  } else if (n <= kPhase2MaxSymbols && SearchAdditiveWeights(st, c, n)) {
+  } else if (n <= kPhase2MaxSymbols && SearchAdditiveWeights(st, table, c, n)) {
     if (c.found && st.report) ReportAdditiveWeights(st, c, n);
-  } else if (SearchLinearMix(st, c, n, choice)) {
+  } else if (SearchLinearMix(st, table, c, n, choice)) {
     if (c.found && st.report) ReportLinearMix(st, c, n, choice);
   }
   if (!c.found) return false;
