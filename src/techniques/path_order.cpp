@@ -2,6 +2,7 @@
 // with a precedence collected greedily from the rules and then checked for cycles.
 #include "techniques/path_order.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -33,40 +34,86 @@ bool SameString(const SymbolString& a, const SymbolString& b) {
 
 // Copies `src` into `dst` without any occurrence of `erased`; the rest closes up.
 void EraseSymbol(const SymbolString& src, SymbolId erased, SymbolString& dst) {
+  SymbolString out{};  // the trailing zeros in a few wide stores
   int q = 0;
   for (int p = 0; src[p] != 0; ++p) {
-    if (src[p] != erased) dst[q++] = src[p];
+    if (src[p] != erased) out[q++] = src[p];
   }
-  for (; q < kRowBytes; ++q) dst[q] = 0;
+  dst = out;
 }
 
 // Copies `src` backwards into `dst` without any occurrence of `erased`: the row that
 // EraseSymbol and then reversal give, end mark and trailing zeros included.
 void EraseSymbolReversed(const SymbolString& src, SymbolId erased, SymbolString& dst) {
-  int n = 0;
-  while (src[n] != 0) ++n;
+  SymbolString out{};
   int q = 0;
-  for (int p = n - 1; p >= 0; --p) {
-    if (src[p] != erased) dst[q++] = src[p];
+  for (int p = Length(src) - 1; p >= 0; --p) {
+    if (src[p] != erased) out[q++] = src[p];
   }
-  for (; q < kRowBytes; ++q) dst[q] = 0;
+  dst = out;
 }
 
-}  // namespace
+// The pairs a > b of one walk in the order met; the text "  a>b" of each goes into
+// the precedence text with one growth of the text for the whole walk.
+class PairText {
+ public:
+  void Add(SymbolId a, SymbolId b) {
+    assert(count_ < pairs_.size());
+    pairs_[count_++] = {a, b};
+  }
+  // Appends the texts of the pairs added since the last flush.
+  void Flush(const RuleSystem& w, std::string& text) {
+    std::size_t size = 0;
+    for (std::size_t k = 0; k < count_; ++k)
+      size += 3 + w.names[pairs_[k][0]].size() + w.names[pairs_[k][1]].size();
+    const std::size_t at = text.size();
+    text.resize(at + size);
+    char* out = text.data() + at;
+    for (std::size_t k = 0; k < count_; ++k) {
+      const std::string& a = w.names[pairs_[k][0]];
+      const std::string& b = w.names[pairs_[k][1]];
+      *out++ = ' ';
+      *out++ = ' ';
+      out = std::copy(a.begin(), a.end(), out);
+      *out++ = '>';
+      out = std::copy(b.begin(), b.end(), out);
+    }
+    count_ = 0;
+  }
 
-// Guarantees: true when every rule was oriented; the matrix holds the pairs that the
-// walk required and the precedence text lists each of them once, in the order found.
-// Stops collecting at the first rule that cannot be oriented. Allocates nothing but
-// the growth of the precedence text.
-bool CollectPrecedence(State& st, PrecedenceMatrix& m) {
+ private:
+  std::array<std::array<SymbolId, 2>, kMaxSymbols * kMaxSymbols> pairs_;  // each pair once
+  std::size_t count_ = 0;
+};
+
+// A set of symbols 0..127 as two words.
+struct SymbolSet {
+  std::array<std::uint64_t, 2> words;  // left as it comes: callers clear what they use
+  void Clear() { words = {0, 0}; }
+  void Add(int s) { words[s >> 6] |= std::uint64_t{1} << (s & 63); }
+  void Remove(int s) { words[s >> 6] &= ~(std::uint64_t{1} << (s & 63)); }
+  bool Meets(const SymbolSet& o) const {
+    return ((words[0] & o.words[0]) | (words[1] & o.words[1])) != 0;
+  }
+};
+static_assert(kMaxSymbols < 128, "a SymbolSet holds the symbols 1..100");
+
+// The walk of CollectPrecedence; `newPair(a, b)` hears of each pair as it is first met.
+template <typename NewPair>
+bool CollectPairs(State& st, PrecedenceMatrix& m, NewPair newPair) {
   const RuleSystem& w = st.working;
   assert(w.ruleCount >= 0 && w.ruleCount <= kMaxRules);
+  PairText pairs;
+  auto done = [&](bool oriented) {
+    pairs.Flush(w, st.precedenceText);
+    return oriented;
+  };
   for (int k = 1; k <= w.ruleCount; ++k) {
     const SymbolString& l = w.lhs[k];
     const SymbolString& r = w.rhs[k];
     const bool strict = w.strict[k] != 0;
     if (l[0] == 0) {
-      if (strict || r[0] != 0) return false;
+      if (strict || r[0] != 0) return done(false);
       continue;  // e ->= e
     }
     if (!strict && SameString(l, r)) continue;  // identical weak rules need nothing
@@ -76,23 +123,31 @@ bool CollectPrecedence(State& st, PrecedenceMatrix& m) {
       if (l[i] == r[j]) {
         ++i;
         ++j;
-        if (l[i] == 0) return false;  // lhs used up while the rhs goes on (or equal)
+        if (l[i] == 0) return done(false);  // lhs used up while the rhs goes on (or equal)
       } else {
         const SymbolId a = l[i];
         const SymbolId b = r[j];
         assert(a <= w.symbolCount && b <= w.symbolCount);
         if (!m[a][b]) {
-          st.precedenceText += "  ";
-          st.precedenceText += w.names[a];
-          st.precedenceText += '>';
-          st.precedenceText += w.names[b];
+          pairs.Add(a, b);
           m[a][b] = 1;
+          newPair(a, b);
         }
         ++j;
       }
     }
   }
-  return true;
+  return done(true);
+}
+
+}  // namespace
+
+// Guarantees: true when every rule was oriented; the matrix holds the pairs that the
+// walk required and the precedence text lists each of them once, in the order found.
+// Stops collecting at the first rule that cannot be oriented. Allocates nothing but
+// the growth of the precedence text.
+bool CollectPrecedence(State& st, PrecedenceMatrix& m) {
+  return CollectPairs(st, m, [](SymbolId, SymbolId) {});
 }
 
 // Guarantees: sets the proved flag exactly when every rule is oriented and the
@@ -105,26 +160,31 @@ void TryPathOrder(State& st) {
   if (n < 0 || n > kMaxSymbols) return;
 
   PrecedenceMatrix m;
-  for (int a = 1; a <= n; ++a)
-    for (int b = 1; b <= n; ++b) m[a][b] = 0;
-  if (!CollectPrecedence(st, m)) return;
+  for (int a = 1; a <= n; ++a) std::fill_n(m[a].begin() + 1, n, std::uint8_t{0});
+  std::array<SymbolSet, kMaxSymbols + 1> below;  // below[a]: the b with a > b required
+  for (int a = 1; a <= n; ++a) below[a].Clear();
+  if (!CollectPairs(st, m, [&below](SymbolId a, SymbolId b) { below[a].Add(b); })) return;
 
-  // Remove sinks until none is left (acyclic) or a pass removes nothing (a cycle).
-  std::array<std::uint8_t, kMaxSymbols + 1> alive;
-  for (int a = 1; a <= n; ++a) alive[a] = 1;
+  // Remove sinks until none is left (acyclic) or a pass removes nothing (a cycle). A
+  // pass visits the symbols in order, and a sink leaves at once, before the next one is
+  // looked at.
+  SymbolSet alive;
+  alive.Clear();
+  for (int a = 1; a <= n; ++a) alive.Add(a);
+  std::array<std::uint8_t, kMaxSymbols + 1> isAlive;
+  std::fill_n(isAlive.begin() + 1, n, std::uint8_t{1});
   int count = n;
   int previous = n + 1;
   while (count < previous) {
     previous = count;
     count = 0;
     for (int a = 1; a <= n; ++a) {
-      if (!alive[a]) continue;
-      bool above = false;
-      for (int b = 1; b <= n && !above; ++b) above = alive[b] && m[a][b];
-      if (above) {
+      if (!isAlive[a]) continue;
+      if (below[a].Meets(alive)) {
         ++count;
       } else {
-        alive[a] = 0;
+        isAlive[a] = 0;
+        alive.Remove(a);
       }
     }
   }
