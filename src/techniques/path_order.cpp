@@ -99,8 +99,34 @@ struct SymbolSet {
 static_assert(kMaxSymbols < 128, "a SymbolSet holds the symbols 1..100");
 
 // The walk of CollectPrecedence; `newPair(a, b)` hears of each pair as it is first met.
-template <typename NewPair>
-bool CollectPairs(State& st, PrecedenceMatrix& m, NewPair newPair) {
+// The rows of the working system as they stand.
+struct WorkingRows {
+  const RuleSystem& w;
+  const SymbolString& Lhs(int k, SymbolString&) const { return w.lhs[k]; }
+  const SymbolString& Rhs(int k, SymbolString&) const { return w.rhs[k]; }
+};
+
+// The rows of the working system without one symbol, read directly or reversed: the
+// rows that erasing the symbol (and reversing) would write, made only for the rules
+// that a walk reaches.
+struct ErasedRows {
+  const RuleSystem& w;
+  SymbolId erased;
+  bool reversed;
+  const SymbolString& Make(const SymbolString& row, SymbolString& out) const {
+    if (reversed) {
+      EraseSymbolReversed(row, erased, out);
+    } else {
+      EraseSymbol(row, erased, out);
+    }
+    return out;
+  }
+  const SymbolString& Lhs(int k, SymbolString& out) const { return Make(w.lhs[k], out); }
+  const SymbolString& Rhs(int k, SymbolString& out) const { return Make(w.rhs[k], out); }
+};
+
+template <typename Rows, typename NewPair>
+bool CollectPairs(State& st, const Rows& rows, PrecedenceMatrix& m, NewPair newPair) {
   const RuleSystem& w = st.working;
   assert(w.ruleCount >= 0 && w.ruleCount <= kMaxRules);
   PairText pairs;
@@ -108,9 +134,11 @@ bool CollectPairs(State& st, PrecedenceMatrix& m, NewPair newPair) {
     pairs.Flush(w, st.precedenceText);
     return oriented;
   };
+  SymbolString lhsRow;
+  SymbolString rhsRow;
   for (int k = 1; k <= w.ruleCount; ++k) {
-    const SymbolString& l = w.lhs[k];
-    const SymbolString& r = w.rhs[k];
+    const SymbolString& l = rows.Lhs(k, lhsRow);
+    const SymbolString& r = rows.Rhs(k, rhsRow);
     const bool strict = w.strict[k] != 0;
     if (l[0] == 0) {
       if (strict || r[0] != 0) return done(false);
@@ -147,13 +175,17 @@ bool CollectPairs(State& st, PrecedenceMatrix& m, NewPair newPair) {
 // Stops collecting at the first rule that cannot be oriented. Allocates nothing but
 // the growth of the precedence text.
 bool CollectPrecedence(State& st, PrecedenceMatrix& m) {
-  return CollectPairs(st, m, [](SymbolId, SymbolId) {});
+  return CollectPairs(st, WorkingRows{st.working}, m, [](SymbolId, SymbolId) {});
 }
 
 // Guarantees: sets the proved flag exactly when every rule is oriented and the
 // required pairs contain no cycle; the precedence text then describes the attempt.
 // The working system is only read. A system beyond the table's 100 symbols fails.
-void TryPathOrder(State& st) {
+namespace {
+
+// TryPathOrder on the given rows of the working system.
+template <typename Rows>
+void TryPathOrderOn(State& st, const Rows& rows) {
   st.precedenceText.clear();
   st.precedenceText.reserve(kPrecedenceTextReserve);
   const int n = st.working.symbolCount;
@@ -163,7 +195,7 @@ void TryPathOrder(State& st) {
   for (int a = 1; a <= n; ++a) std::fill_n(m[a].begin() + 1, n, std::uint8_t{0});
   std::array<SymbolSet, kMaxSymbols + 1> below;  // below[a]: the b with a > b required
   for (int a = 1; a <= n; ++a) below[a].Clear();
-  if (!CollectPairs(st, m, [&below](SymbolId a, SymbolId b) { below[a].Add(b); })) return;
+  if (!CollectPairs(st, rows, m, [&below](SymbolId a, SymbolId b) { below[a].Add(b); })) return;
 
   // Remove sinks until none is left (acyclic) or a pass removes nothing (a cycle). A
   // pass visits the symbols in order, and a sink leaves at once, before the next one is
@@ -189,6 +221,12 @@ void TryPathOrder(State& st) {
     }
   }
   if (count == 0) st.proved = 1;
+}
+
+}  // namespace
+
+void TryPathOrder(State& st) {
+  TryPathOrderOn(st, WorkingRows{st.working});
 }
 
 // Guarantees: the working rules are as on entry; the reversed flag tells which
@@ -218,22 +256,13 @@ void PathOrderSearch(State& st) {
   for (int d = 1; !st.proved && d <= w.symbolCount; ++d) {
     if (TimeUp(st)) break;
     const SymbolId erased = static_cast<SymbolId>(d);
-    // TryPathOrderBothWays on the rows without d, writing the reversed rows straight
-    // from the backup instead of reversing twice: the rows stay reversed, as the next
-    // symbol and the restore below write them all afresh.
-    for (int k = 1; k <= w.ruleCount; ++k) {
-      EraseSymbol(backup.lhs[k], erased, w.lhs[k]);
-      EraseSymbol(backup.rhs[k], erased, w.rhs[k]);
-    }
+    // TryPathOrderBothWays on the rows without d. The attempts read the erased (and
+    // reversed) rows as they walk, so the working rows stay as they are.
     st.pathOrderReversed = 0;
-    TryPathOrder(st);
+    TryPathOrderOn(st, ErasedRows{w, erased, false});
     if (!st.proved) {
       st.pathOrderReversed = 1;
-      for (int k = 1; k <= w.ruleCount; ++k) {
-        EraseSymbolReversed(backup.lhs[k], erased, w.lhs[k]);
-        EraseSymbolReversed(backup.rhs[k], erased, w.rhs[k]);
-      }
-      TryPathOrder(st);
+      TryPathOrderOn(st, ErasedRows{w, erased, true});
     }
     st.precedenceText += ", after removing ";
     st.precedenceText += w.names[d];
