@@ -106,6 +106,21 @@ bool LinearValue(const SymbolString& s, const PolyCandidate& c, std::int32_t& m,
   return true;
 }
 
+// The constant a of LinearValue for a side of `length` symbols that holds at most five
+// times-ten symbols (so that m stays in range and the multiplier need not be kept).
+std::int32_t Constant(const SymbolString& s, int length, const PolyCandidate& c) {
+  assert(length == Length(s));
+  std::int32_t a = 0;
+  const int first = c.reversed ? 0 : length - 1;
+  const int step = c.reversed ? 1 : -1;
+  for (int k = 0, p = first; k < length; ++k, p += step) {
+    const SymbolId sym = s[p];
+    if (c.successor[sym]) ++a;
+    if (c.timesTen[sym]) a *= 10;
+  }
+  return a;
+}
+
 // Tries one candidate with `test`. Returns true when the search must stop: the
 // candidate was accepted (found is set) or the run's time is up.
 template <typename Test>
@@ -552,11 +567,7 @@ bool PolyRuleTable::LinearMix(PolyCandidate& c, const PolyShape& shape) {
                             shape.successor[0] * (a.left - a.right) +
                             shape.successor[1] * (b.left - b.right));
     }
-    std::int32_t mL = 0, aL = 0, mR = 0, aR = 0;
-    [[maybe_unused]] const bool fits =
-        LinearValue(sys.lhs[i], c, mL, aL) && LinearValue(sys.rhs[i], c, mR, aR);
-    assert(fits && mL == mR);
-    return FromDifference(aL - aR);
+    return FromDifference(Constant(sys.lhs[i], n.left, c) - Constant(sys.rhs[i], n.right, c));
   });
 }
 
