@@ -84,8 +84,9 @@ inline bool TimeUp(State& st) {
   return CheckClock(st);
 }
 
-// The bank copies. Each copies every field whole: rows, flags and names beyond the
-// counts travel too, and the source is unchanged.
+// The bank copies. Each acts as a copy of every field whole: rows, flags and names
+// beyond the counts travel too, and the source is unchanged. Only the part below the
+// banks' high-water marks is moved (see RuleSystem).
 void SaveCheckpoint(State& st);
 void RestoreCheckpoint(State& st);
 void SaveInputSnapshot(State& st);

@@ -178,9 +178,6 @@ bool CollectPrecedence(State& st, PrecedenceMatrix& m) {
   return CollectPairs(st, WorkingRows{st.working}, m, [](SymbolId, SymbolId) {});
 }
 
-// Guarantees: sets the proved flag exactly when every rule is oriented and the
-// required pairs contain no cycle; the precedence text then describes the attempt.
-// The working system is only read. A system beyond the table's 100 symbols fails.
 namespace {
 
 // TryPathOrder on the given rows of the working system.
@@ -225,6 +222,9 @@ void TryPathOrderOn(State& st, const Rows& rows) {
 
 }  // namespace
 
+// Guarantees: sets the proved flag exactly when every rule is oriented and the
+// required pairs contain no cycle; the precedence text then describes the attempt.
+// The working system is only read. A system beyond the table's 100 symbols fails.
 void TryPathOrder(State& st) {
   TryPathOrderOn(st, WorkingRows{st.working});
 }
