@@ -85,8 +85,10 @@ bench_one() {
 }
 export -f millis instructions bench_one
 export NEW="$new" BASE="$base" CAP="$cap" SLOW_MS="$slow" CORPUS_DIR="$corpus"
-xargs -P "$jobs" -I{} bash -c 'bench_one "$0"' {} < "$out.sample" | sort > "$out"
-rm -f "$out.sample"
+# Lines land in $out.partial as problems finish, so that a run cut short keeps them.
+xargs -P "$jobs" -I{} bash -c 'bench_one "$0"' {} < "$out.sample" > "$out.partial"
+sort "$out.partial" > "$out"
+rm -f "$out.sample" "$out.partial"
 
 # Columns: problem, new instructions, new ms, base instructions, base ms.
 awk -F'\t' -v withBase="${base:+1}" '
