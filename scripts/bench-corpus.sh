@@ -4,7 +4,7 @@
 # For each problem and each build it reports the instructions counted by
 # `valgrind --tool=callgrind` and the wall-clock milliseconds of one plain run; the two
 # builds run one after the other on each problem, so that both see the same load.
-# Milliseconds are the least of three plain runs.
+# Milliseconds (wall and processor time) are the least of three plain runs.
 #
 #   scripts/bench-corpus.sh NEW_BIN [BASE_BIN]      (make bench-corpus BASE=...)
 #
@@ -13,7 +13,8 @@
 #
 # Callgrind runs some fifty times slower than the program, so the slow end of the
 # sample is not run under it: a problem whose plain run of the older build (or of the
-# new one, without an older build) takes more than SLOW_MS milliseconds counts as
+# new one, without an older build) takes more than SLOW_MS milliseconds of processor
+# time counts as
 # "slow" for both builds, above every measured problem. The medians stay exact while
 # fewer than half the problems are slow; the new build's median is then, if anything,
 # overstated.
@@ -42,19 +43,21 @@ awk -F'\t' -v c="$corpus" -v e="$every" 'NR > 1 && $8 == "yes" && (n++ % e) == 0
     "$corpus/manifest.tsv" > "$out.sample"
 echo "$(wc -l < "$out.sample") problems (every ${every}th fitting one), $jobs at a time" >&2
 
-# Prints the wall-clock milliseconds of a plain run, the least of three (the machine
-# may be shared: the least is the run least disturbed).
+# Prints "wall cpu": the milliseconds of wall-clock time and of processor time (user
+# and system) of a plain run, each the least of three. Processor time hardly depends on
+# the load of a shared machine; wall time does.
 millis() {
-  local t0 t1 ms best=""
+  local t0 t1 wall cpu bestWall="" bestCpu=""
   for _ in 1 2 3; do
     t0=$(date +%s%N)
-    "$1" "$2" > /dev/null 2>&1 || true
+    cpu=$( { TIMEFORMAT='%3U %3S'; time "$1" "$2" > /dev/null 2>&1; } 2>&1 | awk '{ printf "%d", ($1 + $2) * 1000 }')
     t1=$(date +%s%N)
-    ms=$(( (t1 - t0) / 1000000 ))
-    if [ -z "$best" ] || ((ms < best)); then best=$ms; fi
-    ((ms > SLOW_MS)) && break  # slow anyway: once is enough
+    wall=$(( (t1 - t0) / 1000000 ))
+    if [ -z "$bestWall" ] || ((wall < bestWall)); then bestWall=$wall; fi
+    if [ -z "$bestCpu" ] || ((cpu < bestCpu)); then bestCpu=$cpu; fi
+    ((cpu > SLOW_MS)) && break  # slow anyway: once is enough
   done
-  echo "$best"
+  echo "$bestWall $bestCpu"
 }
 # Prints the instructions of one run under callgrind, or "capped" past the cap.
 instructions() {
@@ -67,21 +70,24 @@ instructions() {
   rm -f "$log"
   echo "$ir"
 }
-# One line: problem, new instructions, new ms, base instructions, base ms. A problem
-# whose reference run (base, else new) takes more than SLOW_MS milliseconds is not run
-# under callgrind: both builds count it as "slow", above every measured problem.
+# One line: problem, then per build (new, then base) instructions, wall ms and cpu ms.
+# A problem whose reference run (base, else new) takes more than SLOW_MS milliseconds
+# of processor time is not run under callgrind: both builds count it as "slow", above
+# every measured problem.
 bench_one() {
-  local file=$1 nms bms="" nir bir=""
-  nms=$(millis "$NEW" "$file")
-  [ -n "$BASE" ] && bms=$(millis "$BASE" "$file")
-  if (( ${bms:-$nms} > SLOW_MS )); then
+  local file=$1 n b="" nir bir="" wall cpu
+  n=$(millis "$NEW" "$file")
+  [ -n "$BASE" ] && b=$(millis "$BASE" "$file")
+  cpu=${b:-$n}
+  cpu=${cpu#* }
+  if ((cpu > SLOW_MS)); then
     nir=slow
     [ -n "$BASE" ] && bir=slow
   else
     nir=$(instructions "$NEW" "$file")
     [ -n "$BASE" ] && bir=$(instructions "$BASE" "$file")
   fi
-  printf '%s\t%s\t%s\t%s\t%s\n' "${file#"$CORPUS_DIR"/}" "$nir" "$nms" "$bir" "$bms"
+  printf '%s\t%s\t%s\t%s\t%s\n' "${file#"$CORPUS_DIR"/}" "$nir" "$n" "$bir" "$b" | tr ' ' '\t'
 }
 export -f millis instructions bench_one
 export NEW="$new" BASE="$base" CAP="$cap" SLOW_MS="$slow" CORPUS_DIR="$corpus"
@@ -90,7 +96,7 @@ xargs -P "$jobs" -I{} bash -c 'bench_one "$0"' {} < "$out.sample" > "$out.partia
 sort "$out.partial" > "$out"
 rm -f "$out.sample" "$out.partial"
 
-# Columns: problem, new instructions, new ms, base instructions, base ms.
+# Columns: problem; new instructions, wall ms, cpu ms; base instructions, wall ms, cpu ms.
 awk -F'\t' -v withBase="${base:+1}" '
   function big(x) { return (x == "capped" || x == "slow") ? 1e30 : x + 0 }
   function median(a, n,   i, j, t) {
@@ -99,21 +105,23 @@ awk -F'\t' -v withBase="${base:+1}" '
   }
   function show(x) { return x >= 1e29 ? "slow" : sprintf("%.0f", x) }
   {
-    ++n; ni[n] = big($2); nm[n] = $3; if (ni[n] >= 1e29) ++nc
+    ++n; ni[n] = big($2); nw[n] = $3; nc[n] = $4; if (ni[n] >= 1e29) ++ns
     if (withBase) {
-      bi[n] = big($4); bm[n] = $5; if (bi[n] >= 1e29) ++bc
-      if (ni[n] < 1e29 && bi[n] < 1e29) { ++r; ratio[r] = $2 / $4 }
+      bi[n] = big($5); bw[n] = $6; bc[n] = $7; if (bi[n] >= 1e29) ++bs
+      if (ni[n] < 1e29 && bi[n] < 1e29) { ++r; ratio[r] = $2 / $5 }
     }
   }
   END {
     printf "problems: %d\n", n
-    printf "new:  median %s instructions, median %s ms (%d slow or capped)\n", show(median(ni, n)), median(nm, n), nc
+    mi = median(ni, n); mnw = median(nw, n); mnc = median(nc, n)
+    printf "new:  median %s instructions, %s ms wall, %s ms cpu (%d slow or capped)\n", show(mi), mnw, mnc, ns
     if (withBase) {
-      printf "base: median %s instructions, median %s ms (%d slow or capped)\n", show(median(bi, n)), median(bm, n), bc
-      mi = median(ni, n); mb = median(bi, n)
+      mb = median(bi, n); mbw = median(bw, n); mbc = median(bc, n)
+      printf "base: median %s instructions, %s ms wall, %s ms cpu (%d slow or capped)\n", show(mb), mbw, mbc, bs
       if (mb < 1e29 && mi < 1e29) printf "ratio new/base of the median instructions: %.3f\n", mi / mb
       if (r > 0) printf "median of the per-problem instruction ratios new/base: %.3f (%d problems)\n", median(ratio, r), r
-      printf "ratio new/base of the median ms: %.3f\n", median(nm, n) / (median(bm, n) > 0 ? median(bm, n) : 1)
+      if (mbw > 0) printf "ratio new/base of the median wall ms: %.3f\n", mnw / mbw
+      if (mbc > 0) printf "ratio new/base of the median cpu ms: %.3f\n", mnc / mbc
     }
   }' "$out"
-echo "per problem: $out (problem, new instructions, new ms, base instructions, base ms)"
+echo "per problem: $out (problem; new instructions, wall ms, cpu ms; base the same)"
