@@ -19,11 +19,27 @@ constexpr std::size_t kPrecedenceTextReserve = 4096;
 
 // True when r[j..] is a scattered subword of l[from..]: then l[from - 1..] lies above
 // r[j..] by the subterm property.
-bool ScatteredSubword(const SymbolString& l, int from, const SymbolString& r, int j) {
+[[maybe_unused]] bool ScatteredSubword(const SymbolString& l, int from, const SymbolString& r,
+                                       int j) {
   for (int p = from; l[p] != 0 && r[j] != 0; ++p) {
     if (l[p] == r[j]) ++j;
   }
   return r[j] == 0;
+}
+
+// For every start `from` = 0..|l|, the smallest j for which r[j..] is a scattered
+// subword of l[from..]: so ScatteredSubword(l, from, r, j) holds exactly when j is at
+// least reach[from]. Matching r from its end against l from its end, greedily, finds
+// the longest such suffix of r for all starts in one pass.
+using SuffixReach = std::array<std::int8_t, kRowBytes + 1>;
+void ComputeSuffixReach(const SymbolString& l, const SymbolString& r, SuffixReach& reach) {
+  const int n = Length(l);
+  int k = Length(r);
+  reach[n] = static_cast<std::int8_t>(k);
+  for (int p = n - 1; p >= 0; --p) {
+    if (k > 0 && l[p] == r[k - 1]) --k;
+    reach[p] = static_cast<std::int8_t>(k);
+  }
 }
 
 bool SameString(const SymbolString& a, const SymbolString& b) {
@@ -145,9 +161,13 @@ bool CollectPairs(State& st, const Rows& rows, PrecedenceMatrix& m, NewPair newP
       continue;  // e ->= e
     }
     if (!strict && SameString(l, r)) continue;  // identical weak rules need nothing
+    SuffixReach reach;
+    ComputeSuffixReach(l, r, reach);
     int i = 0;
     int j = 0;
-    while (r[j] != 0 && !ScatteredSubword(l, i + 1, r, j)) {
+    // While r[j..] is not a scattered subword of l[i + 1..] (l[i] is a symbol here).
+    while (r[j] != 0 && j < reach[i + 1]) {
+      assert(!ScatteredSubword(l, i + 1, r, j));
       if (l[i] == r[j]) {
         ++i;
         ++j;
@@ -164,6 +184,7 @@ bool CollectPairs(State& st, const Rows& rows, PrecedenceMatrix& m, NewPair newP
         ++j;
       }
     }
+    assert(r[j] == 0 || ScatteredSubword(l, i + 1, r, j));
   }
   return done(true);
 }
