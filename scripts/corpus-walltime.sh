@@ -7,7 +7,8 @@
 #   scripts/corpus-walltime.sh BASE_BIN NEW_BIN
 #
 # Environment: CORPUS (default ../shared/corpus), SLICES (default 10), TIMEOUT (default
-# 20), JOBS (default 2). Prints the seconds per slice and the totals.
+# 20), JOBS (default 2), RUN (default all: how many of the slices to run, for a
+# quicker look on a busy machine). Prints the seconds per slice and the totals.
 set -euo pipefail
 if (($# != 2)); then
   echo "usage: $0 BASE_BIN NEW_BIN" >&2
@@ -20,6 +21,7 @@ corpus=$(realpath "${CORPUS:-../shared/corpus}")
 slices=${SLICES:-10}
 timeout=${TIMEOUT:-20}
 jobs=${JOBS:-2}
+run=${RUN:-$slices}
 mapfile -t files < <(awk -F'\t' -v c="$corpus" 'NR > 1 && $8 == "yes" { print c "/" $9 }' \
                        "$corpus/manifest.tsv")
 echo "${#files[@]} problems, $slices slices, --timeout $timeout --jobs $jobs" >&2
@@ -33,7 +35,7 @@ seconds() {  # runs one slice with one build; prints its wall seconds
 }
 totalBase=0
 totalNew=0
-for ((i = 1; i <= slices; ++i)); do
+for ((i = 1; i <= run; ++i)); do
   b=$(seconds "$base" "$i")
   n=$(seconds "$new" "$i")
   totalBase=$(echo "$totalBase + $b" | bc)
