@@ -7,7 +7,7 @@ JOBS ?= $(shell nproc)
 EXAMPLE ?= examples/ab.srs
 GUI_DIR ?= examples
 
-.PHONY: deps build run gui test test-release test-asan fuzz bench clean
+.PHONY: deps build run gui test test-release test-asan fuzz bench bench-corpus identity clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -59,3 +59,14 @@ bench: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKIN_BENCH=ON >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS) --target velkin_bench
 	./$(BUILD)/bench/velkin_bench
+
+# The classic road on a fixed corpus sample: callgrind instructions and milliseconds per
+# problem, with ratios against an older build when BASE names its velkin binary.
+BASE ?=
+bench-corpus: build
+	bash scripts/bench-corpus.sh $(BUILD)/velkin $(BASE)
+
+# Byte-for-byte comparison of the output of BASE and this build on the whole corpus.
+identity: build
+	@test -n "$(BASE)" || { echo "usage: make identity BASE=path/to/old/velkin"; exit 2; }
+	bash scripts/classic-identity.sh $(BASE) $(BUILD)/velkin

@@ -9,13 +9,11 @@ std::uint32_t RandomDraw(State& st, std::uint32_t k) {
   return static_cast<std::uint32_t>((static_cast<std::uint64_t>(st.randomState) * k) >> 32);
 }
 
-bool TimeUp(State& st) {
-  if (st.cancelled) return true;
-  const bool limited = st.deadline != std::chrono::steady_clock::time_point{};
-  if (!limited && st.stop == nullptr) return false;
-  if ((++st.deadlineTick & 0xFF) != 0) return false;
-  if ((st.stop != nullptr && st.stop->load(std::memory_order_relaxed) != 0) ||
-      (limited && std::chrono::steady_clock::now() >= st.deadline))
+bool CheckClock(State& st) {
+  st.clockCountdown = 256;
+  if (st.stop != nullptr && st.stop->load(std::memory_order_relaxed) != 0) st.cancelled = true;
+  if (st.deadline != std::chrono::steady_clock::time_point{} &&
+      std::chrono::steady_clock::now() >= st.deadline)
     st.cancelled = true;
   return st.cancelled;
 }

@@ -57,7 +57,7 @@ struct State {
   // deadline once it is nonzero. Null: none.
   const std::atomic<int>* stop = nullptr;
   bool cancelled = false;  // set once the deadline or a stop request has been seen
-  std::uint32_t deadlineTick = 0;
+  std::uint32_t clockCountdown = 1;  // TimeUp calls left before the next look at the clock
 
   // Scratch room for labelling: the complete labelled system of one attempt.
   struct LabelledCopy {
@@ -75,13 +75,22 @@ std::unique_ptr<State> MakeState();
 // One draw of the random generator with bound k: 0..k-1.
 std::uint32_t RandomDraw(State& st, std::uint32_t k);
 
-// True when the run's deadline has passed or a stop was requested. Cheap: looks at the
-// clock and the stop request only every so many calls, and latches `cancelled` once it
-// is true.
-bool TimeUp(State& st);
+// The slow part of TimeUp: looks at the stop request and the clock (when there is a
+// deadline), latches `cancelled`, and sets the countdown to the next look.
+bool CheckClock(State& st);
 
-// The bank copies. Each copies every field whole: rows, flags and names beyond the
-// counts travel too, and the source is unchanged.
+// True when the run's deadline has passed or a stop was requested. Cheap: a flag test
+// and a countdown inline;
+// looks at the clock only every 256 calls, and latches `cancelled` once it is true.
+inline bool TimeUp(State& st) {
+  if (st.cancelled) return true;
+  if (--st.clockCountdown != 0) return false;
+  return CheckClock(st);
+}
+
+// The bank copies. Each acts as a copy of every field whole: rows, flags and names
+// beyond the counts travel too, and the source is unchanged. Only the part below the
+// banks' high-water marks is moved (see RuleSystem).
 void SaveCheckpoint(State& st);
 void RestoreCheckpoint(State& st);
 void SaveInputSnapshot(State& st);

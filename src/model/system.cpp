@@ -1,17 +1,86 @@
 #include "model/system.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace velkin {
 
+namespace {
+
+// Debug-build check of the promise the marks make: nothing beyond them was written.
+[[maybe_unused]] bool ZeroBeyond(const std::array<SymbolString, kMaxRules + 1>& rows, int mark) {
+  for (int i = mark + 1; i <= kMaxRules; ++i)
+    for (const SymbolId b : rows[i])
+      if (b != 0) return false;
+  return true;
+}
+
+[[maybe_unused]] bool ZeroBeyond(const std::array<std::uint8_t, kMaxRules + 1>& flags, int mark) {
+  for (int i = mark + 1; i <= kMaxRules; ++i)
+    if (flags[i] != 0) return false;
+  return true;
+}
+
+[[maybe_unused]] bool RulesClearBeyondMark(const RuleSystem& sys) {
+  const int mark = sys.ruleCount.mark();
+  return ZeroBeyond(sys.lhs, mark) && ZeroBeyond(sys.rhs, mark) && ZeroBeyond(sys.strict, mark);
+}
+
+[[maybe_unused]] bool NamesClearBeyondMark(const RuleSystem& sys) {
+  for (int k = sys.symbolCount.mark() + 1; k <= kMaxSymbols; ++k)
+    if (!sys.names[k].empty()) return false;
+  return true;
+}
+
+// Rows 0..last of both row tables (the bytes of whole rows, end marks and all).
+void CopyRowPrefix(const RuleSystem& src, RuleSystem& dst, int last) {
+  const std::size_t bytes = static_cast<std::size_t>(last + 1) * sizeof(SymbolString);
+  std::memcpy(dst.lhs.data(), src.lhs.data(), bytes);
+  std::memcpy(dst.rhs.data(), src.rhs.data(), bytes);
+}
+
+}  // namespace
+
 void CopySystem(const RuleSystem& src, RuleSystem& dst) {
   if (&src == &dst) return;
-  std::memcpy(dst.lhs.data(), src.lhs.data(), sizeof(src.lhs));
-  std::memcpy(dst.rhs.data(), src.rhs.data(), sizeof(src.rhs));
-  std::memcpy(dst.strict.data(), src.strict.data(), sizeof(src.strict));
+  assert(RulesClearBeyondMark(src) && RulesClearBeyondMark(dst));
+  assert(NamesClearBeyondMark(src) && NamesClearBeyondMark(dst));
+  // Beyond the larger mark both systems are zero, so the copied prefix makes them equal.
+  const int rows = std::min(kMaxRules, std::max(src.ruleCount.mark(), dst.ruleCount.mark()));
+  CopyRowPrefix(src, dst, rows);
+  std::memcpy(dst.strict.data(), src.strict.data(), static_cast<std::size_t>(rows + 1));
   dst.ruleCount = src.ruleCount;
+  const int names = std::min(kMaxSymbols, std::max(src.symbolCount.mark(), dst.symbolCount.mark()));
+  for (int k = 0; k <= names; ++k) dst.names[k] = src.names[k];
   dst.symbolCount = src.symbolCount;
-  for (int k = 0; k <= kMaxSymbols; ++k) dst.names[k] = src.names[k];
+}
+
+void CopyRows(const RuleSystem& src, RuleSystem& dst) {
+  if (&src == &dst) return;
+  assert(RulesClearBeyondMark(src) && RulesClearBeyondMark(dst));
+  CopyRowPrefix(src, dst,
+                std::min(kMaxRules, std::max(src.ruleCount.mark(), dst.ruleCount.mark())));
+  dst.ruleCount = src.ruleCount;
+}
+
+// The path order saves and restores once per attempt: its debug checks stay cheap, the
+// bank copies above check the marks in full.
+void SaveBackup(const RuleSystem& w, WorkingBackup& b) {
+  const int rows = std::min(kMaxRules, std::max(w.ruleCount.mark(), b.rowMark));
+  const std::size_t bytes = static_cast<std::size_t>(rows + 1) * sizeof(SymbolString);
+  std::memcpy(b.lhs.data(), w.lhs.data(), bytes);
+  std::memcpy(b.rhs.data(), w.rhs.data(), bytes);
+  std::memcpy(b.strict.data(), w.strict.data(), static_cast<std::size_t>(rows + 1));
+  b.rowMark = rows;
+}
+
+void RestoreBackup(const WorkingBackup& b, RuleSystem& w) {
+  const int rows = std::min(kMaxRules, std::max(w.ruleCount.mark(), b.rowMark));
+  const std::size_t bytes = static_cast<std::size_t>(rows + 1) * sizeof(SymbolString);
+  std::memcpy(w.lhs.data(), b.lhs.data(), bytes);
+  std::memcpy(w.rhs.data(), b.rhs.data(), bytes);
+  std::memcpy(w.strict.data(), b.strict.data(), static_cast<std::size_t>(rows + 1));
+  w.ruleCount.RaiseMark(rows);  // the rows now reach as far as the backup's did
 }
 
 void CopyRules(const RuleSystem& src, RuleSystem& dst) {
@@ -31,6 +100,7 @@ void AssertSystemInvariants([[maybe_unused]] const RuleSystem& sys) {
     assert(Length(sys.lhs[i]) <= kMaxSideLength);
     assert(Length(sys.rhs[i]) <= kMaxSideLength);
   }
+  assert(RulesClearBeyondMark(sys) && NamesClearBeyondMark(sys));
 #endif
 }
 

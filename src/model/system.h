@@ -31,14 +31,65 @@ inline int Length(const SymbolString& s) {
   return n;
 }
 
+// A count that remembers the largest value it has ever held (its high-water mark).
+// It reads and assigns like an int; every assignment or increment raises the mark, so
+// a table indexed by the count has never been written beyond the mark, as long as its
+// writers raise the count before anyone copies the table. Copying bank to bank uses
+// the mark to move only the part of a table that has ever held anything.
+class HeldCount {
+ public:
+  constexpr HeldCount() = default;
+  constexpr HeldCount(std::int32_t v) : value_(v), mark_(v > 0 ? v : 0) {}  // NOLINT
+  // A copy keeps the larger mark: what the destination held before is still there
+  // (a count-only assignment) or has been overwritten by rows within the source's mark
+  // (a whole-system assignment).
+  constexpr HeldCount(const HeldCount&) = default;
+  constexpr HeldCount& operator=(const HeldCount& o) {
+    value_ = o.value_;
+    if (o.mark_ > mark_) mark_ = o.mark_;
+    return *this;
+  }
+  constexpr HeldCount& operator=(std::int32_t v) {
+    value_ = v;
+    if (v > mark_) mark_ = v;
+    return *this;
+  }
+  constexpr operator std::int32_t() const { return value_; }  // NOLINT
+  constexpr HeldCount& operator++() { return *this = value_ + 1; }
+  constexpr std::int32_t operator++(int) {
+    const std::int32_t old = value_;
+    *this = value_ + 1;
+    return old;
+  }
+  constexpr HeldCount& operator--() {
+    --value_;
+    return *this;
+  }
+  constexpr HeldCount& operator+=(std::int32_t d) { return *this = value_ + d; }
+  constexpr HeldCount& operator-=(std::int32_t d) { return *this = value_ - d; }
+
+  // The largest value ever held (at least 0). It never falls.
+  constexpr std::int32_t mark() const { return mark_; }
+  // Raises the mark to at least m, the value unchanged: the table has been filled so far.
+  constexpr void RaiseMark(std::int32_t m) {
+    if (m > mark_) mark_ = m;
+  }
+
+ private:
+  std::int32_t value_ = 0;
+  std::int32_t mark_ = 0;
+};
+
 // One system R/S. Rules are numbered 1..ruleCount (row 0 unused), symbols
-// 1..symbolCount (name 0 unused). Every field is fixed-size so that banks copy whole.
+// 1..symbolCount (name 0 unused). Every field is fixed-size. Rows and strict flags
+// beyond ruleCount.mark() and names beyond symbolCount.mark() are as a fresh system
+// has them (zero, empty): the copies rely on it, and check it in debug builds.
 struct RuleSystem {
   std::array<SymbolString, kMaxRules + 1> lhs;     // lhs of rule i in row i
   std::array<SymbolString, kMaxRules + 1> rhs;     // rhs of rule i in row i
   std::array<std::uint8_t, kMaxRules + 1> strict;  // 1: rule i in R ("->"), 0: in S ("->=")
-  std::int32_t ruleCount = 0;                      // rules 1..ruleCount
-  std::int32_t symbolCount = 0;                    // symbols 1..symbolCount
+  HeldCount ruleCount = 0;                         // rules 1..ruleCount
+  HeldCount symbolCount = 0;                       // symbols 1..symbolCount
   std::array<std::string, kMaxSymbols + 1> names;  // printed name of symbol k
 
   RuleSystem() {
@@ -53,6 +104,7 @@ struct WorkingBackup {
   std::array<SymbolString, kMaxRules + 1> lhs;
   std::array<SymbolString, kMaxRules + 1> rhs;
   std::array<std::uint8_t, kMaxRules + 1> strict;
+  std::int32_t rowMark = 0;  // rows beyond it are zero
   WorkingBackup() {
     for (auto& row : lhs) row.fill(0);
     for (auto& row : rhs) row.fill(0);
@@ -60,8 +112,19 @@ struct WorkingBackup {
   }
 };
 
-// Copies every field of src into dst whole: three block moves, the names, two counts.
+// Copies every field of src into dst, with the effect of a whole copy: afterwards dst
+// equals src in all rows, flags and names, also beyond the counts. Moves only the rows
+// and names below the larger of the two marks (the rest is zero in both).
 void CopySystem(const RuleSystem& src, RuleSystem& dst);
+
+// Copies the lhs and rhs rows of src into dst with the effect of a whole copy of both
+// row tables (strict flags, symbol count and names stay); dst takes src's rule count.
+void CopyRows(const RuleSystem& src, RuleSystem& dst);
+
+// The working system's rows and strict flags into the backup, and back, each with the
+// effect of a whole copy of the three tables.
+void SaveBackup(const RuleSystem& w, WorkingBackup& b);
+void RestoreBackup(const WorkingBackup& b, RuleSystem& w);
 
 // Copies the rule count and the rows and strict flags of rules 1..count from src to dst;
 // names, symbol count and rows beyond the count stay as they are in dst.

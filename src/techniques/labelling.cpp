@@ -1,7 +1,6 @@
 #include "techniques/labelling.h"
 
 #include <cassert>
-#include <cstring>
 #include <string>
 
 #include "model/proof_log.h"
@@ -46,12 +45,9 @@ std::uint8_t LabelSide(const SymbolString& side, const InterpretationCodes& code
 // Reverses every primary rule through the working system. Strict flags and names stay;
 // the working system's rows are overwritten.
 void ReversePrimaryRows(State& st) {
-  std::memcpy(st.working.lhs.data(), st.primary.lhs.data(), sizeof(st.primary.lhs));
-  std::memcpy(st.working.rhs.data(), st.primary.rhs.data(), sizeof(st.primary.rhs));
-  st.working.ruleCount = st.primary.ruleCount;
+  CopyRows(st.primary, st.working);
   ReverseWorkingSystem(st);
-  std::memcpy(st.primary.lhs.data(), st.working.lhs.data(), sizeof(st.primary.lhs));
-  std::memcpy(st.primary.rhs.data(), st.working.rhs.data(), sizeof(st.primary.rhs));
+  CopyRows(st.working, st.primary);
 }
 
 // Keeps the complete labelled system of rules 1..M of the working system.

@@ -3,6 +3,7 @@
 // strictly decreases decides the step; the strictly decreasing rules go away.
 #include "techniques/poly.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -90,8 +91,7 @@ std::int32_t WeightSum(const SymbolString& s, const PolyCandidate& c) {
 bool LinearValue(const SymbolString& s, const PolyCandidate& c, std::int32_t& m, std::int32_t& a) {
   m = 1;
   a = 0;
-  int n = 0;
-  while (s[n] != 0) ++n;
+  const int n = Length(s);
   const int first = c.reversed ? 0 : n - 1;
   const int step = c.reversed ? 1 : -1;
   for (int k = 0, p = first; k < n; ++k, p += step) {
@@ -106,49 +106,98 @@ bool LinearValue(const SymbolString& s, const PolyCandidate& c, std::int32_t& m,
   return true;
 }
 
-void FillSuccessor(PolyCandidate& c, int n, std::uint8_t value) {
-  for (int s = 1; s <= n; ++s) c.successor[s] = value;
+// The constant a of LinearValue for a side of `length` symbols that holds at most five
+// times-ten symbols (so that m stays in range and the multiplier need not be kept).
+std::int32_t Constant(const SymbolString& s, int length, const PolyCandidate& c) {
+  assert(length == Length(s));
+  std::int32_t a = 0;
+  const int first = c.reversed ? 0 : length - 1;
+  const int step = c.reversed ? 1 : -1;
+  for (int k = 0, p = first; k < length; ++k, p += step) {
+    const SymbolId sym = s[p];
+    if (c.successor[sym]) ++a;
+    if (c.timesTen[sym]) a *= 10;
+  }
+  return a;
 }
 
-// Tries one candidate of the current flags with `check`. Returns true when the search
-// must stop: the candidate was accepted (found is set) or the run's time is up.
-template <typename Check>
-bool Accepts(State& st, PolyCandidate& c, Check check) {
+// Tries one candidate with `test`. Returns true when the search must stop: the
+// candidate was accepted (found is set) or the run's time is up.
+template <typename Test>
+bool Accepts(State& st, PolyCandidate& c, Test test) {
   if (TimeUp(st)) return true;
-  if (!check(st, c)) return false;
+  if (!test()) return false;
   c.found = 1;
   return true;
 }
 
-// Phase 1: successor on a set S, identity elsewhere. True when the search must stop.
-bool SearchSuccessorSets(State& st, PolyCandidate& c, int n) {
-  FillSuccessor(c, n, 1);
-  if (Accepts(st, c, CheckSuccessorSet)) return true;
-  for (int k = 1; k <= n; ++k) {
-    FillSuccessor(c, n, 0);
-    c.successor[k] = 1;
-    if (Accepts(st, c, CheckSuccessorSet)) return true;
+// Sets the flags of the shape's exceptions; with the rest's flags everywhere else this
+// gives the flags of the shape.
+void SetExceptions(const PolyShape& shape, PolyCandidate& c) {
+  for (int e = 0; e < 2; ++e) {
+    const SymbolId x = shape.symbol[e];
+    if (x == 0) continue;
+    c.successor[x] = static_cast<std::uint8_t>(shape.restSuccessor + shape.successor[e]);
+    c.timesTen[x] = static_cast<std::uint8_t>(shape.restTimesTen + shape.timesTen[e]);
   }
-  for (int i = 1; i < n; ++i) {
-    for (int j = i + 1; j <= n; ++j) {
-      FillSuccessor(c, n, 0);
-      c.successor[i] = c.successor[j] = 1;
-      if (Accepts(st, c, CheckSuccessorSet)) return true;
-    }
+}
+
+// Puts the exceptions back to the rest's flags.
+void ClearExceptions(const PolyShape& shape, PolyCandidate& c) {
+  for (int e = 0; e < 2; ++e) {
+    const SymbolId x = shape.symbol[e];
+    if (x == 0) continue;
+    c.successor[x] = static_cast<std::uint8_t>(shape.restSuccessor);
+    c.timesTen[x] = static_cast<std::uint8_t>(shape.restTimesTen);
   }
-  for (int k = 1; k <= n; ++k) {
-    FillSuccessor(c, n, 1);
-    c.successor[k] = 0;
-    if (Accepts(st, c, CheckSuccessorSet)) return true;
-  }
-  for (int i = 1; i < n; ++i) {
-    for (int j = i + 1; j <= n; ++j) {
-      FillSuccessor(c, n, 1);
-      c.successor[i] = c.successor[j] = 0;
-      if (Accepts(st, c, CheckSuccessorSet)) return true;
-    }
-  }
+}
+
+// The shape with rest successor flag `rest` (times ten nowhere) whose exceptions have
+// the opposite successor flag.
+PolyShape SuccessorShape(int rest) {
+  PolyShape shape;
+  shape.restSuccessor = rest;
+  shape.successor = {1 - 2 * rest, 1 - 2 * rest};
+  return shape;
+}
+
+// Tests the candidate of `shape` (exceptions set, tested, put back); true when the
+// search must stop.
+template <typename Test>
+bool AcceptsShape(State& st, PolyCandidate& c, const PolyShape& shape, Test test) {
+  SetExceptions(shape, c);
+  if (Accepts(st, c, [&] { return test(shape); })) return true;
+  ClearExceptions(shape, c);
   return false;
+}
+
+// Phase 1: successor on a set S, identity elsewhere. True when the search must stop.
+// Each step fills the flags with its rest once; every candidate sets its exceptions
+// and puts them back, so that it sees exactly the flags of a fresh fill.
+bool SearchSuccessorSets(State& st, PolyRuleTable& t, PolyCandidate& c, int n) {
+  auto test = [&](const PolyShape& shape) { return t.SuccessorSet(c, shape); };
+  // One or two exceptions to `shape`'s rest: k = 1..n, then the pairs i < j.
+  auto exceptions = [&](PolyShape shape) {
+    for (int k = 1; k <= n; ++k) {
+      shape.symbol = {static_cast<SymbolId>(k), 0};
+      if (AcceptsShape(st, c, shape, test)) return true;
+    }
+    for (int i = 1; i < n; ++i) {
+      for (int j = i + 1; j <= n; ++j) {
+        shape.symbol = {static_cast<SymbolId>(i), static_cast<SymbolId>(j)};
+        if (AcceptsShape(st, c, shape, test)) return true;
+      }
+    }
+    return false;
+  };
+  const PolyShape all = SuccessorShape(1);
+  ApplyShape(all, c, n);
+  if (AcceptsShape(st, c, all, test)) return true;  // S = all symbols
+  const PolyShape none = SuccessorShape(0);
+  ApplyShape(none, c, n);
+  if (exceptions(none)) return true;  // S = {k}, then S = {i, j}
+  ApplyShape(all, c, n);
+  return exceptions(all);  // all but k, then all but i and j
 }
 
 void ReportSuccessorSet(State& st, const PolyCandidate& c, int n) {
@@ -170,7 +219,7 @@ void ReportSuccessorSet(State& st, const PolyCandidate& c, int n) {
 
 // Phase 2: x + c with c in 0..3 per symbol, counted in base 4 with symbol 1 lowest.
 // True when the search must stop.
-bool SearchAdditiveWeights(State& st, PolyCandidate& c, int n) {
+bool SearchAdditiveWeights(State& st, PolyRuleTable& t, PolyCandidate& c, int n) {
   assert(n <= kPhase2MaxSymbols);
   for (int p = 1; p <= n + 1; ++p) c.weight[p] = 0;
   while (c.weight[n + 1] == 0) {
@@ -181,7 +230,7 @@ bool SearchAdditiveWeights(State& st, PolyCandidate& c, int n) {
     }
     // The carry into the stop digit leaves all weights 0, which nothing can accept.
     if (c.weight[n + 1] != 0) break;
-    if (Accepts(st, c, CheckAdditiveWeights)) return true;
+    if (Accepts(st, c, [&] { return t.AdditiveWeights(c); })) return true;
   }
   return false;
 }
@@ -201,49 +250,48 @@ void ReportAdditiveWeights(State& st, const PolyCandidate& c, int n) {
   }
 }
 
-// Sets both flag arrays afresh for candidate (i, j) of a phase-3 family.
-void SetFamilyFlags(PolyCandidate& c, int n, int family, int i, int j) {
-  // The rest: successor in families 1, 3, 4; identity in 2; times ten in 5, 6, 7.
-  const std::uint8_t restSuccessor = (family == 1 || family == 3 || family == 4) ? 1 : 0;
-  const std::uint8_t restTimesTen = family >= 5 ? 1 : 0;
-  for (int s = 1; s <= n; ++s) {
-    c.successor[s] = restSuccessor;
-    c.timesTen[s] = restTimesTen;
-  }
-  auto set = [&c](int s, std::uint8_t successor, std::uint8_t timesTen) {
-    c.successor[s] = successor;
-    c.timesTen[s] = timesTen;
+// The candidates of a phase-3 family, with exceptions still to be named: symbol 0
+// takes the flags of i, symbol 1 those of j. The rest: successor in families 1, 3, 4;
+// identity in 2; times ten in 5, 6, 7.
+PolyShape FamilyCandidates(int family) {
+  PolyShape shape;
+  shape.restSuccessor = (family == 1 || family == 3 || family == 4) ? 1 : 0;
+  shape.restTimesTen = family >= 5 ? 1 : 0;
+  auto set = [&shape](int e, int successor, int timesTen) {
+    shape.successor[e] = successor - shape.restSuccessor;
+    shape.timesTen[e] = timesTen - shape.restTimesTen;
   };
   switch (family) {
     case 1:
-      set(i, 0, 1);
+      set(0, 0, 1);
       break;
     case 2:
-      set(i, 0, 1);
-      set(j, 1, 0);
+      set(0, 0, 1);
+      set(1, 1, 0);
       break;
     case 3:
-      set(i, 0, 1);
-      set(j, 0, 0);
+      set(0, 0, 1);
+      set(1, 0, 0);
       break;
     case 4:
-      set(i, 0, 1);
-      set(j, 0, 1);
+      set(0, 0, 1);
+      set(1, 0, 1);
       break;
     case 5:
-      set(i, 1, 0);
+      set(0, 1, 0);
       break;
     case 6:
-      set(i, 1, 0);
-      set(j, 1, 0);
+      set(0, 1, 0);
+      set(1, 1, 0);
       break;
     case 7:
-      set(i, 0, 0);
-      set(j, 1, 0);
+      set(0, 0, 0);
+      set(1, 1, 0);
       break;
     default:
       assert(false && "unknown family");
   }
+  return shape;
 }
 
 // The accepted phase-3 candidate, for its proof lines.
@@ -255,25 +303,32 @@ struct MixChoice {
 
 // Phase 3: the seven families, each first in the direct reading, then reversed.
 // True when the search must stop; `choice` names the accepted candidate.
-bool SearchLinearMix(State& st, PolyCandidate& c, int n, MixChoice& choice) {
+bool SearchLinearMix(State& st, PolyRuleTable& t, PolyCandidate& c, int n, MixChoice& choice) {
   for (int family = 1; family <= kFamilyCount; ++family) {
-    const Shape shape = FamilyShape(family);
+    const Shape numbering = FamilyShape(family);
+    PolyShape candidate = FamilyCandidates(family);
+    auto test = [&](const PolyShape& shape) { return t.LinearMix(c, shape); };
     for (int reversed = 0; reversed <= 1; ++reversed) {
       c.reversed = static_cast<std::uint8_t>(reversed);
+      candidate.symbol = {0, 0};
+      ApplyShape(candidate, c, n);  // the rest everywhere
       for (int i = 1; i <= n; ++i) {
+        // Families 1 to 3 make i the only times-ten symbol: when a rule refuses that
+        // whatever the other flags, every candidate (i, j) would be refused.
+        if (family <= 3 && t.RefusesTimesTenAlone(static_cast<SymbolId>(i))) continue;
         int jFirst = 0;
         int jLast = 0;  // kSingle: one candidate with j unused
-        if (shape == Shape::kOrdered) {
+        if (numbering == Shape::kOrdered) {
           jFirst = 1;
           jLast = n;
-        } else if (shape == Shape::kUnordered) {
+        } else if (numbering == Shape::kUnordered) {
           jFirst = i + 1;
           jLast = n;
         }
         for (int j = jFirst; j <= jLast; ++j) {
-          if (shape == Shape::kOrdered && j == i) continue;
-          SetFamilyFlags(c, n, family, i, j);
-          if (Accepts(st, c, CheckLinearMix)) {
+          if (numbering == Shape::kOrdered && j == i) continue;
+          candidate.symbol = {static_cast<SymbolId>(i), static_cast<SymbolId>(j)};
+          if (AcceptsShape(st, c, candidate, test)) {
             choice = MixChoice{family, i, j};
             return true;
           }
@@ -376,6 +431,161 @@ bool CheckLinearMix(const State& st, PolyCandidate& c) {
   });
 }
 
+// Guarantees: flags of symbols 1..n as the shape says; weights, marks untouched.
+void ApplyShape(const PolyShape& shape, PolyCandidate& c, int n) {
+  assert(n >= 0 && n <= kMaxSymbols);
+  for (int s = 1; s <= n; ++s) {
+    c.successor[s] = static_cast<std::uint8_t>(shape.restSuccessor);
+    c.timesTen[s] = static_cast<std::uint8_t>(shape.restTimesTen);
+  }
+  SetExceptions(shape, c);
+}
+
+namespace {
+
+// Debug-build check that a shape describes the flags of every symbol a rule may hold.
+[[maybe_unused]] bool ShapeDescribes(const PolyShape& shape, const PolyCandidate& c, int width) {
+  if (shape.symbol[0] != 0 && shape.symbol[0] == shape.symbol[1]) return false;
+  for (int s = 1; s < width; ++s) {
+    int successor = shape.restSuccessor;
+    int timesTen = shape.restTimesTen;
+    for (int e = 0; e < 2; ++e) {
+      if (shape.symbol[e] == s) {
+        successor += shape.successor[e];
+        timesTen += shape.timesTen[e];
+      }
+    }
+    if (c.successor[s] != successor || c.timesTen[s] != timesTen) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// Guarantees: lengths and per-symbol counts of both sides of rules 1..ruleCount, for
+// every symbol up to the symbol count (and any larger one a rule holds).
+PolyRuleTable::PolyRuleTable(const RuleSystem& sys) : sys_(sys) {
+  const int rules = sys.ruleCount;
+  assert(rules >= 0 && rules <= kMaxRules);
+  width_ = std::max(1, sys.symbolCount + 1);
+  const std::size_t slots = static_cast<std::size_t>(rules) + 1;
+  lengths_.resize(slots);
+  order_.resize(static_cast<std::size_t>(rules));
+  for (int i = 1; i <= rules; ++i) {
+    order_[static_cast<std::size_t>(i - 1)] = i;
+    lengths_[i].left = static_cast<std::uint8_t>(Length(sys.lhs[i]));
+    lengths_[i].right = static_cast<std::uint8_t>(Length(sys.rhs[i]));
+    for (int p = 0; sys.lhs[i][p] != 0; ++p) width_ = std::max(width_, sys.lhs[i][p] + 1);
+    for (int p = 0; sys.rhs[i][p] != 0; ++p) width_ = std::max(width_, sys.rhs[i][p] + 1);
+  }
+  counts_.assign(slots * static_cast<std::size_t>(width_), CountPair{});
+  for (int i = 1; i <= rules; ++i) {
+    for (int p = 0; sys.lhs[i][p] != 0; ++p) ++counts_[Cell(i, sys.lhs[i][p])].left;
+    for (int p = 0; sys.rhs[i][p] != 0; ++p) ++counts_[Cell(i, sys.rhs[i][p])].right;
+  }
+}
+
+// The evaluators' contract in the table's order: stops at the first refusing rule and
+// moves it to the front, so that the next candidate, which usually fails on the same
+// rule, finds out at once. Whether a candidate is accepted, and its marks when it is,
+// do not depend on the order.
+// (The tests copy what they read into locals first: the byte-sized marks written here
+// may alias anything, which would make the compiler reload every field after a mark.)
+template <typename CompareRule>
+bool PolyRuleTable::Evaluate(PolyCandidate& c, CompareRule compare) {
+  bool anyDecrease = false;
+  std::int32_t* const order = order_.data();
+  const int rules = static_cast<int>(order_.size());
+  for (int k = 0; k < rules; ++k) {
+    const std::int32_t i = order[k];
+    const Compare outcome = compare(i);
+    if (outcome == Compare::kRefuse) {
+      for (int q = k; q > 0; --q) order[q] = order[q - 1];
+      order[0] = i;
+      return false;
+    }
+    c.decrease[i] = outcome == Compare::kDecrease ? 1 : 0;
+    anyDecrease = anyDecrease || outcome == Compare::kDecrease;
+  }
+  return anyDecrease;
+}
+
+// Guarantees: as CheckSuccessorSet. The count of a side is the rest's flag times its
+// length, corrected at the exceptions (column 0, all zero, for a missing one).
+bool PolyRuleTable::SuccessorSet(PolyCandidate& c, const PolyShape& shape) {
+  assert(ShapeDescribes(shape, c, width_));
+  assert(shape.symbol[0] < width_ && shape.symbol[1] < width_);
+  const CountPair* const counts = counts_.data();
+  const Lengths* const lengths = lengths_.data();
+  const std::size_t width = static_cast<std::size_t>(width_);
+  return Evaluate(c, [counts, lengths, width, &shape](std::int32_t i) {
+    const CountPair* row = counts + static_cast<std::size_t>(i) * width;
+    const CountPair a = row[shape.symbol[0]];
+    const CountPair b = row[shape.symbol[1]];
+    const std::int32_t d = shape.restSuccessor * (lengths[i].left - lengths[i].right) +
+                           shape.successor[0] * (a.left - a.right) +
+                           shape.successor[1] * (b.left - b.right);
+    return FromDifference(d);
+  });
+}
+
+// Guarantees: as CheckAdditiveWeights, by the weights times the counts of each symbol.
+bool PolyRuleTable::AdditiveWeights(PolyCandidate& c) {
+  return Evaluate(c, [this, &c](std::int32_t i) {
+    const CountPair* row = &counts_[Cell(i, 0)];
+    std::int32_t d = 0;
+    for (int s = 1; s < width_; ++s) d += (row[s].left - row[s].right) * c.weight[s];
+    return FromDifference(d);
+  });
+}
+
+// Guarantees: as CheckLinearMix. The multiplier of a side is 10 to the number of its
+// times-ten positions, and a sixth one refuses whichever side it is in; so the counts
+// decide unless they are equal, and only then are the constants worked out (without
+// times-ten symbols they are the successor counts).
+bool PolyRuleTable::LinearMix(PolyCandidate& c, const PolyShape& shape) {
+  assert(ShapeDescribes(shape, c, width_));
+  assert(shape.symbol[0] < width_ && shape.symbol[1] < width_);
+  const CountPair* const counts = counts_.data();
+  const Lengths* const lengths = lengths_.data();
+  const std::size_t width = static_cast<std::size_t>(width_);
+  const RuleSystem& sys = sys_;
+  return Evaluate(c, [counts, lengths, width, &shape, &sys, &c](std::int32_t i) {
+    const CountPair* row = counts + static_cast<std::size_t>(i) * width;
+    const CountPair a = row[shape.symbol[0]];
+    const CountPair b = row[shape.symbol[1]];
+    const Lengths n = lengths[i];
+    const int tensLeft =
+        shape.restTimesTen * n.left + shape.timesTen[0] * a.left + shape.timesTen[1] * b.left;
+    const int tensRight =
+        shape.restTimesTen * n.right + shape.timesTen[0] * a.right + shape.timesTen[1] * b.right;
+    constexpr int kMostTens = 5;  // m stays at most 100000
+    if (tensLeft > kMostTens || tensRight > kMostTens) return Compare::kRefuse;
+    if (tensLeft != tensRight) return tensLeft > tensRight ? Compare::kDecrease : Compare::kRefuse;
+    if (tensLeft == 0) {
+      return FromDifference(shape.restSuccessor * (n.left - n.right) +
+                            shape.successor[0] * (a.left - a.right) +
+                            shape.successor[1] * (b.left - b.right));
+    }
+    return FromDifference(Constant(sys.lhs[i], n.left, c) - Constant(sys.rhs[i], n.right, c));
+  });
+}
+
+bool PolyRuleTable::RefusesTimesTenAlone(SymbolId s) {
+  assert(s < width_);
+  if (tenAlone_.empty()) tenAlone_.assign(static_cast<std::size_t>(width_), -1);
+  std::int8_t& known = tenAlone_[s];
+  if (known < 0) {
+    known = 0;
+    constexpr int kMostTens = 5;
+    for (std::size_t i = 1; i < lengths_.size() && known == 0; ++i) {
+      const CountPair n = counts_[Cell(static_cast<std::int32_t>(i), s)];
+      if (n.left > kMostTens || n.right > kMostTens || n.left < n.right) known = 1;
+    }
+  }
+  return known == 1;
+}
+
 // Guarantees: on true, the proof lines of the accepted candidate are written (report
 // flag set) and the working system has lost exactly its strictly decreasing rules; on
 // false nothing was written and the working system is untouched. Gives up with false
@@ -385,11 +595,12 @@ bool TryPolynomialInterpretation(State& st) {
   assert(n >= 0 && n <= kMaxSymbols);
   PolyCandidate c;
   MixChoice choice;
-  if (SearchSuccessorSets(st, c, n)) {
+  PolyRuleTable table(st.working);
+  if (SearchSuccessorSets(st, table, c, n)) {
     if (c.found && st.report) ReportSuccessorSet(st, c, n);
-  } else if (n <= kPhase2MaxSymbols && SearchAdditiveWeights(st, c, n)) {
+  } else if (n <= kPhase2MaxSymbols && SearchAdditiveWeights(st, table, c, n)) {
     if (c.found && st.report) ReportAdditiveWeights(st, c, n);
-  } else if (SearchLinearMix(st, c, n, choice)) {
+  } else if (SearchLinearMix(st, table, c, n, choice)) {
     if (c.found && st.report) ReportLinearMix(st, c, n, choice);
   }
   if (!c.found) return false;

@@ -67,6 +67,70 @@ TEST(Banks, CopiesAreWholeIncludingRowsBeyondTheCounts) {
   EXPECT_EQ(st->working.names, st->primary.names);
 }
 
+TEST(HeldCount, RemembersTheLargestValueEverHeld) {
+  HeldCount n;
+  EXPECT_EQ(n.mark(), 0);
+  n = 5;
+  --n;
+  n = 2;
+  EXPECT_EQ(n, 2);
+  EXPECT_EQ(n.mark(), 5);
+  ++n;
+  n += 4;
+  EXPECT_EQ(n.mark(), 7);
+  HeldCount other = 3;
+  other = n;  // a count-only assignment keeps the larger mark of both
+  EXPECT_EQ(other, 7);
+  n = 0;
+  other = n;
+  EXPECT_EQ(other, 0);
+  EXPECT_EQ(other.mark(), 7);
+}
+
+// Copies moved only below the marks must still act as whole copies: the destination
+// ends equal to the source in every row, flag and name, whatever both held before.
+TEST(Banks, CopiesBelowTheMarksEqualWholeCopies) {
+  auto st = MakeState();
+  testing::LoadPlain(*st, "abc -> ba\nb ->= cc\nca -> e\nab -> c\n");
+  CopyPrimaryToWorking(*st);
+  st->working.ruleCount = 1;  // rows 2..4 stay beyond the count, and must travel
+  st->working.names[7] = "x";
+  st->working.symbolCount = 7;
+  st->working.symbolCount = 2;
+  CopyWorkingToPrimary(*st);
+  EXPECT_EQ(st->primary.lhs, st->working.lhs);
+  EXPECT_EQ(st->primary.rhs, st->working.rhs);
+  EXPECT_EQ(st->primary.strict, st->working.strict);
+  EXPECT_EQ(st->primary.names, st->working.names);
+  EXPECT_EQ(st->primary.ruleCount, 1);
+  EXPECT_EQ(st->primary.symbolCount, 2);
+
+  // A never-written checkpoint clears everything the primary system ever held.
+  RestoreCheckpoint(*st);
+  const auto fresh = std::make_unique<RuleSystem>();
+  EXPECT_EQ(st->primary.lhs, fresh->lhs);
+  EXPECT_EQ(st->primary.rhs, fresh->rhs);
+  EXPECT_EQ(st->primary.strict, fresh->strict);
+  EXPECT_EQ(st->primary.names, fresh->names);
+}
+
+TEST(Banks, BackupRoundTripRestoresEveryRow) {
+  auto st = MakeState();
+  testing::LoadPlain(*st, "abc -> ba\nb ->= cc\n");
+  RuleSystem& w = st->working;
+  SaveBackup(w, st->backup);
+  const auto before = std::make_unique<RuleSystem>(w);
+  w.lhs[1].fill(3);
+  w.lhs[1][19] = 0;
+  w.strict[2] = 1;
+  w.ruleCount = 0;
+  RestoreBackup(st->backup, w);
+  EXPECT_EQ(w.lhs, before->lhs);
+  EXPECT_EQ(w.rhs, before->rhs);
+  EXPECT_EQ(w.strict, before->strict);
+  EXPECT_EQ(w.ruleCount, 0);  // the backup holds no counts
+}
+
 TEST(Banks, EmptySystemCopiesLikeAnyOther) {
   auto st = MakeState();
   testing::LoadPlain(*st, "");
