@@ -1,7 +1,6 @@
 #include "techniques/labelling.h"
 
 #include <cassert>
-#include <cstring>
 #include <string>
 
 #include "model/proof_log.h"
@@ -43,17 +42,6 @@ std::uint8_t LabelSide(const SymbolString& side, const InterpretationCodes& code
   return cur;
 }
 
-// Reverses every primary rule through the working system. Strict flags and names stay;
-// the working system's rows are overwritten.
-void ReversePrimaryRows(State& st) {
-  std::memcpy(st.working.lhs.data(), st.primary.lhs.data(), sizeof(st.primary.lhs));
-  std::memcpy(st.working.rhs.data(), st.primary.rhs.data(), sizeof(st.primary.rhs));
-  st.working.ruleCount = st.primary.ruleCount;
-  ReverseWorkingSystem(st);
-  std::memcpy(st.primary.lhs.data(), st.working.lhs.data(), sizeof(st.primary.lhs));
-  std::memcpy(st.primary.rhs.data(), st.working.rhs.data(), sizeof(st.primary.rhs));
-}
-
 // Keeps the complete labelled system of rules 1..M of the working system.
 void SaveLabelledCopy(State& st) {
   State::LabelledCopy& c = st.labelledCopy;
@@ -92,9 +80,9 @@ bool SomePrimaryRuleLost(const State& st) {
 
 // The lines that justify a successful attempt, up to the labelled system.
 void AppendLabellingLines(State& st, const InterpretationCodes& codes) {
-  AppendLogLine(st, "");
   if (st.labellingReversed == 1) {
-    AppendLogLine(st, "Reverse every lhs and rhs of the system.");
+    AppendReversalLines(st);
+  } else {
     AppendLogLine(st, "");
   }
   AppendLogLine(st, "Apply labelling with the following interpretation in {0,1}:");
@@ -273,10 +261,10 @@ void SemanticLabelling(State& st) {
   if (st.labellingProgress != 0) return;
 
   // The reversed system; on success the proof continues on it.
-  ReversePrimaryRows(st);
+  ReversePrimaryRules(st);
   st.labellingReversed = 1;
   RepeatLabelling(st);
-  if (st.labellingProgress == 0) ReversePrimaryRows(st);
+  if (st.labellingProgress == 0) ReversePrimaryRules(st);
 }
 
 }  // namespace velkin

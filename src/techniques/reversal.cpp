@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "model/proof_log.h"
@@ -41,6 +42,24 @@ void ReverseWorkingSystem(State& st) {
     ReverseRow(w.lhs[i]);
     ReverseRow(w.rhs[i]);
   }
+}
+
+void ReversePrimaryRules(State& st) {
+  RuleSystem& p = st.primary;
+  RuleSystem& w = st.working;
+  static_assert(sizeof(p.lhs) == sizeof(w.lhs) && sizeof(p.rhs) == sizeof(w.rhs));
+  std::memcpy(w.lhs.data(), p.lhs.data(), sizeof(p.lhs));
+  std::memcpy(w.rhs.data(), p.rhs.data(), sizeof(p.rhs));
+  w.ruleCount = p.ruleCount;
+  ReverseWorkingSystem(st);
+  std::memcpy(p.lhs.data(), w.lhs.data(), sizeof(p.lhs));
+  std::memcpy(p.rhs.data(), w.rhs.data(), sizeof(p.rhs));
+}
+
+void AppendReversalLines(State& st) {
+  AppendLogLine(st, "");
+  AppendLogLine(st, "Reverse every lhs and rhs of the system.");
+  AppendLogLine(st, "");
 }
 
 // Guarantees: either the primary system is replaced by DP(R)/R and true is returned,
