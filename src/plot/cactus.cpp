@@ -259,7 +259,9 @@ std::string RenderCactusSvg(const std::vector<Series>& series, const PlotOptions
     } else {
       f = ms / 1000 / yTicksSeconds.back();
     }
-    return bottom - (bottom - top) * f;
+    // A gap above the x axis keeps a line along the shortest time visible.
+    const double gap = 8;
+    return bottom - gap - (bottom - top - gap) * f;
   };
 
   std::string svg;
