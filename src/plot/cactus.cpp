@@ -92,9 +92,12 @@ bool SplitCsv(std::string_view csv, std::vector<std::vector<std::string>>& recor
           field += c;
         }
       }
-      // The rest of an unquoted field (or stray text after a closing quote).
+      // The rest of an unquoted field (or stray text after a closing quote); a CR before
+      // the line end belongs to the line end, unless it was quoted.
+      const std::size_t quoted = field.size();
       while (i < n && csv[i] != ',' && csv[i] != '\n') field += csv[i++];
-      if (!field.empty() && field.back() == '\r' && (i >= n || csv[i] == '\n')) field.pop_back();
+      if (field.size() > quoted && field.back() == '\r' && (i >= n || csv[i] == '\n'))
+        field.pop_back();
       fields.push_back(field);
       if (i < n && csv[i] == ',') {
         ++i;
@@ -191,8 +194,11 @@ std::string XmlEscape(std::string_view text) {
       case '\'':
         out += "&apos;";
         break;
-      default:
-        out += c;
+      default: {
+        // XML has no place for other control characters, not even escaped.
+        const bool control = static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n';
+        out += control ? '?' : c;
+      }
     }
   }
   return out;
