@@ -1,13 +1,15 @@
 # Thin wrapper over CMake. `make run` and `make test` set up everything they need.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 120
 JOBS ?= $(shell nproc)
 EXAMPLE ?= examples/ab.srs
 GUI_DIR ?= examples
+PREFIX ?= /usr/local
 
-.PHONY: deps build run gui test test-release test-asan fuzz bench bench-corpus identity clean
+.PHONY: deps build run gui install package test test-release test-asan test-tsan fuzz bench bench-corpus identity clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -26,8 +28,18 @@ gui: deps
 	@cmake --build $(BUILD) -j $(JOBS) --target velkin-gui
 	cd $(GUI_DIR) && $(abspath $(BUILD))/src/ui/velkin-gui
 
-# Every test: the optimised build, then the same suite under ASan and UBSan.
-test: test-release test-asan
+# Installs velkin, velkin-gui, the manual page and the competition script under PREFIX
+# (DESTDIR is honoured, as usual).
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package, build/velkin_VERSION_ARCH.deb.
+package: build
+	cd $(BUILD) && cpack -G DEB
+
+# Every test: the optimised build, the same suite under ASan and UBSan, and the threaded
+# command-line tests (batch mode) under ThreadSanitizer.
+test: test-release test-asan test-tsan
 
 test-release: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -37,6 +49,15 @@ test-asan: deps
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  VELKIN_SANITIZED=1 ctest --output-on-failure -j $(JOBS)
+
+# Only the command-line tests (they run the batch's threads through the built velkin) are
+# built under ThreadSanitizer: the whole suite a third time would cost CI too much.
+test-tsan: deps
+	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKIN_SANITIZE_THREAD=ON \
+	  -DVELKIN_GUI=OFF >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target velkin_cli_tests
+	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	  ctest --output-on-failure -j $(JOBS) -L cli
 
 # The libFuzzer harnesses under ASan and UBSan, FUZZ_SECONDS each. New inputs collect in
 # fuzz-artifacts/corpus-*, crashes in fuzz-artifacts/ (copy them to tests/fuzz-regressions/).
@@ -52,7 +73,7 @@ fuzz:
 	  -rss_limit_mb=4096 -artifact_prefix=fuzz-artifacts/run- fuzz-artifacts/corpus-run fuzz/seeds
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
 
 # Micro-benchmarks (Google Benchmark), in the optimised build.
 bench: deps

@@ -177,10 +177,8 @@ ProblemRecord RunProblem(const std::string& path, const RunOptions& options) {
     rec.outcome = result.outcome;
     rec.timedOut = result.timedOut;
     rec.error = result.error;
-    if (result.outcome != RunOutcome::InputRefused) {
-      rec.rules = st->snapshot.ruleCount;
-      rec.symbols = st->snapshot.symbolCount;
-    }
+    rec.rules = result.rules;
+    rec.symbols = result.symbols;
   }
   rec.ms =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();

@@ -8,7 +8,9 @@
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
+#include "cli/plot_command.h"
 #include "prover/run.h"
+#include "version/version.h"
 
 namespace {
 
@@ -136,6 +138,7 @@ Examples:
   velkin -o proof.res --attempts 1000 problem.srs
   velkin batch --jobs 8 --timeout 60 --csv results.csv corpus/
   velkin batch --shard 3/10 --csv part-3.csv corpus/
+  velkin plot results.csv -o cactus.svg
 )TEXT";
 
 constexpr const char* kBatchFooter = R"TEXT(
@@ -162,6 +165,15 @@ Exit status: 0 when every problem was run (whatever the results), 2 for usage
 and file errors, 130 or 143 when stopped by a signal.
 )TEXT";
 
+constexpr const char* kPlotFooter = R"TEXT(
+The cactus plot: one line per report; its k-th point is the k-th shortest time
+among the problems that the report answers (terminating, loop found, YES or NO),
+so a line that ends further right answers more, a lower one answers faster.
+Unanswered, refused and unreadable problems are left out. The legend gives each
+line's number of answers. Example:
+  velkin plot classic.csv strong.csv --label classic --label strong -o cactus.svg
+)TEXT";
+
 // A usage error: the message, and where to read the usage (the batch command's own
 // help for its errors).
 int Fail(const std::string& message, bool batch = false) {
@@ -175,11 +187,11 @@ int Fail(const std::string& message, bool batch = false) {
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
 
-  CLI::App app{
-      "VELKIN 1.3 proves termination of a string rewriting system R, or relative\n"
-      "termination of R/S, or finds a looping derivation.",
-      "velkin"};
-  app.set_version_flag("--version", "VELKIN 1.3");
+  CLI::App app{std::string(velkin::kNameAndVersion) +
+                    " proves termination of a string rewriting system R, or relative\n"
+                    "termination of R/S, or finds a looping derivation.",
+                "velkin"};
+  app.set_version_flag("--version", velkin::kNameAndVersion);
   app.get_formatter()->column_width(28);
   app.footer(std::string(kOutputText) + kStrategiesText + kFormatsText + kExitAndExamplesText);
   app.require_subcommand(0, 1);
@@ -235,6 +247,24 @@ int main(int argc, char** argv) {
       ->type_name("I/N");
   batchCmd->add_option("PATH", batch.paths, "Problem files and folders")->required();
 
+  velkin::cli::PlotCommandOptions plot;
+  CLI::App* plotCmd = app.add_subcommand(
+      "plot", "Draw the cactus plot of batch reports (CSV files of 'velkin batch --csv') as SVG");
+  plotCmd->footer(kPlotFooter);
+  plotCmd->add_option("-o,--output", plot.outputPath, "The SVG file to write (- for stdout)")
+      ->required()
+      ->type_name("FILE");
+  plotCmd
+      ->add_option("--label", plot.labels,
+                   "Legend name of the next report, once per report (default: its file name)")
+      ->type_name("NAME")
+      ->allow_extra_args(false);
+  plotCmd->add_option("--title", plot.title, "A title above the plot")->type_name("TEXT");
+  plotCmd->add_flag("--linear", plot.linearTime,
+                    "A linear time axis (default: logarithmic, in decades)");
+  plotCmd->add_option("CSV", plot.reports, "Reports of 'velkin batch --csv', one line each")
+      ->required();
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -242,6 +272,7 @@ int main(int argc, char** argv) {
     return Fail(e.what(), batchCmd->parsed());
   }
 
+  if (plotCmd->parsed()) return velkin::cli::RunPlotCommand(plot, std::cout, std::cerr);
   if (batchCmd->parsed()) {
     if (TpdbConflict(batchRaw)) return Fail("--tpdb and --format exclude each other", true);
     batch.run = batchRaw.Resolve();

@@ -116,7 +116,7 @@ void ReportLoop(State& st, const AncestorTable& t) {
   const int p = FindLoopingWord(t);
   if (p == 0) return;
   st.loop = 1;
-  st.log.length = st.headerRuleCount + 2;
+  CutBackToProofHead(st);
   std::string line = "Non-terminating; looping derivation starting in: ";
   const SymbolString& word = t.words[p];
   for (int j = 0; word[j] != 0; ++j) line += st.primary.names[word[j]];

@@ -1,8 +1,10 @@
 #include "model/proof_log.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "model/state.h"
+#include "version/version.h"
 
 namespace velkin {
 
@@ -45,6 +47,23 @@ std::string FormatRule(const State& st, int i) {
   std::string out;
   AppendRuleText(st.working, i, out);
   return out;
+}
+
+std::string ProofHeadLine() {
+  return std::string(kNameAndVersion) + " is applied to the string rewriting system";
+}
+
+void AppendProofHead(State& st) {
+  assert(st.working.ruleCount == st.primary.ruleCount);
+  AppendLogLine(st, ProofHeadLine());
+  for (int i = 1; i <= st.working.ruleCount; ++i) AppendLogLine(st, FormatRule(st, i));
+  st.headerRuleCount = st.primary.ruleCount;
+  AppendLogLine(st, "");
+}
+
+void CutBackToProofHead(State& st) {
+  assert(st.headerRuleCount >= 0);
+  st.log.length = st.headerRuleCount + 2;
 }
 
 }  // namespace velkin

@@ -33,4 +33,15 @@ void AppendRuleText(const RuleSystem& sys, int rule, std::string& out);
 // The text of rule i (1-based) of the working system.
 std::string FormatRule(const State& st, int i);
 
+// The first line of every proof text: "VELKIN 1.3 is applied to the string rewriting system".
+std::string ProofHeadLine();
+
+// Appends the head of the proof text: the head line, every working rule, an empty line.
+// Records the number of rules in the head, so that CutBackToProofHead finds its end.
+// The working system must hold the primary system.
+void AppendProofHead(State& st);
+
+// Drops every line after the head: the log length becomes head rule count + 2.
+void CutBackToProofHead(State& st);
+
 }  // namespace velkin

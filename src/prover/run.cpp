@@ -49,23 +49,7 @@ ReadResult ReadInput(State& st, const RunInputs& in) {
 
 namespace {
 
-// Appends the three lines that announce a reversal of the system.
-void AppendReverseLines(State& st) {
-  AppendLogLine(st, "");
-  AppendLogLine(st, "Reverse every lhs and rhs of the system.");
-  AppendLogLine(st, "");
-}
-
-// The primary system becomes its reversal.
-void ReversePrimary(State& st) {
-  CopyPrimaryToWorking(st);
-  ReverseWorkingSystem(st);
-  CopyWorkingToPrimary(st);
-}
-
-bool Unproved(const State& st) {
-  return st.allStrict == 1 && st.proved == 0 && !st.cancelled;
-}
+bool Unproved(const State& st) { return st.allStrict == 1 && st.proved == 0 && !st.cancelled; }
 
 }  // namespace
 
@@ -99,14 +83,13 @@ RunResult ExecuteRun(State& st, const RunInputs& in) {
     return result;
   }
   AssertSystemInvariants(st.primary);
+  result.rules = st.primary.ruleCount;
+  result.symbols = st.primary.symbolCount;
 
   // Steps 4 to 7: the head of the proof text.
-  AppendLogLine(st, "VELKIN 1.3 is applied to the string rewriting system");
   CopyPrimaryToWorking(st);
   SaveInputSnapshot(st);
-  for (int i = 1; i <= st.working.ruleCount; ++i) AppendLogLine(st, FormatRule(st, i));
-  st.headerRuleCount = st.primary.ruleCount;
-  AppendLogLine(st, "");
+  AppendProofHead(st);
 
   // Step 8.
   st.loop = 0;
@@ -124,8 +107,8 @@ RunResult ExecuteRun(State& st, const RunInputs& in) {
     if (Unproved(st)) {  // variant 2, reversed
       st.log.length = st.logMark;
       RestoreCheckpoint(st);
-      AppendReverseLines(st);
-      ReversePrimary(st);
+      AppendReversalLines(st);
+      ReversePrimaryRules(st);
       TryMatchBound(st);
     }
     if (Unproved(st)) {  // variant 3, stripped
@@ -136,8 +119,8 @@ RunResult ExecuteRun(State& st, const RunInputs& in) {
     if (Unproved(st)) {  // variant 4, reversed and stripped
       st.log.length = st.logMark;
       RestoreCheckpoint(st);
-      AppendReverseLines(st);
-      ReversePrimary(st);
+      AppendReversalLines(st);
+      ReversePrimaryRules(st);
       if (StripCommonSymbol(st)) TryMatchBound(st);
     }
   }
@@ -151,7 +134,7 @@ RunResult ExecuteRun(State& st, const RunInputs& in) {
   // Step 11: the final pass with the user's number of attempts.
   if (st.proved == 0 && st.loop == 0 && !st.cancelled) {
     RestoreInputSnapshot(st);
-    st.log.length = st.headerRuleCount + 2;
+    CutBackToProofHead(st);
     const std::optional<std::int32_t> attempts = ConvertAttempts(in.attemptsText);
     if (!attempts) {
       result.outcome = RunOutcome::AttemptsInvalid;

@@ -39,6 +39,8 @@ struct RunResult {
   InputError error;                  // why the input or the attempts text was refused
   bool timedOut = false;             // the deadline passed; the outcome is NoProof
   std::vector<InputError> warnings;  // the reader's warnings; they change nothing
+  int rules = -1;                    // rules of the system as read; -1 when it was refused
+  int symbols = -1;                  // symbols of the system as read; -1 when it was refused
 };
 
 // The longest time limit a run takes (about three years); longer ones are cut to it.

@@ -41,12 +41,8 @@ void RunStrategy(State& st) {
     // reversed.
     st.log.length = st.logMark;
     RestoreCheckpoint(st);
-    AppendLogLine(st, "");
-    AppendLogLine(st, "Reverse every lhs and rhs of the system.");
-    AppendLogLine(st, "");
-    CopyPrimaryToWorking(st);
-    ReverseWorkingSystem(st);
-    CopyWorkingToPrimary(st);
+    AppendReversalLines(st);
+    ReversePrimaryRules(st);
     if (!DependencyPairPass(st)) {
       st.log.length = st.logMark;
       RestoreCheckpoint(st);

@@ -42,14 +42,6 @@ std::uint8_t LabelSide(const SymbolString& side, const InterpretationCodes& code
   return cur;
 }
 
-// Reverses every primary rule through the working system. Strict flags and names stay;
-// the working system's rows are overwritten.
-void ReversePrimaryRows(State& st) {
-  CopyRows(st.primary, st.working);
-  ReverseWorkingSystem(st);
-  CopyRows(st.working, st.primary);
-}
-
 // Keeps the complete labelled system of rules 1..M of the working system.
 void SaveLabelledCopy(State& st) {
   State::LabelledCopy& c = st.labelledCopy;
@@ -88,9 +80,9 @@ bool SomePrimaryRuleLost(const State& st) {
 
 // The lines that justify a successful attempt, up to the labelled system.
 void AppendLabellingLines(State& st, const InterpretationCodes& codes) {
-  AppendLogLine(st, "");
   if (st.labellingReversed == 1) {
-    AppendLogLine(st, "Reverse every lhs and rhs of the system.");
+    AppendReversalLines(st);
+  } else {
     AppendLogLine(st, "");
   }
   AppendLogLine(st, "Apply labelling with the following interpretation in {0,1}:");
@@ -269,10 +261,10 @@ void SemanticLabelling(State& st) {
   if (st.labellingProgress != 0) return;
 
   // The reversed system; on success the proof continues on it.
-  ReversePrimaryRows(st);
+  ReversePrimaryRules(st);
   st.labellingReversed = 1;
   RepeatLabelling(st);
-  if (st.labellingProgress == 0) ReversePrimaryRows(st);
+  if (st.labellingProgress == 0) ReversePrimaryRules(st);
 }
 
 }  // namespace velkin

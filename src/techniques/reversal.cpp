@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "model/proof_log.h"
@@ -41,6 +42,18 @@ void ReverseWorkingSystem(State& st) {
     ReverseRow(w.lhs[i]);
     ReverseRow(w.rhs[i]);
   }
+}
+
+void ReversePrimaryRules(State& st) {
+  CopyRows(st.primary, st.working);
+  ReverseWorkingSystem(st);
+  CopyRows(st.working, st.primary);
+}
+
+void AppendReversalLines(State& st) {
+  AppendLogLine(st, "");
+  AppendLogLine(st, "Reverse every lhs and rhs of the system.");
+  AppendLogLine(st, "");
 }
 
 // Guarantees: either the primary system is replaced by DP(R)/R and true is returned,

@@ -8,6 +8,16 @@ namespace velkin {
 // Reverses lhs and rhs of every working rule in place; writes nothing.
 void ReverseWorkingSystem(State& st);
 
+// Reverses every primary rule through the working system: afterwards both systems hold
+// the reversed primary rows and the primary rule count. Strict flags, names and symbol
+// counts of both systems stay as they were (labelling keeps its labelled names in the
+// working system across a reversal). Writes nothing.
+void ReversePrimaryRules(State& st);
+
+// Appends the three lines that announce a reversal: an empty line, "Reverse every lhs
+// and rhs of the system.", an empty line.
+void AppendReversalLines(State& st);
+
 // Replaces the primary system R by DP(R)/R: marked symbols for the defined symbols,
 // one strict pair per defined symbol occurrence in a rhs, the old rules weak.
 // Returns false, and leaves the primary system untouched, when a lhs is empty or the

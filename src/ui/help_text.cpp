@@ -1,12 +1,17 @@
 #include "ui/help_text.h"
 
+#include <string>
+
+#include "version/version.h"
+
 namespace velkin {
 
 const std::vector<const char*>& HelpLines() {
+  static const std::string kHelpTitle = std::string(kProgramName) + " version " + kVersion;
   // Lines in single quotes inside the text name captions of the window. Several lines
   // end in a blank on purpose.
   static const std::vector<const char*> lines = {
-      "VELKIN version 1.3",
+      kHelpTitle.c_str(),
       "",
       "VELKIN looks for proofs of termination, and of relative termination, of string",
       "rewriting systems, and finds them fully automatically. Its proofs are built from",

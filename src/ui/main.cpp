@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "ui/main_window.h"
+#include "version/version.h"
 
 int main(int argc, char** argv) {
   // Without a display and without a chosen platform, Qt would abort; say why instead.
@@ -22,8 +23,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("VELKIN"));
-  QApplication::setApplicationVersion(QStringLiteral("1.3"));
+  QApplication::setApplicationName(QLatin1String(velkin::kProgramName));
+  QApplication::setApplicationVersion(QLatin1String(velkin::kVersion));
   velkin::TForm1 form;
   form.show();
   return QApplication::exec();

@@ -17,6 +17,7 @@
 #include "ui/fractal.h"
 #include "ui/help_text.h"
 #include "ui/text_files.h"
+#include "version/version.h"
 
 namespace velkin {
 
@@ -129,7 +130,8 @@ QString JoinForDisplay(const std::vector<std::string>& lines) {
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent), state_(MakeState()) {
   setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(QStringLiteral("VELKIN: termination of string rewriting, version 1.3"));
+  setWindowTitle(QStringLiteral("%1: termination of string rewriting, version %2")
+                     .arg(QLatin1String(kProgramName), QLatin1String(kVersion)));
   setFixedSize(kFormWidth, kFormHeight);
   setFont(FormFont(8));
   QPalette formPalette = palette();

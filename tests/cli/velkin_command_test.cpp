@@ -356,7 +356,8 @@ TEST(TermcompSolver, AnswersFromAnyFolderAndFindsVelkin) {
   ScratchDir dir;
   const std::string solver = kSource + "/termcomp/solver";
   const std::string env = std::string("VELKIN='") + VELKIN_EXE + "' ";
-  Outcome o = RunShell("'" + solver + "' --name", "", "/");
+  // The name and version come from the velkin that the script runs.
+  Outcome o = RunShell(env + "'" + solver + "' --name", "", "/");
   EXPECT_EQ(o.code, 0);
   EXPECT_EQ(o.out, "VELKIN 1.3\n");
 
@@ -394,6 +395,8 @@ TEST(TermcompSolver, AnswersFromAnyFolderAndFindsVelkin) {
                    (dir / "ab.xml") + "'",
                "", "/");
   EXPECT_EQ(o.out, abStrong) << o.err;
+  o = RunShell("'" + (dir / "pkg/solver") + "' --name", "", "/");
+  EXPECT_EQ(o.out, "VELKIN 1.3\n") << o.err;
 }
 
 }  // namespace

@@ -12,14 +12,10 @@ namespace {
 
 constexpr const char* kLoopLine = "Non-terminating; looping derivation starting in: ";
 
-// Writes a head as the run driver does (title, one line per rule, empty line) plus one
-// line of an earlier attempt.
+// Writes the head as the run driver does, plus one line of an earlier attempt.
 void WriteHead(State& st) {
   st.log.length = 0;
-  AppendLogLine(st, "VELKIN 1.3 is applied to the string rewriting system");
-  for (int i = 1; i <= st.working.ruleCount; ++i) AppendLogLine(st, FormatRule(st, i));
-  st.headerRuleCount = st.primary.ruleCount;
-  AppendLogLine(st, "");
+  AppendProofHead(st);
   AppendLogLine(st, "a line of a failed attempt");
 }
 

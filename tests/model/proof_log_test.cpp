@@ -41,6 +41,26 @@ TEST(ProofLog, RollBackToAMarkOverwritesOnlyWhatIsAppended) {
   EXPECT_EQ(st->log.Shown().size(), 8u);
 }
 
+TEST(ProofLog, TheHeadAndTheCutBackToIt) {
+  auto st = MakeState();
+  testing::LoadPlain(*st, "ab -> ba\nc ->= e\n");
+  AppendLogLine(*st, "a line before the head stays");
+  AppendProofHead(*st);
+  EXPECT_EQ(testing::LogLines(*st),
+            (std::vector<std::string>{"a line before the head stays",
+                                      "VELKIN 1.3 is applied to the string rewriting system",
+                                      "a b  -> b a ", "c  ->= e", ""}));
+  EXPECT_EQ(st->headerRuleCount, 2);
+  // The cut keeps the head line, the rules and the empty line, counted from line 1.
+  st->log.length = 0;
+  AppendProofHead(*st);
+  AppendLogLine(*st, "a step");
+  AppendLogLine(*st, "another");
+  CutBackToProofHead(*st);
+  EXPECT_EQ(st->log.length, 4);
+  EXPECT_EQ(st->log.lines[4], "");
+}
+
 TEST(FormatRule, BlanksAfterEveryNameAndAroundTheArrow) {
   auto st = MakeState();
   testing::LoadPlain(*st, "ab -> ba\nab ->= e\n-> a\n");

@@ -99,6 +99,23 @@ TEST(ExecuteRun, RefusedInputIsAnErrorValue) {
   EXPECT_TRUE(r.output.empty());
 }
 
+TEST(ExecuteRun, ReportsTheCountsOfTheSystemAsRead) {
+  auto st = MakeState();
+  // Counted as read, before any step removes rules or adds marked symbols.
+  RunResult r = ExecuteRun(*st, Inputs("ab -> ba\nc ->= cc\nba -> e\n"));
+  EXPECT_EQ(r.outcome, RunOutcome::Terminating);
+  EXPECT_EQ(r.rules, 3);
+  EXPECT_EQ(r.symbols, 3);
+  r = ExecuteRun(*st, Inputs("aba -> abaab\n"));
+  EXPECT_EQ(r.outcome, RunOutcome::LoopFound);
+  EXPECT_EQ(r.rules, 1);
+  EXPECT_EQ(r.symbols, 2);
+  // A refused input has no counts, also after a run that had some.
+  r = ExecuteRun(*st, Inputs("ab -> ba\nab\n"));
+  EXPECT_EQ(r.rules, -1);
+  EXPECT_EQ(r.symbols, -1);
+}
+
 TEST(ExecuteRun, RelativeTerminationNeverLoopsOnAWeakOnlyCycle) {
   auto st = MakeState();
   const RunResult r = ExecuteRun(*st, Inputs("a -> b\nc ->= cc\n"));

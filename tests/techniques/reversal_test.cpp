@@ -56,6 +56,34 @@ TEST(ReverseWorkingSystem, LeavesRowsBeyondTheRuleCountAlone) {
   EXPECT_EQ(Row(st->working.lhs[2]), (std::vector<int>{1, 2, 3}));
 }
 
+TEST(ReversePrimaryRules, ReversesThePrimaryRowsAndKeepsTheWorkingNames) {
+  auto st = MakeState();
+  LoadPlain(*st, "abc -> ca\naba ->= e\n");
+  const RuleSystem input = st->primary;
+  // The working system holds labelled names and more rules, as during labelling.
+  st->working.names[4] = "a0 ";
+  st->working.symbolCount = 6;
+  st->working.ruleCount = 5;
+  st->working.strict[2] = 1;
+  ReversePrimaryRules(*st);
+  EXPECT_EQ(Row(st->primary.lhs[1]), (std::vector<int>{3, 2, 1}));
+  EXPECT_EQ(Row(st->primary.rhs[1]), (std::vector<int>{1, 3}));
+  EXPECT_EQ(Row(st->primary.rhs[2]), std::vector<int>{});
+  EXPECT_EQ(st->primary.strict, input.strict);
+  EXPECT_EQ(st->primary.names, input.names);
+  EXPECT_EQ(st->primary.ruleCount, 2);
+  // The working system carries the reversed rows and the rule count, nothing else.
+  EXPECT_EQ(st->working.lhs, st->primary.lhs);
+  EXPECT_EQ(st->working.rhs, st->primary.rhs);
+  EXPECT_EQ(st->working.ruleCount, 2);
+  EXPECT_EQ(st->working.names[4], "a0 ");
+  EXPECT_EQ(st->working.symbolCount, 6);
+  EXPECT_EQ(st->working.strict[2], 1);
+  ReversePrimaryRules(*st);
+  EXPECT_EQ(st->primary.lhs, input.lhs);
+  EXPECT_EQ(st->primary.rhs, input.rhs);
+}
+
 TEST(DependencyPairTransform, SingleSwapRuleGivesWeakRuleAndOnePair) {
   auto st = MakeState();
   LoadPlain(*st, "ab -> ba\n");
