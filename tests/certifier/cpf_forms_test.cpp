@@ -110,6 +110,24 @@ TEST(CpfForms, RelativeRuleRemovalKeepsWeakRules) {
   EXPECT_EQ(Certify(cert).first_line, "CERTIFIED") << Certify(cert).output;
 }
 
+// Letter names that XML would misread are escaped.
+TEST(CpfForms, LetterNamesAreEscaped) {
+  VELKIN_REQUIRE_CETA();
+  Problem p = Read({"a->b", "bc->=cb"});
+  const Symbol a = Letter(p, "a"), b = Letter(p, "b"), c = Letter(p, "c");
+  p.alphabet.names[a] = "<&>";
+  p.alphabet.names[c] = "\"'";
+  NaturalInterpretation in{1, {}};
+  in.letters.resize(p.alphabet.size());
+  in.letters[a] = Nat({{1}}, {1});
+  in.letters[b] = Nat({{1}}, {0});
+  in.letters[c] = Nat({{2}}, {0});
+  const std::string cert =
+      Doc(p, RuleRemoval(p, in, Without(p, {}, p.weak), Get(NoStrictRules())));
+  EXPECT_NE(cert.find("<name>&lt;&amp;&gt;</name>"), std::string::npos);
+  EXPECT_EQ(Certify(cert).first_line, "CERTIFIED") << Certify(cert).output;
+}
+
 // The dependency pair problem of {a b -> b a, c d -> a b}: pairs a# b -> a# and
 // c# d -> a# b, the rules as they are.
 struct PairProblem {
