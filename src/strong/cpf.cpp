@@ -8,7 +8,9 @@
 namespace velkin::strong::cpf {
 namespace {
 
-bool HasWeak(const Problem& p) { return p.IsRelative() && !p.weak.empty(); }
+bool HasWeak(const Problem& p) {
+  return p.IsRelative() && !p.weak.empty();
+}
 
 std::string Element(const std::string& tag, const std::string& body) {
   return "<" + tag + ">" + body + "</" + tag + ">";
@@ -29,7 +31,9 @@ const char* TerminationTag(const Problem& p) {
   return HasWeak(p) ? "relativeTerminationProof" : "trsTerminationProof";
 }
 
-Fragment Make(FragmentKind kind, std::string xml) { return Fragment{kind, std::move(xml)}; }
+Fragment Make(FragmentKind kind, std::string xml) {
+  return Fragment{kind, std::move(xml)};
+}
 
 // `sub` as a proof of non-termination of a relative problem: a loop of the strict rules
 // alone is one of the relative problem too.
@@ -40,9 +44,13 @@ std::optional<std::string> RelativeNonterminationXml(const Fragment& sub) {
   return std::nullopt;
 }
 
-std::string Number(const mpz_class& n) { return Element("integer", n.get_str()); }
+std::string Number(const mpz_class& n) {
+  return Element("integer", n.get_str());
+}
 
-std::string Coefficient(const mpz_class& n) { return Element("coefficient", Number(n)); }
+std::string Coefficient(const mpz_class& n) {
+  return Element("coefficient", Number(n));
+}
 
 std::string Coefficient(const Arctic& n) {
   return Element("coefficient", n ? Number(*n) : std::string("<minusInfinity/>"));
@@ -96,8 +104,8 @@ std::string CheckShape(const Problem& p, const Interpretation& in) {
     const auto& m = in.letters[s];
     bool square = m.constant.size() == d && m.matrix.size() == d;
     for (const auto& row : m.matrix) square = square && row.size() == d;
-    if (!square) return "the map of " + p.alphabet.names[s] + " is not of dimension " +
-                        std::to_string(d);
+    if (!square)
+      return "the map of " + p.alphabet.names[s] + " is not of dimension " + std::to_string(d);
   }
   return "";
 }
@@ -105,10 +113,10 @@ std::string CheckShape(const Problem& p, const Interpretation& in) {
 template <typename Interpretation>
 std::string OrderingProof(const Problem& p, const Interpretation& in, const char* domain) {
   std::string body = Element(
-      "type", Element("matrixInterpretation",
-                      Element("domain", domain) +
-                          Element("dimension", std::to_string(in.dimension)) +
-                          Element("strictDimension", "1")));
+      "type",
+      Element("matrixInterpretation", Element("domain", domain) +
+                                          Element("dimension", std::to_string(in.dimension)) +
+                                          Element("strictDimension", "1")));
   for (Symbol s : UsedLetters(p)) body += Interpret(p.alphabet, s, in.letters[s]);
   return Element("orderingConstraintProof", Element("redPair", Element("interpretation", body)));
 }
@@ -145,12 +153,23 @@ std::string Escape(const std::string& s) {
   std::string out;
   out.reserve(s.size());
   for (char c : s) switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
+      default:
+        out += c;
     }
   return out;
 }
@@ -166,8 +185,8 @@ std::string Term(const Alphabet& alphabet, const Word& w) {
 std::string Rules(const Alphabet& alphabet, const std::vector<Rule>& rules) {
   std::string out;
   for (const Rule& r : rules)
-    out += Element("rule", Element("lhs", Term(alphabet, r.lhs)) +
-                               Element("rhs", Term(alphabet, r.rhs)));
+    out += Element("rule",
+                   Element("lhs", Term(alphabet, r.lhs)) + Element("rhs", Term(alphabet, r.rhs)));
   return Element("rules", out);
 }
 
@@ -175,7 +194,9 @@ Written NoStrictRules() {
   return Make(FragmentKind::Termination, Element("trsTerminationProof", "<rIsEmpty/>"));
 }
 
-Written NoPairs() { return Make(FragmentKind::DpTermination, Element("dpProof", "<pIsEmpty/>")); }
+Written NoPairs() {
+  return Make(FragmentKind::DpTermination, Element("dpProof", "<pIsEmpty/>"));
+}
 
 Written EmptyLeftSide(bool relative) {
   if (relative)
@@ -195,7 +216,8 @@ Written LoopProof(const Problem& problem, const Loop& loop) {
   for (const LoopStep& s : loop.steps) {
     const auto& rules = s.weak ? problem.weak : problem.strict;
     if (!Contains(rules, s.rule)) return std::string("a loop step by a rule not in the problem");
-    if (s.position < 0 || static_cast<std::size_t>(s.position) + s.rule.lhs.size() > previous->size())
+    if (s.position < 0 ||
+        static_cast<std::size_t>(s.position) + s.rule.lhs.size() > previous->size())
       return std::string("a loop step outside its word");
     strict_step = strict_step || !s.weak;
     steps += Element("rewriteStep", Positions(s.position) +
@@ -218,9 +240,8 @@ Written LoopProof(const Problem& problem, const Loop& loop) {
           ? Element("substitution", "")
           : Element("substitution", Element("substEntry", "<var>x</var>" + Term(a, loop.suffix)));
   const std::string xml = Element(
-      "loop",
-      Element("rewriteSequence", Element("startTerm", Term(a, loop.start)) + steps) +
-          substitution + context);
+      "loop", Element("rewriteSequence", Element("startTerm", Term(a, loop.start)) + steps) +
+                  substitution + context);
   if (HasWeak(problem))
     return Make(FragmentKind::RelativeNontermination, Element("relativeNonterminationProof", xml));
   return Make(FragmentKind::Nontermination, Element("trsNonterminationProof", xml));
@@ -256,9 +277,9 @@ Written RuleRemovalNontermination(const Problem& before, const Problem& after,
   }
   if (sub.kind != FragmentKind::Nontermination)
     return std::string("rule removal needs a non-termination proof below");
-  return Make(FragmentKind::Nontermination,
-              Element("trsNonterminationProof",
-                      Element("ruleRemoval", Remaining(after, false) + sub.xml)));
+  return Make(
+      FragmentKind::Nontermination,
+      Element("trsNonterminationProof", Element("ruleRemoval", Remaining(after, false) + sub.xml)));
 }
 
 Written Reversal(const Problem& before, const Problem& after, const Fragment& sub) {
@@ -285,16 +306,14 @@ Written Reversal(const Problem& before, const Problem& after, const Fragment& su
                       Element("stringReversal", Remaining(after, false) + sub.xml)));
 }
 
-Written RelativeAsStandard(const Problem& relative, const Problem& standard,
-                           const Fragment& sub) {
+Written RelativeAsStandard(const Problem& relative, const Problem& standard, const Fragment& sub) {
   if (!relative.IsRelative() || !standard.IsStandard())
     return std::string("relative as standard needs a relative and a standard problem");
   if (sub.kind != FragmentKind::Termination)
     return std::string("relative as standard carries over termination only");
   for (const auto* rules : {&relative.strict, &relative.weak})
     for (const Rule& r : *rules)
-      if (!Contains(standard.strict, r))
-        return std::string("relative as standard lost a rule");
+      if (!Contains(standard.strict, r)) return std::string("relative as standard lost a rule");
   for (const Rule& r : standard.strict)
     if (!Contains(relative.strict, r) && !Contains(relative.weak, r))
       return std::string("relative as standard added a rule");
@@ -309,31 +328,55 @@ Written DependencyPairs(const Problem& before, const Problem& dp, const Fragment
     return std::string("dependency pairs from a problem that is not a relative one");
   if (sub.kind != FragmentKind::DpTermination)
     return std::string("dependency pairs need a proof of the pair problem below");
-  const std::string body = Element("dps", Rules(dp.alphabet, dp.strict)) +
-                           Element("markedSymbols", "true") + sub.xml;
+  const std::string body =
+      Element("dps", Rules(dp.alphabet, dp.strict)) + Element("markedSymbols", "true") + sub.xml;
   return Make(FragmentKind::Termination, Element(TerminationTag(before), Element("dpTrans", body)));
 }
 
-Written DependencyGraph(const Problem& before, const std::vector<GraphComponent>& components) {
+Written DependencyGraph(const Problem& before, const std::vector<GraphComponent>& components,
+                        const ArcTest& arc) {
   if (!before.IsDependencyPairs()) return std::string("a graph of a problem without pairs");
   std::size_t count = 0;
-  std::string body;
   for (const GraphComponent& c : components) {
     if (auto e = CheckSubset(c.pairs, before.strict, "pair"); !e.empty()) return e;
     count += c.pairs.size();
-    std::string comp = Element("dps", Rules(before.alphabet, c.pairs)) +
-                       Element("realScc", c.cyclic ? "true" : "false");
-    if (c.cyclic) {
-      if (!c.proof || c.proof->kind != FragmentKind::DpTermination)
-        return std::string("a cyclic component without a proof");
-      comp += c.proof->xml;
-    } else if (c.pairs.size() != 1) {
-      return std::string("an acyclic component of more than one pair");
-    }
-    body += Element("component", comp);
+    if (c.cyclic && (!c.proof || c.proof->kind != FragmentKind::DpTermination))
+      return std::string("a cyclic component without a proof");
+    if (!c.cyclic && (c.pairs.size() != 1 || arc(c.pairs[0], c.pairs[0])))
+      return std::string("a component with an arc inside that is called acyclic");
   }
   if (count != before.strict.size())
     return std::string("the components do not hold every pair once");
+  // Topological order of the components: repeatedly take one that no remaining
+  // component has an arc into.
+  const std::size_t n = components.size();
+  auto leads = [&](std::size_t from, std::size_t to) {
+    for (const Rule& s : components[from].pairs)
+      for (const Rule& t : components[to].pairs)
+        if (arc(s, t)) return true;
+    return false;
+  };
+  std::vector<std::vector<bool>> into(n, std::vector<bool>(n, false));
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = 0; j < n; ++j) into[j][i] = i != j && leads(i, j);
+  std::vector<bool> done(n, false);
+  std::string body;
+  for (std::size_t round = 0; round < n; ++round) {
+    std::size_t next = n;
+    for (std::size_t j = 0; j < n && next == n; ++j) {
+      if (done[j]) continue;
+      bool free = true;
+      for (std::size_t i = 0; i < n && free; ++i) free = done[i] || !into[j][i];
+      if (free) next = j;
+    }
+    if (next == n) return std::string("components with arcs both ways between them");
+    done[next] = true;
+    const GraphComponent& c = components[next];
+    std::string comp = Element("dps", Rules(before.alphabet, c.pairs)) +
+                       Element("realScc", c.cyclic ? "true" : "false");
+    if (c.cyclic) comp += c.proof->xml;
+    body += Element("component", comp);
+  }
   return Make(FragmentKind::DpTermination, Element("dpProof", Element("depGraphProc", body)));
 }
 
@@ -393,8 +436,8 @@ Written Document(const Problem& input, const Fragment& proof, const std::string&
               "<?xml version=\"1.0\"?>\n<certificationProblem>" +
                   Element("input", Element("trsInput", trs)) + Element("cpfVersion", "2.1") +
                   Element("proof", body) +
-                  Element("origin", Element("proofOrigin",
-                                            Element("tool", Element("name", Escape(tool))))) +
+                  Element("origin",
+                          Element("proofOrigin", Element("tool", Element("name", Escape(tool))))) +
                   "</certificationProblem>\n");
 }
 

@@ -13,6 +13,7 @@
 
 #include <gmpxx.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <variant>
@@ -43,7 +44,9 @@ struct Fragment {
 // A fragment, or why none could be written.
 using Written = std::variant<Fragment, std::string>;
 
-inline bool Ok(const Written& w) { return std::holds_alternative<Fragment>(w); }
+inline bool Ok(const Written& w) {
+  return std::holds_alternative<Fragment>(w);
+}
 
 // --- Plain data of the witnesses ------------------------------------------------------
 
@@ -92,13 +95,12 @@ struct Loop {
   Word prefix, suffix;  // p and q
 };
 
-// One strongly connected part of a dependency graph, in the order of a topological
-// sort of the graph's components (arcs only lead from earlier to later components).
-// A component that is a single pair without an arc to itself has no proof.
+// One strongly connected part of a dependency graph. A component that is a single pair
+// without an arc to itself has no proof.
 struct GraphComponent {
   std::vector<Rule> pairs;
-  bool cyclic = false;                // has an arc inside: needs `proof`
-  std::optional<Fragment> proof;      // DpTermination, for cyclic components
+  bool cyclic = false;            // has an arc inside: needs `proof`
+  std::optional<Fragment> proof;  // DpTermination, for cyclic components
 };
 
 // --- Leaves -------------------------------------------------------------------------
@@ -127,8 +129,7 @@ Written RuleRemoval(const Problem& before, const NaturalInterpretation& interpre
 
 // Removal of rules for a non-termination proof: `after` keeps some of the rules of
 // `before`, and `sub` proves that `after` does not terminate.
-Written RuleRemovalNontermination(const Problem& before, const Problem& after,
-                                  const Fragment& sub);
+Written RuleRemovalNontermination(const Problem& before, const Problem& after, const Fragment& sub);
 
 // String reversal: `after` is `before` with every side reversed; `sub` proves it.
 Written Reversal(const Problem& before, const Problem& after, const Fragment& sub);
@@ -137,8 +138,7 @@ Written Reversal(const Problem& before, const Problem& after, const Fragment& su
 // problem, `sub` its termination proof. The certifier reads the proof of R u S as a
 // proof of R/S (every step it accepts there takes all rules as weak ones); only
 // termination is carried over.
-Written RelativeAsStandard(const Problem& relative, const Problem& standard,
-                           const Fragment& sub);
+Written RelativeAsStandard(const Problem& relative, const Problem& standard, const Fragment& sub);
 
 // The dependency pair transformation: `before` is a standard problem, `dp` its
 // dependency pair problem (pairs and rules), `sub` the proof that `dp` is finite.
@@ -146,9 +146,17 @@ Written DependencyPairs(const Problem& before, const Problem& dp, const Fragment
 
 // --- Steps on dependency pair problems ------------------------------------------------
 
-// The dependency graph of `before` split into `components` (all pairs of `before`,
-// each in one component, in topological order).
-Written DependencyGraph(const Problem& before, const std::vector<GraphComponent>& components);
+// An arc of a dependency graph: may a step by the first pair be followed by one by the
+// second?
+using ArcTest = std::function<bool(const Rule& from, const Rule& to)>;
+
+// The dependency graph of `before` split into `components` (all pairs of `before`, each
+// in one component). The certifier wants them in topological order (arcs lead from
+// earlier to later components only); they are written in that order, computed with
+// `arc`. Refused when the components are not the strongly connected parts of `arc`'s
+// graph up to merging (an arc back to an earlier component, or a cyclic claim).
+Written DependencyGraph(const Problem& before, const std::vector<GraphComponent>& components,
+                        const ArcTest& arc);
 
 // A reduction pair by a natural matrix interpretation (marked letters need no monotone
 // first entry): weakly decreasing on every pair and rule, strictly on the pairs missing

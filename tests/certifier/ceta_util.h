@@ -17,16 +17,20 @@ namespace velkin::cetatest {
 
 namespace fs = std::filesystem;
 
-inline std::string CetaPath() { return VELKIN_CETA; }
+inline std::string CetaPath() {
+  return VELKIN_CETA;
+}
 
-inline bool CetaBuilt() { return ::access(CetaPath().c_str(), X_OK) == 0; }
+inline bool CetaBuilt() {
+  return ::access(CetaPath().c_str(), X_OK) == 0;
+}
 
 // Skips the calling test when the certifier is missing.
-#define VELKIN_REQUIRE_CETA()                                                           \
-  do {                                                                                  \
-    if (!::velkin::cetatest::CetaBuilt())                                               \
+#define VELKIN_REQUIRE_CETA()                                                            \
+  do {                                                                                   \
+    if (!::velkin::cetatest::CetaBuilt())                                                \
       GTEST_SKIP() << "the certifier is not built at " << ::velkin::cetatest::CetaPath() \
-                   << " (GHC missing? scripts/install-deps.sh ceta installs it)";       \
+                   << " (GHC missing? scripts/install-deps.sh ceta installs it)";        \
   } while (0)
 
 struct Verdict {

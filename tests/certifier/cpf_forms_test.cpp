@@ -122,8 +122,7 @@ TEST(CpfForms, LetterNamesAreEscaped) {
   in.letters[a] = Nat({{1}}, {1});
   in.letters[b] = Nat({{1}}, {0});
   in.letters[c] = Nat({{2}}, {0});
-  const std::string cert =
-      Doc(p, RuleRemoval(p, in, Without(p, {}, p.weak), Get(NoStrictRules())));
+  const std::string cert = Doc(p, RuleRemoval(p, in, Without(p, {}, p.weak), Get(NoStrictRules())));
   EXPECT_NE(cert.find("<name>&lt;&amp;&gt;</name>"), std::string::npos);
   EXPECT_EQ(Certify(cert).first_line, "CERTIFIED") << Certify(cert).output;
 }
@@ -168,31 +167,46 @@ std::vector<Map> Maps(const Problem& p, const std::vector<std::pair<std::string,
 TEST(CpfForms, DependencyPairsGraphAndNaturalReductionPair) {
   VELKIN_REQUIRE_CETA();
   const PairProblem pp = Pairs({"ab->ba", "cd->ab"});
-  NaturalInterpretation in{1, Maps<NaturalMap>(pp.dp,
-                                               {{"b", Nat({{1}}, {1})},
-                                                {"d", Nat({{1}}, {1})},
-                                                {"c", Nat({{2}}, {0})}},
-                                               Nat({{1}}, {0}))};
+  NaturalInterpretation in{
+      1, Maps<NaturalMap>(pp.dp,
+                          {{"b", Nat({{1}}, {1})}, {"d", Nat({{1}}, {1})}, {"c", Nat({{2}}, {0})}},
+                          Nat({{1}}, {0}))};
   Problem loop_only = pp.dp;
   loop_only.strict = {pp.loop_pair};
   Problem none = loop_only;
   none.strict = {};
   const Fragment removed = Get(ReductionPair(loop_only, in, none, Get(NoPairs())));
-  const Fragment graph = Get(DependencyGraph(
-      pp.dp, {GraphComponent{{pp.entry_pair}, false, {}}, GraphComponent{{pp.loop_pair}, true, removed}}));
+  // The graph: the entry pair leads to the loop pair, which leads to itself. Given in
+  // the wrong order, the components are written in topological order.
+  const ArcTest arcs = [&](const Rule&, const Rule& to) { return to == pp.loop_pair; };
+  const std::vector<GraphComponent> components{GraphComponent{{pp.loop_pair}, true, removed},
+                                               GraphComponent{{pp.entry_pair}, false, {}}};
+  const Fragment graph = Get(DependencyGraph(pp.dp, components, arcs));
   const std::string cert = Doc(pp.standard, DependencyPairs(pp.standard, pp.dp, graph));
   EXPECT_EQ(Certify(cert).first_line, "CERTIFIED") << Certify(cert).output;
 
-  // A graph that calls the loop pair acyclic (and so leaves it without a proof) is
-  // rejected.
-  const std::string unproved = Doc(pp.standard,
-      DependencyPairs(pp.standard, pp.dp,
-                      Get(DependencyGraph(pp.dp, {GraphComponent{{pp.entry_pair}, false, {}},
-                                                  GraphComponent{{pp.loop_pair}, false, {}}}))));
-  EXPECT_EQ(Certify(unproved).first_line, "REJECTED");
+  // Calling the loop pair acyclic is refused by the writer; with a graph that lies about
+  // the loop, the certifier refuses the certificate.
+  const std::vector<GraphComponent> unproved{GraphComponent{{pp.entry_pair}, false, {}},
+                                             GraphComponent{{pp.loop_pair}, false, {}}};
+  EXPECT_FALSE(Ok(DependencyGraph(pp.dp, unproved, arcs)));
+  const ArcTest lie = [&](const Rule& from, const Rule& to) {
+    return from == pp.entry_pair && to == pp.loop_pair;
+  };
+  const std::string lied = Doc(
+      pp.standard, DependencyPairs(pp.standard, pp.dp, Get(DependencyGraph(pp.dp, unproved, lie))));
+  EXPECT_EQ(Certify(lied).first_line, "REJECTED");
+  // Arcs both ways between two components: they are one component, refused.
+  const ArcTest both = [](const Rule&, const Rule&) { return true; };
+  EXPECT_FALSE(Ok(DependencyGraph(pp.dp,
+                                  {GraphComponent{{pp.entry_pair}, true, removed},
+                                   GraphComponent{{pp.loop_pair}, true, removed}},
+                                  both)));
 }
 
-ArcticMap Arc(std::vector<std::vector<Arctic>> m, std::vector<Arctic> c) { return {m, c}; }
+ArcticMap Arc(std::vector<std::vector<Arctic>> m, std::vector<Arctic> c) {
+  return {m, c};
+}
 
 TEST(CpfForms, ArcticReductionPairOnPairs) {
   VELKIN_REQUIRE_CETA();
@@ -200,15 +214,15 @@ TEST(CpfForms, ArcticReductionPairOnPairs) {
   const Arctic inf = std::nullopt;
   // Every letter x -> 0 (x) x, except [b] = 1 (x) x and [d] = 1 (x) x: the pairs lose
   // their last letter, the rules keep their letters.
-  ArcticInterpretation in{1, Maps<ArcticMap>(pp.dp,
-                                             {{"b", Arc({{mpz_class(1)}}, {inf})},
-                                              {"d", Arc({{mpz_class(2)}}, {inf})}},
-                                             Arc({{mpz_class(0)}}, {inf}))};
+  ArcticInterpretation in{
+      1, Maps<ArcticMap>(pp.dp,
+                         {{"b", Arc({{mpz_class(1)}}, {inf})}, {"d", Arc({{mpz_class(2)}}, {inf})}},
+                         Arc({{mpz_class(0)}}, {inf}))};
   Problem none = pp.dp;
   none.strict = {};
-  const std::string cert = Doc(
-      pp.standard,
-      DependencyPairs(pp.standard, pp.dp, Get(ReductionPair(pp.dp, in, none, Get(NoPairs())))));
+  const std::string cert =
+      Doc(pp.standard,
+          DependencyPairs(pp.standard, pp.dp, Get(ReductionPair(pp.dp, in, none, Get(NoPairs())))));
   EXPECT_EQ(Certify(cert).first_line, "CERTIFIED") << Certify(cert).output;
   // [d] = 0 (x) x makes c# d -> a# b only weakly decreasing.
   const std::string weak = Replace(cert, "<integer>2</integer>", "<integer>0</integer>");
@@ -229,14 +243,15 @@ TEST(CpfForms, RelativeAsStandardCarriesAPairProof) {
   const Symbol am = dp.alphabet.MarkOf(a);
   dp.strict = {Rule{{am, b}, {am}}, Rule{{am, c}, {am}}};
   dp.weak = std_problem.strict;
-  NaturalInterpretation in{1, Maps<NaturalMap>(dp, {{"b", Nat({{1}}, {1})}, {"c", Nat({{1}}, {1})}},
-                                               Nat({{1}}, {0}))};
+  NaturalInterpretation in{
+      1, Maps<NaturalMap>(dp, {{"b", Nat({{1}}, {1})}, {"c", Nat({{1}}, {1})}}, Nat({{1}}, {0}))};
   Problem none = dp;
   none.strict = {};
   const Fragment pair_proof = Get(ReductionPair(dp, in, none, Get(NoPairs())));
   const Fragment standard =
       Get(DependencyPairs(std_problem, dp,
-                          Get(DependencyGraph(dp, {GraphComponent{dp.strict, true, pair_proof}}))));
+                          Get(DependencyGraph(dp, {GraphComponent{dp.strict, true, pair_proof}},
+                                              [](const Rule&, const Rule&) { return true; }))));
   const std::string cert = Doc(rel, RelativeAsStandard(rel, std_problem, standard));
   EXPECT_EQ(Certify(cert).first_line, "CERTIFIED") << Certify(cert).output;
 }
@@ -246,17 +261,16 @@ TEST(CpfForms, LoopOfAStandardProblemAndATamperedStep) {
   VELKIN_REQUIRE_CETA();
   const Problem p = Read({"ab->bc", "c->abb"});
   const Symbol a = Letter(p, "a"), b = Letter(p, "b"), c = Letter(p, "c");
-  const Loop loop{{a, b},
-                  {LoopStep{0, p.strict[0], false, {b, c}},
-                   LoopStep{1, p.strict[1], false, {b, a, b, b}}},
-                  {b},
-                  {b}};
+  const Loop loop{
+      {a, b},
+      {LoopStep{0, p.strict[0], false, {b, c}}, LoopStep{1, p.strict[1], false, {b, a, b, b}}},
+      {b},
+      {b}};
   const std::string cert = Doc(p, LoopProof(p, loop));
   EXPECT_EQ(Certify(cert).first_line, "CERTIFIED") << Certify(cert).output;
   // The second step moved to the first letter: b c does not start with c.
-  const std::string moved =
-      Replace(cert, "<positionInTerm><position>1</position></positionInTerm>",
-              "<positionInTerm></positionInTerm>");
+  const std::string moved = Replace(cert, "<positionInTerm><position>1</position></positionInTerm>",
+                                    "<positionInTerm></positionInTerm>");
   EXPECT_EQ(Certify(moved).first_line, "REJECTED");
 }
 
@@ -267,11 +281,11 @@ TEST(CpfForms, RelativeLoopBehindReversalAndRemoval) {
   const Problem p = Read({"c->abb", "ab->=bc", "dd->d"});
   const Symbol a = Letter(p, "a"), b = Letter(p, "b"), c = Letter(p, "c");
   const Problem kept = Without(p, {p.strict[0]}, p.weak);
-  const Loop loop{{a, b},
-                  {LoopStep{0, kept.weak[0], true, {b, c}},
-                   LoopStep{1, kept.strict[0], false, {b, a, b, b}}},
-                  {b},
-                  {b}};
+  const Loop loop{
+      {a, b},
+      {LoopStep{0, kept.weak[0], true, {b, c}}, LoopStep{1, kept.strict[0], false, {b, a, b, b}}},
+      {b},
+      {b}};
   const Fragment looped = Get(LoopProof(kept, loop));
   EXPECT_EQ(looped.kind, FragmentKind::RelativeNontermination);
   const std::string cert = Doc(p, RuleRemovalNontermination(p, kept, looped));

@@ -57,14 +57,18 @@ TEST(CpfTree, AStepWithoutCertificateFormWritesNothingAndNamesTheStep) {
   const Problem p = Standard();
   Problem empty = p;
   empty.strict.clear();
-  ProofNode root{p, Result::Kind::Transformed, std::make_shared<DropWitness>(),
+  ProofNode root{p,
+                 Result::Kind::Transformed,
+                 std::make_shared<DropWitness>(),
                  {Leaf(empty, std::make_shared<EmptyWitness>())}};
   ASSERT_TRUE(root.Complete());
   const cpf::Written w = cpf::FromProof(root, "velkin");
   ASSERT_FALSE(cpf::Ok(w));
   EXPECT_NE(std::get<std::string>(w).find("dropping"), std::string::npos);
 
-  ProofNode open{p, Result::Kind::Transformed, std::make_shared<ReverseWitness>(),
+  ProofNode open{p,
+                 Result::Kind::Transformed,
+                 std::make_shared<ReverseWitness>(),
                  {ProofNode{p, Result::Kind::Nothing, nullptr, {}}}};
   EXPECT_FALSE(cpf::Ok(cpf::FromProof(open, "velkin")));
 }
@@ -76,11 +80,15 @@ TEST(CpfTree, StepsAreWrittenAroundTheirSubproofs) {
   Problem empty = rev;
   empty.strict.clear();
   // The reversal's child is wrong (not the reversed problem): refused, not written.
-  ProofNode wrong{p, Result::Kind::Transformed, std::make_shared<ReverseWitness>(),
+  ProofNode wrong{p,
+                  Result::Kind::Transformed,
+                  std::make_shared<ReverseWitness>(),
                   {Leaf(empty, std::make_shared<EmptyWitness>())}};
   EXPECT_FALSE(cpf::Ok(cpf::FromProof(wrong, "velkin")));
 
-  ProofNode inner{rev, Result::Kind::Transformed, std::make_shared<ReverseWitness>(),
+  ProofNode inner{rev,
+                  Result::Kind::Transformed,
+                  std::make_shared<ReverseWitness>(),
                   {Leaf(p, std::make_shared<EmptyWitness>())}};
   ProofNode root{p, Result::Kind::Transformed, std::make_shared<ReverseWitness>(), {inner}};
   const cpf::Written w = cpf::FromProof(root, "velkin");
