@@ -328,6 +328,18 @@ TEST(CpfForms, EmptyLeftSide) {
   const Problem rel = Read({"->a", "ab->=ba"});
   const std::string rel_cert = Doc(rel, EmptyLeftSide(true));
   EXPECT_EQ(Certify(rel_cert).first_line, "CERTIFIED") << Certify(rel_cert).output;
+  // A loop that starts in the empty word is written the same way.
+  const Loop loop{
+      {}, {LoopStep{0, rel.strict[0], false, {Letter(rel, "a")}}}, {Letter(rel, "a")}, {}};
+  const std::string loop_cert = Doc(rel, LoopProof(rel, loop));
+  EXPECT_EQ(Certify(loop_cert).first_line, "CERTIFIED") << Certify(loop_cert).output;
+  // With the empty left side weak only, R/S = {b -> ε}/{ε -> a} terminates: no claim.
+  const Problem weak_only = Read({"b->", "->=a"});
+  EXPECT_FALSE(
+      Ok(LoopProof(weak_only, Loop{{},
+                                   {LoopStep{0, weak_only.weak[0], true, {Letter(weak_only, "a")}}},
+                                   {Letter(weak_only, "a")},
+                                   {}})));
 }
 
 }  // namespace
