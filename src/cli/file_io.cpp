@@ -69,6 +69,15 @@ bool ReadTextFile(const std::string& path, std::string& text, std::string& error
 
 bool WriteLinesAtomically(const std::string& path, const std::vector<std::string>& lines,
                           std::string& error) {
+  std::string data;
+  for (const std::string& line : lines) {
+    data += line;
+    data += "\r\n";
+  }
+  return WriteTextAtomically(path, data, error);
+}
+
+bool WriteTextAtomically(const std::string& path, std::string_view data, std::string& error) {
   const fs::path target(path);
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   std::string tmpl = (folder / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
@@ -86,11 +95,6 @@ bool WriteLinesAtomically(const std::string& path, const std::vector<std::string
     const mode_t mask = ::umask(0);
     ::umask(mask);
     mode = 0666 & ~mask;
-  }
-  std::string data;
-  for (const std::string& line : lines) {
-    data += line;
-    data += "\r\n";
   }
   const bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, data) && ::fsync(fd) == 0;
   const int writeErrno = errno;

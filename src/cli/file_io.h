@@ -19,6 +19,9 @@ bool ReadTextFile(const std::string& path, std::string& text, std::string& error
 bool WriteLinesAtomically(const std::string& path, const std::vector<std::string>& lines,
                           std::string& error);
 
+// The same for a text written as it is (a certificate).
+bool WriteTextAtomically(const std::string& path, std::string_view data, std::string& error);
+
 // True for the names that a collection walk picks up: *.srs, *.xml and *.ari (the
 // extension in any case).
 bool IsProblemFileName(std::string_view name);
