@@ -38,18 +38,14 @@ struct Verdict {
   std::string output;      // all that it printed, the reasons (on stderr) last
 };
 
-// Writes `certificate` to a scratch file and returns what the certifier says of it.
-inline Verdict Certify(const std::string& certificate) {
-  std::string tmpl = (fs::temp_directory_path() / "velkin-cpf-XXXXXX").string();
-  const int fd = ::mkstemp(tmpl.data());
-  EXPECT_GE(fd, 0);
-  ::close(fd);
-  {
-    std::ofstream out(tmpl, std::ios::binary);
-    out << certificate;
-  }
-  const std::string reasons = tmpl + ".err";
-  const std::string command = "'" + CetaPath() + "' '" + tmpl + "' 2>'" + reasons + "'";
+// What the certifier says of the certificate file `path`; with `input` (an XTC file) and
+// `claim` (YES or NO), it also checks that the certificate proves that claim of that input.
+inline Verdict CertifyFile(const std::string& path, const std::string& input = "",
+                           const std::string& claim = "") {
+  const std::string reasons = path + ".reasons";
+  std::string command = "'" + CetaPath() + "' ";
+  if (!input.empty()) command += "'" + input + "' " + claim + " ";
+  command += "'" + path + "' 2>'" + reasons + "'";
   Verdict v;
   if (FILE* p = ::popen(command.c_str(), "r")) {
     char buf[4096];
@@ -60,9 +56,23 @@ inline Verdict Certify(const std::string& certificate) {
     std::ifstream in(reasons, std::ios::binary);
     v.output += std::string(std::istreambuf_iterator<char>(in), {});
   }
-  fs::remove(tmpl);
   fs::remove(reasons);
   v.first_line = v.output.substr(0, v.output.find('\n'));
+  return v;
+}
+
+// Writes `certificate` to a scratch file and returns what the certifier says of it.
+inline Verdict Certify(const std::string& certificate) {
+  std::string tmpl = (fs::temp_directory_path() / "velkin-cpf-XXXXXX").string();
+  const int fd = ::mkstemp(tmpl.data());
+  EXPECT_GE(fd, 0);
+  ::close(fd);
+  {
+    std::ofstream out(tmpl, std::ios::binary);
+    out << certificate;
+  }
+  Verdict v = CertifyFile(tmpl);
+  fs::remove(tmpl);
   return v;
 }
 

@@ -204,6 +204,24 @@ TEST(CpfForms, DependencyPairsGraphAndNaturalReductionPair) {
                                   both)));
 }
 
+// c a b -> a b gives no pair a# b: its right side is a proper suffix of its left side.
+// The certifier's pairs leave it out too.
+TEST(CpfForms, PairsOnProperSuffixesAreLeftOut) {
+  VELKIN_REQUIRE_CETA();
+  const Problem p = Read({"cab->ab", "ab->ba"});
+  Problem dp = p;
+  dp.kind = ProblemKind::DependencyPairs;
+  const Symbol am = dp.alphabet.MarkOf(Letter(p, "a"));
+  dp.strict = {Rule{{am, Letter(p, "b")}, {am}}};
+  dp.weak = p.strict;
+  NaturalInterpretation in{1, Maps<NaturalMap>(dp, {{"b", Nat({{1}}, {1})}}, Nat({{1}}, {0}))};
+  Problem none = dp;
+  none.strict = {};
+  const std::string cert =
+      Doc(p, DependencyPairs(p, dp, Get(ReductionPair(dp, in, none, Get(NoPairs())))));
+  EXPECT_EQ(Certify(cert).first_line, "CERTIFIED") << Certify(cert).output;
+}
+
 ArcticMap Arc(std::vector<std::vector<Arctic>> m, std::vector<Arctic> c) {
   return {m, c};
 }
