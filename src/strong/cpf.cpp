@@ -417,8 +417,10 @@ Written ReductionPair(const Problem& before, const ArcticInterpretation& interpr
                   "<arctic><domain><naturals/></domain></arctic>");
 }
 
-Written Document(const Problem& input, const Fragment& proof, const std::string& tool) {
+Written Document(const Problem& input, const Fragment& proof, const std::string& tool,
+                 const std::string& variable) {
   if (!input.IsRelative()) return std::string("the input of a certificate is a relative problem");
+  if (variable.empty()) return std::string("an empty variable name");
   std::string body;
   switch (proof.kind) {
     case FragmentKind::Termination:
@@ -439,13 +441,26 @@ Written Document(const Problem& input, const Fragment& proof, const std::string&
   }
   std::string trs = Trs(input.alphabet, input.strict);
   if (!input.weak.empty()) trs += Element("relativeRules", Rules(input.alphabet, input.weak));
-  return Make(proof.kind,
-              "<?xml version=\"1.0\"?>\n<certificationProblem>" +
-                  Element("input", Element("trsInput", trs)) + Element("cpfVersion", "2.1") +
-                  Element("proof", body) +
-                  Element("origin",
-                          Element("proofOrigin", Element("tool", Element("name", Escape(tool))))) +
-                  "</certificationProblem>\n");
+  std::string xml =
+      "<?xml version=\"1.0\"?>\n<certificationProblem>" +
+      Element("input", Element("trsInput", trs)) + Element("cpfVersion", "2.1") +
+      Element("proof", body) +
+      Element("origin", Element("proofOrigin", Element("tool", Element("name", Escape(tool))))) +
+      "</certificationProblem>\n";
+  // Every variable the writers put is <var>x</var>; letter names cannot contain it, since
+  // their '<' is escaped.
+  const std::string from = "<var>x</var>", to = "<var>" + Escape(variable) + "</var>";
+  if (to != from) {
+    std::string renamed;
+    renamed.reserve(xml.size() + xml.size() / 8);
+    std::size_t at = 0;
+    for (std::size_t next; (next = xml.find(from, at)) != std::string::npos;
+         at = next + from.size())
+      renamed.append(xml, at, next - at).append(to);
+    renamed.append(xml, at);
+    xml = std::move(renamed);
+  }
+  return Make(proof.kind, std::move(xml));
 }
 
 namespace {
@@ -468,11 +483,11 @@ Written FromNode(const ProofNode& node) {
 
 }  // namespace
 
-Written FromProof(const ProofNode& root, const std::string& tool) {
+Written FromProof(const ProofNode& root, const std::string& tool, const std::string& variable) {
   if (!root.Complete()) return std::string("the proof is not complete");
   Written w = FromNode(root);
   if (!Ok(w)) return w;
-  return Document(root.problem, std::get<Fragment>(w), tool);
+  return Document(root.problem, std::get<Fragment>(w), tool, variable);
 }
 
 }  // namespace velkin::strong::cpf

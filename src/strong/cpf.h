@@ -170,17 +170,25 @@ Written ReductionPair(const Problem& before, const ArcticInterpretation& interpr
 
 // --- The document ---------------------------------------------------------------------
 
+// The variable that ends every side unless the input names another: the one of the
+// problems of the termination problem database. The certifier compares rules letter by
+// letter and variable by variable with those of the input it is given.
+inline constexpr const char* kDefaultVariable = "x1";
+
 // The whole certificate: `input` (the problem as read, relative or standard) and
-// `proof`, its termination or non-termination proof. `tool` names the prover.
-Written Document(const Problem& input, const Fragment& proof, const std::string& tool);
+// `proof`, its termination or non-termination proof. `tool` names the prover,
+// `variable` is the variable of every side.
+Written Document(const Problem& input, const Fragment& proof, const std::string& tool,
+                 const std::string& variable = kDefaultVariable);
 
 // The certificate of a finished proof tree, or why there is none: every step of the
 // tree must have a certifiable form (Witness::Certify), else nothing is written.
-Written FromProof(const ProofNode& root, const std::string& tool);
+Written FromProof(const ProofNode& root, const std::string& tool,
+                  const std::string& variable = kDefaultVariable);
 
 // --- Pieces (exposed for the witnesses and the tests) ---------------------------------
 
-// The word `w` followed by the variable x, as a CPF term.
+// The word `w` followed by the variable x, as a CPF term (Document renames x).
 std::string Term(const Alphabet& alphabet, const Word& w);
 // <rules> ... </rules> of `rules`.
 std::string Rules(const Alphabet& alphabet, const std::vector<Rule>& rules);

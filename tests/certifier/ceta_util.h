@@ -42,9 +42,12 @@ struct Verdict {
 // `claim` (YES or NO), it also checks that the certificate proves that claim of that input.
 inline Verdict CertifyFile(const std::string& path, const std::string& input = "",
                            const std::string& claim = "") {
-  const std::string reasons = path + ".reasons";
+  const std::string reasons = path + ".reasons", claim_file = path + ".claim";
   std::string command = "'" + CetaPath() + "' ";
-  if (!input.empty()) command += "'" + input + "' " + claim + " ";
+  if (!input.empty()) {
+    std::ofstream(claim_file) << (claim == "YES" ? "<terminating/>\n" : "<nonterminating/>\n");
+    command += "'" + input + "' '" + claim_file + "' ";
+  }
   command += "'" + path + "' 2>'" + reasons + "'";
   Verdict v;
   if (FILE* p = ::popen(command.c_str(), "r")) {
@@ -57,6 +60,7 @@ inline Verdict CertifyFile(const std::string& path, const std::string& input = "
     v.output += std::string(std::istreambuf_iterator<char>(in), {});
   }
   fs::remove(reasons);
+  fs::remove(claim_file);
   v.first_line = v.output.substr(0, v.output.find('\n'));
   return v;
 }

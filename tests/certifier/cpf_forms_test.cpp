@@ -2,6 +2,8 @@
 // sound proofs are CERTIFIED, proofs with one number or one step changed are REJECTED.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "ceta_util.h"
 #include "model/parsed_system.h"
 #include "strong/cpf.h"
@@ -10,6 +12,7 @@ namespace velkin::strong::cpf {
 namespace {
 
 using cetatest::Certify;
+namespace fs = std::filesystem;
 
 Problem Read(const std::vector<std::string>& lines) {
   ParsedSystem parsed;
@@ -80,6 +83,54 @@ TEST(CpfForms, RuleRemovalByNaturalMatricesAndItsTamperedCopy) {
   in.letters[Letter(p, "a")] = Nat({{1, 0}, {0, 1}}, {0, 0});
   const std::string swapped = Doc(p, RuleRemoval(p, in, empty, Get(NoStrictRules())));
   EXPECT_EQ(Certify(swapped).first_line, "REJECTED");
+}
+
+// Checked against an XTC input, the certificate must use the input's variable: the
+// certifier compares rules variable by variable.
+TEST(CpfForms, CheckedAgainstTheInputWithItsVariable) {
+  VELKIN_REQUIRE_CETA();
+  // c -> d goes first, a b -> b a stays (and is compared with the input), then goes.
+  const Problem p = Read({"ab->ba", "c->d"});
+  const Symbol a = Letter(p, "a"), b = Letter(p, "b"), c = Letter(p, "c");
+  NaturalInterpretation first{1, {}}, second{1, {}};
+  first.letters.assign(p.alphabet.size(), Nat({{1}}, {0}));
+  first.letters[c] = Nat({{1}}, {1});
+  second.letters.assign(p.alphabet.size(), Nat({{1}}, {0}));
+  second.letters[a] = Nat({{2}}, {0});
+  second.letters[b] = Nat({{1}}, {1});
+  const Problem rest = Without(p, {p.strict[0]}, {});
+  const Fragment proof = Get(RuleRemoval(
+      p, first, rest, Get(RuleRemoval(rest, second, Without(p, {}, {}), Get(NoStrictRules())))));
+  // The XTC text of the two rules with variable v.
+  const auto xtc = [](const std::string& v) {
+    const auto side = [&](const std::string& letters) {
+      std::string t;
+      for (char l : letters) t += "<funapp><name>" + std::string(1, l) + "</name><arg>";
+      t += "<var>" + v + "</var>";
+      for (std::size_t i = 0; i < letters.size(); ++i) t += "</arg></funapp>";
+      return t;
+    };
+    std::string rules;
+    for (const auto& [l, r] : {std::pair{"ab", "ba"}, std::pair{"c", "d"}})
+      rules += "<rule><lhs>" + side(l) + "</lhs><rhs>" + side(r) + "</rhs></rule>";
+    std::string signature;
+    for (const char* l : {"a", "b", "c", "d"})
+      signature += "<funcsym><name>" + std::string(l) + "</name><arity>1</arity></funcsym>";
+    return "<?xml version=\"1.0\"?><problem type=\"termination\"><trs><rules>" + rules +
+           "</rules><signature>" + signature +
+           "</signature></trs><strategy>FULL</strategy></problem>\n";
+  };
+  const fs::path dir = fs::temp_directory_path() / ("velkin-cpf-xtc-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  for (const std::string v : {"x1", "x"}) std::ofstream((dir / (v + ".xml")).string()) << xtc(v);
+  const auto check = [&](const std::string& input, const std::string& variable) {
+    std::ofstream((dir / "c.cpf").string()) << Get(Document(p, proof, "velkin-test", variable)).xml;
+    return cetatest::CertifyFile((dir / "c.cpf").string(), (dir / input).string(), "YES");
+  };
+  EXPECT_EQ(check("x1.xml", kDefaultVariable).first_line, "CERTIFIED");
+  EXPECT_EQ(check("x.xml", "x").first_line, "CERTIFIED");
+  EXPECT_EQ(check("x.xml", "x1").first_line, "REJECTED");
+  fs::remove_all(dir);
 }
 
 TEST(CpfForms, ReversalThenRemoval) {
