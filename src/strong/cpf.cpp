@@ -209,13 +209,10 @@ Written EmptyLeftSide(bool relative) {
 Written LoopProof(const Problem& problem, const Loop& loop) {
   if (!problem.IsRelative()) return std::string("a loop of a dependency pair problem");
   if (loop.steps.empty()) return std::string("a loop without steps");
-  // A rule with an empty left side becomes one whose left side is a bare variable, which
-  // the certifier does not rewrite with; a strict one is the simpler proof anyway.
+  // A strict rule with an empty left side (a bare variable as a term) is the simpler
+  // proof. A weak one may take part in the loop: the certifier rewrites with it.
   for (const Rule& r : problem.strict)
     if (r.lhs.empty()) return EmptyLeftSide(HasWeak(problem));
-  for (const LoopStep& s : loop.steps)
-    if (s.rule.lhs.empty())
-      return std::string("a loop through a weak rule with an empty left side");
   const Alphabet& a = problem.alphabet;
   bool strict_step = false;
   std::string steps;

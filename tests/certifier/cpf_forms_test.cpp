@@ -402,13 +402,13 @@ TEST(CpfForms, EmptyLeftSide) {
       {}, {LoopStep{0, rel.strict[0], false, {Letter(rel, "a")}}}, {Letter(rel, "a")}, {}};
   const std::string loop_cert = Doc(rel, LoopProof(rel, loop));
   EXPECT_EQ(Certify(loop_cert).first_line, "CERTIFIED") << Certify(loop_cert).output;
-  // With the empty left side weak only, R/S = {b -> ε}/{ε -> a} terminates: no claim.
-  const Problem weak_only = Read({"b->", "->=a"});
-  EXPECT_FALSE(
-      Ok(LoopProof(weak_only, Loop{{},
-                                   {LoopStep{0, weak_only.weak[0], true, {Letter(weak_only, "a")}}},
-                                   {Letter(weak_only, "a")},
-                                   {}})));
+  // A weak empty left side in a loop: R/S = {b -> ε}/{ε ->= b} loops, ε -> b -> ε.
+  const Problem weak = Read({"b->", "->=b"});
+  const Symbol b = Letter(weak, "b");
+  const Loop weak_loop{
+      {}, {LoopStep{0, weak.weak[0], true, {b}}, LoopStep{0, weak.strict[0], false, {}}}, {}, {}};
+  const std::string weak_cert = Doc(weak, LoopProof(weak, weak_loop));
+  EXPECT_EQ(Certify(weak_cert).first_line, "CERTIFIED") << Certify(weak_cert).output;
 }
 
 }  // namespace
