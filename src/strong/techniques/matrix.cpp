@@ -1,0 +1,405 @@
+#include "strong/techniques/matrix.h"
+
+#include <algorithm>
+#include <cassert>
+#include <map>
+#include <set>
+
+#include "sat/gates.h"
+#include "sat/matrix.h"
+#include "sat/solver.h"
+
+namespace velkin::strong {
+namespace {
+
+// ---------------------------------------------------------------------------------------
+// Exact evaluation with arbitrary-precision integers: the re-check's arithmetic. It
+// shares nothing with the encoding below.
+
+struct ExactMap {
+  int d = 0;
+  std::vector<mpz_class> m, c;  // d×d row-major, d
+};
+
+ExactMap ExactIdentity(int d) {
+  ExactMap e{d, std::vector<mpz_class>(static_cast<std::size_t>(d) * d, 0),
+             std::vector<mpz_class>(d, 0)};
+  for (int i = 0; i < d; ++i) e.m[i * d + i] = 1;
+  return e;
+}
+
+// x ↦ a(g(x)) = (M_a M_g) x + (M_a c_g + c_a).
+ExactMap ExactCompose(const LetterMap& a, const ExactMap& g) {
+  const int d = g.d;
+  ExactMap r{d, std::vector<mpz_class>(static_cast<std::size_t>(d) * d, 0), a.c};
+  for (int i = 0; i < d; ++i)
+    for (int k = 0; k < d; ++k) {
+      const mpz_class& aik = a.m[i * d + k];
+      if (aik == 0) continue;
+      for (int j = 0; j < d; ++j) r.m[i * d + j] += aik * g.m[k * d + j];
+      r.c[i] += aik * g.c[k];
+    }
+  return r;
+}
+
+// The map of `w`, or nullopt when a letter of it has no map.
+std::optional<ExactMap> ExactWord(const MatrixWitness& wit, const Word& w) {
+  ExactMap e = ExactIdentity(wit.dimension);
+  for (auto it = w.rbegin(); it != w.rend(); ++it) {
+    const Symbol a = *it;
+    if (a < 0 || a >= static_cast<Symbol>(wit.letters.size()) || !wit.letters[a])
+      return std::nullopt;
+    e = ExactCompose(*wit.letters[a], e);
+  }
+  return e;
+}
+
+bool ExactWeak(const ExactMap& l, const ExactMap& r) {
+  for (std::size_t k = 0; k < l.m.size(); ++k)
+    if (l.m[k] < r.m[k]) return false;
+  for (std::size_t k = 0; k < l.c.size(); ++k)
+    if (l.c[k] < r.c[k]) return false;
+  return true;
+}
+
+bool ExactStrict(const ExactMap& l, const ExactMap& r) {
+  return ExactWeak(l, r) && l.c[0] > r.c[0];
+}
+
+// Whether letter a's map needs (M_a)_{1,1} >= 1: always in a relative problem (the
+// order must be closed under every context); in a dependency pair problem only for
+// ordinary letters, since a marked letter stands first and nothing stands left of it.
+bool NeedsMonotone(const Problem& p, Symbol a) {
+  return p.IsRelative() || !p.alphabet.IsMarked(a);
+}
+
+std::vector<bool> UsedLetters(const Problem& p) {
+  std::vector<bool> used(p.alphabet.size(), false);
+  for (const auto* rules : {&p.strict, &p.weak})
+    for (const Rule& r : *rules)
+      for (const Word* w : {&r.lhs, &r.rhs})
+        for (Symbol s : *w) used[s] = true;
+  return used;
+}
+
+std::vector<Rule> Without(const std::vector<Rule>& rules, const std::vector<int>& removed) {
+  std::vector<Rule> kept;
+  for (std::size_t i = 0; i < rules.size(); ++i)
+    if (!std::binary_search(removed.begin(), removed.end(), static_cast<int>(i)))
+      kept.push_back(rules[i]);
+  return kept;
+}
+
+Problem Remaining(const Problem& p, const std::vector<int>& strict, const std::vector<int>& weak) {
+  Problem q;
+  q.kind = p.kind;
+  q.alphabet = p.alphabet;
+  q.strict = Without(p.strict, strict);
+  q.weak = Without(p.weak, weak);
+  return q;
+}
+
+// ---------------------------------------------------------------------------------------
+// The search: one SAT problem per call.
+
+class Encoder {
+ public:
+  Encoder(const Problem& p, const MatrixOptions& o)
+      : p_(p),
+        d_(o.dimension),
+        bits_(o.bits),
+        cap_(o.resultBits ? o.resultBits : o.bits + 3),
+        kind_(o.kind),
+        used_(UsedLetters(p)) {
+    // Factors shared between sides: by suffix ([a w] = [a] ∘ [w]) or by prefix
+    // ([w a] = [w] ∘ [a]), whichever needs fewer compositions.
+    std::set<Word> prefixes, suffixes;
+    for (const auto* rules : {&p.strict, &p.weak})
+      for (const Rule& r : *rules)
+        for (const Word* w : {&r.lhs, &r.rhs})
+          for (std::size_t i = 1; i < w->size(); ++i) {
+            prefixes.insert(Word(w->begin(), w->begin() + i + 1));
+            suffixes.insert(Word(w->begin() + (w->size() - 1 - i), w->end()));
+          }
+    bySuffix_ = suffixes.size() <= prefixes.size();
+    compositions_ = std::min(prefixes.size(), suffixes.size());
+  }
+
+  // A generous estimate of the clauses the encoding takes (every product in full,
+  // without the savings from constants and shared gates).
+  std::int64_t EstimatedClauses() const {
+    const std::int64_t d = d_, mul = 17LL * bits_ * cap_ + 14LL * cap_;
+    std::int64_t sides = 0;
+    for (const auto* rules : {&p_.strict, &p_.weak}) sides += 2 * std::ssize(*rules);
+    return static_cast<std::int64_t>(compositions_) * (d * d * d + d * d) * mul +
+           sides * (d * d + d) * 8LL * cap_ + p_.alphabet.size() * (d * d + d) * bits_;
+  }
+
+  // Builds the constraints: weak decrease of every rule; at least one of `removable`
+  // strict; one strictness literal per rule (strict ones first). False when `budget`
+  // expired before the encoding was complete.
+  bool Build(bool dpProblem, const Budget& budget) {
+    budget_ = &budget;
+    letters_.resize(p_.alphabet.size());
+    for (Symbol a = 0; a < p_.alphabet.size(); ++a)
+      if (used_[a]) letters_[a] = FreshLetter(NeedsMonotone(p_, a));
+    std::vector<sat::Lit> removable;
+    for (const auto* rules : {&p_.strict, &p_.weak}) {
+      const bool isPairs = rules == &p_.strict;
+      for (const Rule& r : *rules) {
+        const sat::NatAffine& l = Side(r.lhs);
+        const sat::NatAffine& rr = Side(r.rhs);
+        if (budget.Expired()) return false;
+        s_.Require(sat::Ge(s_, l.m, rr.m));
+        s_.Require(sat::Ge(s_, l.c, rr.c));
+        const sat::Lit strict = sat::Gt(s_, l.c.at(0, 0), rr.c.at(0, 0));
+        strictLits_.push_back(strict);
+        if (!dpProblem || isPairs) removable.push_back(strict);
+      }
+    }
+    s_.AddClause(removable);
+    removable_ = removable.size();
+    return true;
+  }
+
+  sat::Solver& solver() { return s_; }
+  const std::vector<sat::Lit>& strictLits() const { return strictLits_; }
+  std::size_t removable() const { return removable_; }
+
+  // The letters' maps in the last model.
+  std::vector<std::optional<LetterMap>> Model() const {
+    std::vector<std::optional<LetterMap>> out(letters_.size());
+    for (std::size_t a = 0; a < letters_.size(); ++a) {
+      if (!used_[a]) continue;
+      LetterMap lm;
+      for (std::uint64_t v : sat::Values(s_, letters_[a].m)) lm.m.emplace_back(Mpz(v));
+      for (std::uint64_t v : sat::Values(s_, letters_[a].c)) lm.c.emplace_back(Mpz(v));
+      out[a] = std::move(lm);
+    }
+    return out;
+  }
+
+ private:
+  static mpz_class Mpz(std::uint64_t v) {
+    mpz_class z;
+    mpz_import(z.get_mpz_t(), 1, 1, sizeof v, 0, 0, &v);
+    return z;
+  }
+
+  sat::NatAffine FreshLetter(bool monotone) {
+    sat::NatAffine f{sat::NatZero(s_, d_, d_), sat::FreshNatMatrix(s_, d_, 1, bits_)};
+    for (int i = 0; i < d_; ++i)
+      for (int j = 0; j < d_; ++j) {
+        if (kind_ == MatrixKind::Triangular && i > j) continue;  // stays 0
+        const int w = kind_ == MatrixKind::Triangular && i == j ? 1 : bits_;
+        f.m.at(i, j) = sat::FreshNat(s_, w);
+      }
+    if (monotone) s_.Require(sat::OrAll(s_, f.m.at(0, 0).bits));
+    return f;
+  }
+
+  // The identity map: the meaning of the empty word; also what Side returns once the
+  // budget has expired (Build then stops).
+  const sat::NatAffine* Identity() {
+    if (!identity_) identity_ = sat::NatAffineIdentity(s_, d_);
+    return &*identity_;
+  }
+
+  // The map of w, built from shared factors.
+  const sat::NatAffine& Side(const Word& w) {
+    if (w.empty()) return *Identity();
+    if (w.size() == 1) return letters_[w[0]];
+    auto it = factors_.find(w);
+    if (it != factors_.end()) return it->second;
+    if (budget_->Expired()) return *Identity();  // Build gives up after this side
+    sat::NatAffine f =
+        bySuffix_ ? sat::Compose(s_, letters_[w.front()], Side(Word(w.begin() + 1, w.end())), cap_)
+                  : sat::Compose(s_, Side(Word(w.begin(), w.end() - 1)), letters_[w.back()], cap_);
+    return factors_.emplace(w, std::move(f)).first->second;
+  }
+
+  const Problem& p_;
+  const int d_, bits_, cap_;
+  const MatrixKind kind_;
+  std::vector<bool> used_;
+  bool bySuffix_ = true;
+  std::size_t compositions_ = 0, removable_ = 0;
+  sat::Solver s_;
+  std::vector<sat::NatAffine> letters_;
+  std::optional<sat::NatAffine> identity_;
+  std::map<Word, sat::NatAffine> factors_;
+  const Budget* budget_ = nullptr;
+  std::vector<sat::Lit> strictLits_;
+};
+
+// The rules (strict ones first, then weak ones, as one index range) that `wit` makes
+// strictly decreasing, among the first `removable`.
+std::vector<int> StrictRules(const Problem& p, const MatrixWitness& wit, std::size_t removable) {
+  std::vector<int> out;
+  std::size_t k = 0;
+  for (const auto* rules : {&p.strict, &p.weak})
+    for (const Rule& r : *rules) {
+      if (k < removable) {
+        const auto l = ExactWord(wit, r.lhs), rr = ExactWord(wit, r.rhs);
+        if (l && rr && ExactStrict(*l, *rr)) out.push_back(static_cast<int>(k));
+      }
+      ++k;
+    }
+  return out;
+}
+
+std::string Num(const mpz_class& z) {
+  return z.get_str();
+}
+
+// Columns that `s` takes in a terminal: UTF-8 continuation bytes take none.
+std::size_t DisplayWidth(const std::string& s) {
+  return std::count_if(s.begin(), s.end(), [](char ch) { return (ch & 0xC0) != 0x80; });
+}
+
+}  // namespace
+
+Result MatrixInterpretation(const Problem& problem, const Budget& budget,
+                            const MatrixOptions& options) {
+  if (options.dimension < 1 || options.bits < 1 || options.bits > 30 || options.resultBits < 0 ||
+      (options.resultBits && options.resultBits < options.bits) || options.resultBits > 62)
+    return Result::None("matrix interpretation: invalid options");
+  if (problem.strict.empty()) return Result::None();
+  const bool dp = problem.IsDependencyPairs();
+
+  Encoder enc(problem, options);
+  const std::int64_t estimate = enc.EstimatedClauses();
+  if (estimate > options.maxClauses)
+    return Result::None("matrix interpretation of dimension " + std::to_string(options.dimension) +
+                        " skipped: its encoding would take about " + std::to_string(estimate) +
+                        " clauses, more than the " + std::to_string(options.maxClauses) +
+                        " that fit in memory");
+  if (budget.Expired()) return Result::None();
+  if (!enc.Build(dp, budget)) return Result::None();
+  sat::Solver& s = enc.solver();
+  if (s.Solve(budget) != sat::Solver::Outcome::Sat) return Result::None();
+
+  auto wit = std::make_shared<MatrixWitness>();
+  wit->dimension = options.dimension;
+  wit->letters = enc.Model();
+  std::vector<int> strict = StrictRules(problem, *wit, enc.removable());
+
+  // Cheap improvement: keep what is strict, ask for one more, until that fails.
+  while (options.improveSeconds > 0 && strict.size() < enc.removable() && !budget.Expired()) {
+    std::vector<sat::Lit> more;
+    for (std::size_t k = 0; k < enc.removable(); ++k)
+      if (!std::binary_search(strict.begin(), strict.end(), static_cast<int>(k)))
+        more.push_back(enc.strictLits()[k]);
+    const sat::Lit act = s.NewVar();
+    more.push_back(-act);
+    s.AddClause(more);
+    std::vector<sat::Lit> assume{act};
+    for (int k : strict) assume.push_back(enc.strictLits()[k]);
+    const auto r = s.Solve(budget.Within(std::chrono::duration_cast<Clock::duration>(
+                               std::chrono::duration<double>(options.improveSeconds))),
+                           assume);
+    MatrixWitness better;
+    better.dimension = options.dimension;
+    if (r == sat::Solver::Outcome::Sat) better.letters = enc.Model();
+    s.Require(-act);  // retire this round's clause (the model is read before)
+    if (r != sat::Solver::Outcome::Sat) break;
+    std::vector<int> more_strict = StrictRules(problem, better, enc.removable());
+    if (more_strict.size() <= strict.size()) break;  // cannot happen with an exact model
+    wit->letters = std::move(better.letters);
+    strict = std::move(more_strict);
+  }
+  if (strict.empty()) return Result::None();  // cannot happen with an exact model
+
+  const int nStrict = static_cast<int>(problem.strict.size());
+  for (int k : strict)
+    (k < nStrict ? wit->removedStrict : wit->removedWeak).push_back(k < nStrict ? k : k - nStrict);
+  Problem rest = Remaining(problem, wit->removedStrict, wit->removedWeak);
+  return Result::Step(std::move(wit), {std::move(rest)});
+}
+
+std::string MatrixWitness::Recheck(const Problem& before, const std::vector<Problem>& after) const {
+  if (dimension < 1) return "dimension below 1";
+  if (after.size() != 1) return "not exactly one subproblem";
+  const int d = dimension;
+  const std::vector<bool> used = UsedLetters(before);
+  if (letters.size() != used.size()) return "maps for a different alphabet";
+  for (Symbol a = 0; a < before.alphabet.size(); ++a) {
+    const std::string name = before.alphabet.names[a];
+    if (!letters[a]) {
+      if (used[a]) return "no map for letter " + name;
+      continue;
+    }
+    const LetterMap& lm = *letters[a];
+    if (lm.m.size() != static_cast<std::size_t>(d) * d ||
+        lm.c.size() != static_cast<std::size_t>(d))
+      return "letter " + name + " has a map of the wrong dimension";
+    for (const auto* v : {&lm.m, &lm.c})
+      for (const mpz_class& z : *v)
+        if (z < 0) return "letter " + name + " has a negative entry";
+    if (NeedsMonotone(before, a) && lm.m[0] < 1) return "letter " + name + " has (1,1) entry 0";
+  }
+  for (const auto* removed : {&removedStrict, &removedWeak}) {
+    const std::size_t n = removed == &removedStrict ? before.strict.size() : before.weak.size();
+    for (std::size_t i = 0; i < removed->size(); ++i)
+      if ((*removed)[i] < 0 || static_cast<std::size_t>((*removed)[i]) >= n ||
+          (i > 0 && (*removed)[i] <= (*removed)[i - 1]))
+        return "removed rule indices out of range or not ascending";
+  }
+  if (removedStrict.empty() && removedWeak.empty()) return "removes no rule";
+  if (before.IsDependencyPairs() && !removedWeak.empty())
+    return "a reduction pair removes rules of R";
+  for (const auto* rules : {&before.strict, &before.weak}) {
+    const std::vector<int>& removed = rules == &before.strict ? removedStrict : removedWeak;
+    for (std::size_t i = 0; i < rules->size(); ++i) {
+      const Rule& r = (*rules)[i];
+      const auto l = ExactWord(*this, r.lhs), rr = ExactWord(*this, r.rhs);
+      if (!l || !rr) return "a letter without map in " + RuleText(before.alphabet, r);
+      const bool weak = rules == &before.weak;
+      if (!ExactWeak(*l, *rr))
+        return "not weakly decreasing: " + RuleText(before.alphabet, r, weak);
+      if (std::binary_search(removed.begin(), removed.end(), static_cast<int>(i)) &&
+          !ExactStrict(*l, *rr))
+        return "removed but not strictly decreasing: " + RuleText(before.alphabet, r, weak);
+    }
+  }
+  const Problem& a = after[0];
+  const Problem expected = Remaining(before, removedStrict, removedWeak);
+  if (a.kind != expected.kind || a.alphabet.names != expected.alphabet.names ||
+      a.alphabet.marks != expected.alphabet.marks || a.strict != expected.strict ||
+      a.weak != expected.weak)
+    return "the subproblem is not the problem without the removed rules";
+  return "";
+}
+
+void MatrixWitness::Print(const Problem& before, std::vector<std::string>& lines) const {
+  const int d = dimension;
+  lines.push_back("dimension " + std::to_string(d) + ", [w](x) = M x + c on N^" +
+                  std::to_string(d) + ", first letter outermost; strict: first entry of c greater");
+  for (Symbol a = 0; a < static_cast<Symbol>(letters.size()); ++a) {
+    if (!letters[a]) continue;
+    const LetterMap& lm = *letters[a];
+    std::vector<std::size_t> width(d + 1, 1);
+    for (int i = 0; i < d; ++i) {
+      for (int j = 0; j < d; ++j) width[j] = std::max(width[j], Num(lm.m[i * d + j]).size());
+      width[d] = std::max(width[d], Num(lm.c[i]).size());
+    }
+    auto pad = [](const std::string& s, std::size_t w) {
+      return std::string(w - s.size(), ' ') + s;
+    };
+    const std::string head = "  [" + before.alphabet.names[a] + "] = ";
+    for (int i = 0; i < d; ++i) {
+      std::string row = i == 0 ? head : std::string(DisplayWidth(head), ' ');
+      row += "|";
+      for (int j = 0; j < d; ++j) row += " " + pad(Num(lm.m[i * d + j]), width[j]);
+      row += i == 0 ? " | x + |" : " |     |";
+      row += " " + pad(Num(lm.c[i]), width[d]) + " |";
+      lines.push_back(row);
+    }
+  }
+  for (int i : removedStrict)
+    lines.push_back("removes " + RuleText(before.alphabet, before.strict[i]));
+  for (int i : removedWeak)
+    lines.push_back("removes " + RuleText(before.alphabet, before.weak[i], true));
+}
+
+}  // namespace velkin::strong

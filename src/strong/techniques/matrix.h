@@ -1,0 +1,72 @@
+// Rule removal by matrix interpretations over the naturals, in affine form: every letter
+// a gets [a](x) = M_a x + c_a on N^d, a word the composition of its letters' maps (first
+// letter outermost). A rule l -> r is weakly decreasing when M_l >= M_r and c_l >= c_r,
+// strictly when in addition (c_l)_1 > (c_r)_1.
+//
+// Relative problems R/S: every letter has (M_a)_{1,1} >= 1, all rules of R ∪ S decrease
+// weakly, and the strictly decreasing ones leave R and S. Dependency pair problems (P, R)
+// (a reduction pair): all pairs and rules decrease weakly, the strictly decreasing pairs
+// leave P; marked letters need no (M_a)_{1,1} >= 1.
+#pragma once
+
+#include <gmpxx.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "strong/technique.h"
+
+namespace velkin::strong {
+
+enum class MatrixKind {
+  Full,       // every entry free
+  Triangular  // upper triangular with diagonal entries 0 or 1: values grow polynomially
+};
+
+struct MatrixOptions {
+  int dimension = 1;  // d >= 1
+  int bits = 2;       // width of the letters' entries, 1..30
+  MatrixKind kind = MatrixKind::Full;
+  // Width of every entry of a word's matrix and vector (values must stay below
+  // 2^resultBits); 0: bits + 3.
+  int resultBits = 0;
+  // Skip with a note when the encoding is estimated above this many clauses (about
+  // 100 bytes each in the solver and the encoder).
+  std::int64_t maxClauses = 15'000'000;
+  // After the first interpretation, look for ones that remove more rules, each round
+  // given at most this long (0: no such rounds).
+  double improveSeconds = 1.0;
+};
+
+// One letter's map x ↦ m x + c.
+struct LetterMap {
+  std::vector<mpz_class> m;  // d×d, row-major
+  std::vector<mpz_class> c;  // d
+};
+
+class MatrixWitness : public Witness {
+ public:
+  int dimension = 1;
+  std::vector<std::optional<LetterMap>> letters;  // by letter; present for every used one
+  std::vector<int> removedStrict;                 // indices into before.strict, ascending
+  std::vector<int> removedWeak;                   // indices into before.weak, ascending
+
+  std::string Technique() const override { return "matrix interpretation"; }
+  // Recomputes every side's map from the letters' maps with exact integers and checks
+  // the (1,1) entries, that every rule decreases weakly and every removed one strictly,
+  // and that the single subproblem is `before` without exactly the removed rules.
+  std::string Recheck(const Problem& before, const std::vector<Problem>& after) const override;
+  // The map of every letter that occurs, then the removed rules.
+  void Print(const Problem& before, std::vector<std::string>& lines) const override;
+};
+
+// Searches an interpretation with `options` that removes at least one rule (relative)
+// or pair (dependency pairs), removing every rule the interpretation found makes strict.
+// Returns a Step with one subproblem, or None (with a note when the encoding was too
+// large to build).
+Result MatrixInterpretation(const Problem& problem, const Budget& budget,
+                            const MatrixOptions& options);
+
+}  // namespace velkin::strong
