@@ -7,6 +7,8 @@ PACKAGES=(g++ cmake make pkg-config googletest libgtest-dev libgmock-dev libbenc
           man-db groff-base dpkg-dev)
 # `make fuzz` needs clang with libFuzzer and the sanitizer runtimes.
 if [ "${1:-}" = fuzz ]; then PACKAGES+=(clang libclang-rt-dev); fi
+# The certificate tests build the certifier with GHC.
+if [ "${1:-}" = ceta ]; then PACKAGES+=(ghc); fi
 missing=()
 for p in "${PACKAGES[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -34,6 +34,11 @@ double Budget::SecondsLeft() const {
   return std::chrono::duration<double>(deadline_ - Clock::now()).count();
 }
 
+cpf::Written Witness::Certify(const Problem&, const std::vector<Problem>&,
+                              const std::vector<cpf::Fragment>&) const {
+  return "no certifiable form";
+}
+
 Result Result::None(std::string note) {
   Result r;
   r.note = std::move(note);

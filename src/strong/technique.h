@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "strong/cpf.h"
 #include "strong/problem.h"
 
 namespace velkin::strong {
@@ -52,6 +53,11 @@ class Witness {
   virtual std::string Recheck(const Problem& before, const std::vector<Problem>& after) const = 0;
   // Appends the witness in full to `lines`, one line each, without line ends.
   virtual void Print(const Problem& before, std::vector<std::string>& lines) const = 0;
+  // The step as the certifier reads it (strong/cpf.h), written around `subproofs`, the
+  // certificates of `after` in order (none for a leaf). The default says that the step
+  // has no certifiable form; a proof with such a step gets no certificate.
+  virtual cpf::Written Certify(const Problem& before, const std::vector<Problem>& after,
+                               const std::vector<cpf::Fragment>& subproofs) const;
 };
 
 // What a technique returns for one problem.

@@ -393,4 +393,24 @@ void MatrixWitness::Print(const Problem& before, std::vector<std::string>& lines
     lines.push_back("removes " + RuleText(before.alphabet, before.weak[i], true));
 }
 
+cpf::Written MatrixWitness::Certify(const Problem& before, const std::vector<Problem>& after,
+                                    const std::vector<cpf::Fragment>& subproofs) const {
+  if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
+  cpf::NaturalInterpretation in{dimension, {}};
+  in.letters.resize(letters.size());
+  const auto d = static_cast<std::size_t>(dimension);
+  for (std::size_t s = 0; s < letters.size(); ++s) {
+    if (!letters[s]) continue;
+    if (letters[s]->m.size() != d * d) return std::string("a matrix of the wrong size");
+    in.letters[s].constant = letters[s]->c;
+    for (std::size_t i = 0; i < d; ++i)
+      in.letters[s].matrix.emplace_back(letters[s]->m.begin() + i * d,
+                                        letters[s]->m.begin() + (i + 1) * d);
+  }
+  if (before.IsDependencyPairs()) return cpf::ReductionPair(before, in, after[0], subproofs[0]);
+  if (subproofs[0].kind == cpf::FragmentKind::Termination)
+    return cpf::RuleRemoval(before, in, after[0], subproofs[0]);
+  return cpf::RuleRemovalNontermination(before, after[0], subproofs[0]);
+}
+
 }  // namespace velkin::strong

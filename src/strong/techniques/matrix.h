@@ -60,6 +60,9 @@ class MatrixWitness : public Witness {
   std::string Recheck(const Problem& before, const std::vector<Problem>& after) const override;
   // The map of every letter that occurs, then the removed rules.
   void Print(const Problem& before, std::vector<std::string>& lines) const override;
+  // The step in certificate form (strong/cpf.h).
+  cpf::Written Certify(const Problem& before, const std::vector<Problem>& after,
+                       const std::vector<cpf::Fragment>& subproofs) const override;
 };
 
 // Searches an interpretation with `options` that removes at least one rule (relative)

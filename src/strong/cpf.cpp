@@ -1,0 +1,490 @@
+#include "strong/cpf.h"
+
+#include <algorithm>
+#include <cassert>
+
+#include "strong/technique.h"
+
+namespace velkin::strong::cpf {
+namespace {
+
+bool HasWeak(const Problem& p) {
+  return p.IsRelative() && !p.weak.empty();
+}
+
+std::string Element(const std::string& tag, const std::string& body) {
+  return "<" + tag + ">" + body + "</" + tag + ">";
+}
+
+std::string SymbolXml(const Alphabet& alphabet, Symbol s) {
+  assert(s >= 0 && s < alphabet.size());
+  if (alphabet.IsMarked(s))
+    return Element("sharp", Element("name", Escape(alphabet.names[alphabet.marks[s]])));
+  return Element("name", Escape(alphabet.names[s]));
+}
+
+std::string Trs(const Alphabet& alphabet, const std::vector<Rule>& rules) {
+  return Element("trs", Rules(alphabet, rules));
+}
+
+const char* TerminationTag(const Problem& p) {
+  return HasWeak(p) ? "relativeTerminationProof" : "trsTerminationProof";
+}
+
+Fragment Make(FragmentKind kind, std::string xml) {
+  return Fragment{kind, std::move(xml)};
+}
+
+// `sub` as a proof of non-termination of a relative problem: a loop of the strict rules
+// alone is one of the relative problem too.
+std::optional<std::string> RelativeNonterminationXml(const Fragment& sub) {
+  if (sub.kind == FragmentKind::RelativeNontermination) return sub.xml;
+  if (sub.kind == FragmentKind::Nontermination)
+    return Element("relativeNonterminationProof", sub.xml);
+  return std::nullopt;
+}
+
+std::string Number(const mpz_class& n) {
+  return Element("integer", n.get_str());
+}
+
+std::string Coefficient(const mpz_class& n) {
+  return Element("coefficient", Number(n));
+}
+
+std::string Coefficient(const Arctic& n) {
+  return Element("coefficient", n ? Number(*n) : std::string("<minusInfinity/>"));
+}
+
+// One letter's map as the certifier's linear polynomial: constant vector plus matrix
+// times the argument. The certifier reads a matrix as its list of columns.
+template <typename Map>
+std::string Interpret(const Alphabet& alphabet, Symbol s, const Map& map) {
+  std::string vector;
+  for (const auto& c : map.constant) vector += Coefficient(c);
+  std::string matrix;
+  const std::size_t d = map.constant.size();
+  for (std::size_t j = 0; j < d; ++j) {
+    std::string column;
+    for (std::size_t i = 0; i < d; ++i) column += Coefficient(map.matrix[i][j]);
+    matrix += Element("vector", column);
+  }
+  const std::string constant =
+      Element("polynomial", Element("coefficient", Element("vector", vector)));
+  const std::string linear = Element(
+      "polynomial",
+      Element("product", Element("polynomial", Element("coefficient", Element("matrix", matrix))) +
+                             Element("polynomial", Element("variable", "1"))));
+  return Element("interpret", SymbolXml(alphabet, s) + Element("arity", "1") +
+                                  Element("polynomial", Element("sum", constant + linear)));
+}
+
+// The letters that occur in the rules and pairs of `p`, in increasing order.
+std::vector<Symbol> UsedLetters(const Problem& p) {
+  std::vector<bool> used(p.alphabet.size(), false);
+  for (const auto* rules : {&p.strict, &p.weak})
+    for (const Rule& r : *rules) {
+      for (Symbol s : r.lhs) used[s] = true;
+      for (Symbol s : r.rhs) used[s] = true;
+    }
+  std::vector<Symbol> out;
+  for (Symbol s = 0; s < p.alphabet.size(); ++s)
+    if (used[s]) out.push_back(s);
+  return out;
+}
+
+// Checks that every used letter has a square map of the interpretation's dimension.
+template <typename Interpretation>
+std::string CheckShape(const Problem& p, const Interpretation& in) {
+  if (in.dimension < 1) return "an interpretation of dimension " + std::to_string(in.dimension);
+  const auto d = static_cast<std::size_t>(in.dimension);
+  for (Symbol s : UsedLetters(p)) {
+    if (static_cast<std::size_t>(s) >= in.letters.size())
+      return "no map for the letter " + p.alphabet.names[s];
+    const auto& m = in.letters[s];
+    bool square = m.constant.size() == d && m.matrix.size() == d;
+    for (const auto& row : m.matrix) square = square && row.size() == d;
+    if (!square)
+      return "the map of " + p.alphabet.names[s] + " is not of dimension " + std::to_string(d);
+  }
+  return "";
+}
+
+template <typename Interpretation>
+std::string OrderingProof(const Problem& p, const Interpretation& in, const char* domain) {
+  std::string body = Element(
+      "type",
+      Element("matrixInterpretation", Element("domain", domain) +
+                                          Element("dimension", std::to_string(in.dimension)) +
+                                          Element("strictDimension", "1")));
+  for (Symbol s : UsedLetters(p)) body += Interpret(p.alphabet, s, in.letters[s]);
+  return Element("orderingConstraintProof", Element("redPair", Element("interpretation", body)));
+}
+
+// The remaining rules of a rule removal: the strict ones, then the weak ones when the
+// problem is relative.
+std::string Remaining(const Problem& after, bool relative) {
+  std::string out = Trs(after.alphabet, after.strict);
+  if (relative) out += Trs(after.alphabet, after.weak);
+  return out;
+}
+
+bool Contains(const std::vector<Rule>& rules, const Rule& r) {
+  return std::find(rules.begin(), rules.end(), r) != rules.end();
+}
+
+// Rules of `after` must be rules of `before` (a removal only removes).
+std::string CheckSubset(const std::vector<Rule>& after, const std::vector<Rule>& before,
+                        const char* what) {
+  for (const Rule& r : after)
+    if (!Contains(before, r)) return std::string("a ") + what + " that the step did not have";
+  return "";
+}
+
+std::string Positions(int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += "<position>1</position>";
+  return Element("positionInTerm", out);
+}
+
+}  // namespace
+
+std::string Escape(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (char c : s) switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
+      default:
+        out += c;
+    }
+  return out;
+}
+
+std::string Term(const Alphabet& alphabet, const Word& w) {
+  std::string out;
+  for (Symbol s : w) out += "<funapp>" + SymbolXml(alphabet, s) + "<arg>";
+  out += "<var>x</var>";
+  for (std::size_t i = 0; i < w.size(); ++i) out += "</arg></funapp>";
+  return out;
+}
+
+std::string Rules(const Alphabet& alphabet, const std::vector<Rule>& rules) {
+  std::string out;
+  for (const Rule& r : rules)
+    out += Element("rule",
+                   Element("lhs", Term(alphabet, r.lhs)) + Element("rhs", Term(alphabet, r.rhs)));
+  return Element("rules", out);
+}
+
+Written NoStrictRules() {
+  return Make(FragmentKind::Termination, Element("trsTerminationProof", "<rIsEmpty/>"));
+}
+
+Written NoPairs() {
+  return Make(FragmentKind::DpTermination, Element("dpProof", "<pIsEmpty/>"));
+}
+
+Written EmptyLeftSide(bool relative) {
+  if (relative)
+    return Make(FragmentKind::RelativeNontermination,
+                Element("relativeNonterminationProof", "<variableConditionViolated/>"));
+  return Make(FragmentKind::Nontermination,
+              Element("trsNonterminationProof", "<variableConditionViolated/>"));
+}
+
+Written LoopProof(const Problem& problem, const Loop& loop) {
+  if (!problem.IsRelative()) return std::string("a loop of a dependency pair problem");
+  if (loop.steps.empty()) return std::string("a loop without steps");
+  // A strict rule with an empty left side (a bare variable as a term) is the simpler
+  // proof. A weak one may take part in the loop: the certifier rewrites with it.
+  for (const Rule& r : problem.strict)
+    if (r.lhs.empty()) return EmptyLeftSide(HasWeak(problem));
+  const Alphabet& a = problem.alphabet;
+  bool strict_step = false;
+  std::string steps;
+  const Word* previous = &loop.start;
+  for (const LoopStep& s : loop.steps) {
+    const auto& rules = s.weak ? problem.weak : problem.strict;
+    if (!Contains(rules, s.rule)) return std::string("a loop step by a rule not in the problem");
+    if (s.position < 0 ||
+        static_cast<std::size_t>(s.position) + s.rule.lhs.size() > previous->size())
+      return std::string("a loop step outside its word");
+    strict_step = strict_step || !s.weak;
+    steps += Element("rewriteStep", Positions(s.position) +
+                                        Element("rule", Element("lhs", Term(a, s.rule.lhs)) +
+                                                            Element("rhs", Term(a, s.rule.rhs))) +
+                                        (s.weak ? "<relative/>" : "") + Term(a, s.result));
+    previous = &s.result;
+  }
+  if (!strict_step) return std::string("a loop without a strict step");
+  Word expected = loop.prefix;
+  expected.insert(expected.end(), loop.start.begin(), loop.start.end());
+  expected.insert(expected.end(), loop.suffix.begin(), loop.suffix.end());
+  if (*previous != expected) return std::string("a loop that does not end in p u q");
+  // The last term is C[u(x) sigma] with C = p and sigma = {x -> q(x)}.
+  std::string context = "<box/>";
+  for (auto it = loop.prefix.rbegin(); it != loop.prefix.rend(); ++it)
+    context = Element("funContext", SymbolXml(a, *it) + "<before/>" + context + "<after/>");
+  const std::string substitution =
+      loop.suffix.empty()
+          ? Element("substitution", "")
+          : Element("substitution", Element("substEntry", "<var>x</var>" + Term(a, loop.suffix)));
+  const std::string xml = Element(
+      "loop", Element("rewriteSequence", Element("startTerm", Term(a, loop.start)) + steps) +
+                  substitution + context);
+  if (HasWeak(problem))
+    return Make(FragmentKind::RelativeNontermination, Element("relativeNonterminationProof", xml));
+  return Make(FragmentKind::Nontermination, Element("trsNonterminationProof", xml));
+}
+
+Written RuleRemoval(const Problem& before, const NaturalInterpretation& interpretation,
+                    const Problem& after, const Fragment& sub) {
+  if (!before.IsRelative() || !after.IsRelative())
+    return std::string("rule removal outside a relative problem");
+  if (sub.kind != FragmentKind::Termination)
+    return std::string("rule removal by an interpretation needs a termination proof below");
+  if (auto e = CheckShape(before, interpretation); !e.empty()) return e;
+  if (auto e = CheckSubset(after.strict, before.strict, "strict rule"); !e.empty()) return e;
+  if (auto e = CheckSubset(after.weak, before.weak, "weak rule"); !e.empty()) return e;
+  const std::string body = OrderingProof(before, interpretation, "<naturals/>") +
+                           Remaining(after, HasWeak(before)) + sub.xml;
+  return Make(FragmentKind::Termination,
+              Element(TerminationTag(before), Element("ruleRemoval", body)));
+}
+
+Written RuleRemovalNontermination(const Problem& before, const Problem& after,
+                                  const Fragment& sub) {
+  if (!before.IsRelative() || !after.IsRelative())
+    return std::string("rule removal outside a relative problem");
+  if (auto e = CheckSubset(after.strict, before.strict, "strict rule"); !e.empty()) return e;
+  if (auto e = CheckSubset(after.weak, before.weak, "weak rule"); !e.empty()) return e;
+  if (HasWeak(before)) {
+    auto below = RelativeNonterminationXml(sub);
+    if (!below) return std::string("rule removal needs a non-termination proof below");
+    return Make(FragmentKind::RelativeNontermination,
+                Element("relativeNonterminationProof",
+                        Element("ruleRemoval", Remaining(after, true) + *below)));
+  }
+  if (sub.kind != FragmentKind::Nontermination)
+    return std::string("rule removal needs a non-termination proof below");
+  return Make(
+      FragmentKind::Nontermination,
+      Element("trsNonterminationProof", Element("ruleRemoval", Remaining(after, false) + sub.xml)));
+}
+
+Written Reversal(const Problem& before, const Problem& after, const Fragment& sub) {
+  if (!before.IsRelative() || !after.IsRelative())
+    return std::string("reversal outside a relative problem");
+  if (after.strict != Reversed(before.strict) || after.weak != Reversed(before.weak))
+    return std::string("a reversal whose result is not the reversed problem");
+  const bool relative = HasWeak(before);
+  if (sub.kind == FragmentKind::Termination)
+    return Make(FragmentKind::Termination,
+                Element(TerminationTag(before),
+                        Element("stringReversal", Remaining(after, relative) + sub.xml)));
+  if (relative) {
+    auto below = RelativeNonterminationXml(sub);
+    if (!below) return std::string("reversal of a relative problem needs a relative proof below");
+    return Make(FragmentKind::RelativeNontermination,
+                Element("relativeNonterminationProof",
+                        Element("stringReversal", Remaining(after, true) + *below)));
+  }
+  if (sub.kind != FragmentKind::Nontermination)
+    return std::string("reversal needs a proof of a relative problem below");
+  return Make(FragmentKind::Nontermination,
+              Element("trsNonterminationProof",
+                      Element("stringReversal", Remaining(after, false) + sub.xml)));
+}
+
+Written RelativeAsStandard(const Problem& relative, const Problem& standard, const Fragment& sub) {
+  if (!relative.IsRelative() || !standard.IsStandard())
+    return std::string("relative as standard needs a relative and a standard problem");
+  if (sub.kind != FragmentKind::Termination)
+    return std::string("relative as standard carries over termination only");
+  for (const auto* rules : {&relative.strict, &relative.weak})
+    for (const Rule& r : *rules)
+      if (!Contains(standard.strict, r)) return std::string("relative as standard lost a rule");
+  for (const Rule& r : standard.strict)
+    if (!Contains(relative.strict, r) && !Contains(relative.weak, r))
+      return std::string("relative as standard added a rule");
+  // The certifier's steps on R/S take every rule of R u S as weak and remove from both, so
+  // the proof of R u S is, step by step, one of R/S: it ends with no rule at all, hence
+  // with no strict rule.
+  return sub;
+}
+
+Written DependencyPairs(const Problem& before, const Problem& dp, const Fragment& sub) {
+  if (!before.IsRelative() || !dp.IsDependencyPairs())
+    return std::string("dependency pairs from a problem that is not a relative one");
+  if (sub.kind != FragmentKind::DpTermination)
+    return std::string("dependency pairs need a proof of the pair problem below");
+  const std::string body =
+      Element("dps", Rules(dp.alphabet, dp.strict)) + Element("markedSymbols", "true") + sub.xml;
+  return Make(FragmentKind::Termination, Element(TerminationTag(before), Element("dpTrans", body)));
+}
+
+Written DependencyGraph(const Problem& before, const std::vector<GraphComponent>& components,
+                        const ArcTest& arc) {
+  if (!before.IsDependencyPairs()) return std::string("a graph of a problem without pairs");
+  std::size_t count = 0;
+  for (const GraphComponent& c : components) {
+    if (auto e = CheckSubset(c.pairs, before.strict, "pair"); !e.empty()) return e;
+    count += c.pairs.size();
+    if (c.cyclic && (!c.proof || c.proof->kind != FragmentKind::DpTermination))
+      return std::string("a cyclic component without a proof");
+    if (!c.cyclic && (c.pairs.size() != 1 || arc(c.pairs[0], c.pairs[0])))
+      return std::string("a component with an arc inside that is called acyclic");
+  }
+  if (count != before.strict.size())
+    return std::string("the components do not hold every pair once");
+  // Topological order of the components: repeatedly take one that no remaining
+  // component has an arc into.
+  const std::size_t n = components.size();
+  auto leads = [&](std::size_t from, std::size_t to) {
+    for (const Rule& s : components[from].pairs)
+      for (const Rule& t : components[to].pairs)
+        if (arc(s, t)) return true;
+    return false;
+  };
+  std::vector<std::vector<bool>> into(n, std::vector<bool>(n, false));
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = 0; j < n; ++j) into[j][i] = i != j && leads(i, j);
+  std::vector<bool> done(n, false);
+  std::string body;
+  for (std::size_t round = 0; round < n; ++round) {
+    std::size_t next = n;
+    for (std::size_t j = 0; j < n && next == n; ++j) {
+      if (done[j]) continue;
+      bool free = true;
+      for (std::size_t i = 0; i < n && free; ++i) free = done[i] || !into[j][i];
+      if (free) next = j;
+    }
+    if (next == n) return std::string("components with arcs both ways between them");
+    done[next] = true;
+    const GraphComponent& c = components[next];
+    std::string comp = Element("dps", Rules(before.alphabet, c.pairs)) +
+                       Element("realScc", c.cyclic ? "true" : "false");
+    if (c.cyclic) comp += c.proof->xml;
+    body += Element("component", comp);
+  }
+  return Make(FragmentKind::DpTermination, Element("dpProof", Element("depGraphProc", body)));
+}
+
+namespace {
+
+template <typename Interpretation>
+Written PairStep(const Problem& before, const Interpretation& interpretation, const Problem& after,
+                 const Fragment& sub, const char* domain) {
+  if (!before.IsDependencyPairs() || !after.IsDependencyPairs())
+    return std::string("a reduction pair outside a dependency pair problem");
+  if (sub.kind != FragmentKind::DpTermination)
+    return std::string("a reduction pair needs a proof of the pair problem below");
+  if (auto e = CheckShape(before, interpretation); !e.empty()) return e;
+  if (auto e = CheckSubset(after.strict, before.strict, "pair"); !e.empty()) return e;
+  if (after.weak != before.weak) return std::string("a reduction pair that changed the rules");
+  const std::string body = OrderingProof(before, interpretation, domain) +
+                           Element("dps", Rules(after.alphabet, after.strict)) + sub.xml;
+  return Make(FragmentKind::DpTermination, Element("dpProof", Element("redPairProc", body)));
+}
+
+}  // namespace
+
+Written ReductionPair(const Problem& before, const NaturalInterpretation& interpretation,
+                      const Problem& after, const Fragment& sub) {
+  return PairStep(before, interpretation, after, sub, "<naturals/>");
+}
+
+Written ReductionPair(const Problem& before, const ArcticInterpretation& interpretation,
+                      const Problem& after, const Fragment& sub) {
+  return PairStep(before, interpretation, after, sub,
+                  "<arctic><domain><naturals/></domain></arctic>");
+}
+
+Written Document(const Problem& input, const Fragment& proof, const std::string& tool,
+                 const std::string& variable) {
+  if (!input.IsRelative()) return std::string("the input of a certificate is a relative problem");
+  if (variable.empty()) return std::string("an empty variable name");
+  std::string body;
+  switch (proof.kind) {
+    case FragmentKind::Termination:
+      body = proof.xml;
+      break;
+    case FragmentKind::Nontermination:
+    case FragmentKind::RelativeNontermination:
+      if (HasWeak(input)) {
+        body = *RelativeNonterminationXml(proof);
+      } else if (proof.kind == FragmentKind::Nontermination) {
+        body = proof.xml;
+      } else {
+        return std::string("a relative non-termination proof of a standard problem");
+      }
+      break;
+    case FragmentKind::DpTermination:
+      return std::string("a dependency pair proof as the proof of the input");
+  }
+  std::string trs = Trs(input.alphabet, input.strict);
+  if (!input.weak.empty()) trs += Element("relativeRules", Rules(input.alphabet, input.weak));
+  std::string xml =
+      "<?xml version=\"1.0\"?>\n<certificationProblem>" +
+      Element("input", Element("trsInput", trs)) + Element("cpfVersion", "2.1") +
+      Element("proof", body) +
+      Element("origin", Element("proofOrigin", Element("tool", Element("name", Escape(tool))))) +
+      "</certificationProblem>\n";
+  // Every variable the writers put is <var>x</var>; letter names cannot contain it, since
+  // their '<' is escaped.
+  const std::string from = "<var>x</var>", to = "<var>" + Escape(variable) + "</var>";
+  if (to != from) {
+    std::string renamed;
+    renamed.reserve(xml.size() + xml.size() / 8);
+    std::size_t at = 0;
+    for (std::size_t next; (next = xml.find(from, at)) != std::string::npos;
+         at = next + from.size())
+      renamed.append(xml, at, next - at).append(to);
+    renamed.append(xml, at);
+    xml = std::move(renamed);
+  }
+  return Make(proof.kind, std::move(xml));
+}
+
+namespace {
+
+Written FromNode(const ProofNode& node) {
+  if (node.kind == Result::Kind::Nothing) return std::string("an open problem in the proof");
+  if (!node.witness) return std::string("a step without a witness");
+  std::vector<Problem> after;
+  std::vector<Fragment> subproofs;
+  for (const ProofNode& child : node.children) {
+    Written w = FromNode(child);
+    if (!Ok(w)) return w;
+    after.push_back(child.problem);
+    subproofs.push_back(std::get<Fragment>(std::move(w)));
+  }
+  Written w = node.witness->Certify(node.problem, after, subproofs);
+  if (!Ok(w)) return node.witness->Technique() + ": " + std::get<std::string>(w);
+  return w;
+}
+
+}  // namespace
+
+Written FromProof(const ProofNode& root, const std::string& tool, const std::string& variable) {
+  if (!root.Complete()) return std::string("the proof is not complete");
+  Written w = FromNode(root);
+  if (!Ok(w)) return w;
+  return Document(root.problem, std::get<Fragment>(w), tool, variable);
+}
+
+}  // namespace velkin::strong::cpf

@@ -1,0 +1,198 @@
+// Certificates in CPF 2.1, the XML format that the termination competition's certifier
+// reads. A string rewriting system is written as a term rewriting system over unary
+// letters: the word a b c becomes the term a(b(c(x))), every side ends in the variable x,
+// and the letter a# of a dependency pair problem is written as a marked symbol.
+//
+// Each proof step kind has one function here that takes plain data (the problems, the
+// witness's numbers) and the already written proofs of its subproblems, and returns the
+// step as a fragment of the certificate. Document() wraps the fragment of the whole
+// proof with the input problem. The functions check the shape of what they are given
+// (fragment kinds, dimensions) and return an error instead of writing a wrong file; the
+// mathematics is checked by the certifier.
+#pragma once
+
+#include <gmpxx.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "strong/problem.h"
+
+namespace velkin::strong {
+struct ProofNode;
+}
+
+namespace velkin::strong::cpf {
+
+// What a fragment proves, which fixes the element that wraps it.
+enum class FragmentKind {
+  Termination,             // <trsTerminationProof> / <relativeTerminationProof>
+  Nontermination,          // <trsNonterminationProof>: the strict rules alone loop
+  RelativeNontermination,  // <relativeNonterminationProof>
+  DpTermination,           // <dpProof>: the dependency pair problem is finite
+};
+
+// One proof element of a certificate, complete with its wrapping element.
+struct Fragment {
+  FragmentKind kind = FragmentKind::Termination;
+  std::string xml;
+};
+
+// A fragment, or why none could be written.
+using Written = std::variant<Fragment, std::string>;
+
+inline bool Ok(const Written& w) {
+  return std::holds_alternative<Fragment>(w);
+}
+
+// --- Plain data of the witnesses ------------------------------------------------------
+
+// One letter's affine map x -> M x + c over the naturals. `matrix` is given by rows:
+// matrix[i][j] is the entry in row i, column j.
+struct NaturalMap {
+  std::vector<std::vector<mpz_class>> matrix;
+  std::vector<mpz_class> constant;
+};
+
+// A matrix interpretation over the naturals: one map per letter of the problem's
+// alphabet (index = letter), all of dimension `dimension`.
+struct NaturalInterpretation {
+  int dimension = 1;
+  std::vector<NaturalMap> letters;
+};
+
+// An arctic number: a natural number, or -infinity when empty.
+using Arctic = std::optional<mpz_class>;
+
+// One letter's arctic map x -> M (x) x (+) c, rows as in NaturalMap.
+struct ArcticMap {
+  std::vector<std::vector<Arctic>> matrix;
+  std::vector<Arctic> constant;
+};
+
+struct ArcticInterpretation {
+  int dimension = 1;
+  std::vector<ArcticMap> letters;
+};
+
+// One step of a looping derivation: `rule` applied with its left side starting at letter
+// `position` (0 = the first letter) of the previous word, giving `result`. `weak` marks a
+// step by a weak rule of a relative problem.
+struct LoopStep {
+  int position = 0;
+  Rule rule;
+  bool weak = false;
+  Word result;
+};
+
+// A loop u ->+ p u q: the start word and the steps; the last result must be p u q.
+struct Loop {
+  Word start;
+  std::vector<LoopStep> steps;
+  Word prefix, suffix;  // p and q
+};
+
+// One strongly connected part of a dependency graph. A component that is a single pair
+// without an arc to itself has no proof.
+struct GraphComponent {
+  std::vector<Rule> pairs;
+  bool cyclic = false;            // has an arc inside: needs `proof`
+  std::optional<Fragment> proof;  // DpTermination, for cyclic components
+};
+
+// --- Leaves -------------------------------------------------------------------------
+
+// The relative (or standard) problem has no strict rule left.
+Written NoStrictRules();
+
+// The dependency pair problem has no pair left.
+Written NoPairs();
+
+// A strict rule has the empty word as its left side (written as a variable left side,
+// which the certifier knows to be non-terminating). `relative`: the problem has weak rules.
+Written EmptyLeftSide(bool relative);
+
+// A loop of `problem` (a relative problem). Steps by weak rules are marked in the proof;
+// at least one step must be by a strict rule.
+Written LoopProof(const Problem& problem, const Loop& loop);
+
+// --- Steps on relative problems -----------------------------------------------------
+
+// Rule removal by a natural matrix interpretation that is monotone and weakly decreasing
+// on every rule of `before` and strictly on the rules missing from `after`; `sub` proves
+// that `after` terminates.
+Written RuleRemoval(const Problem& before, const NaturalInterpretation& interpretation,
+                    const Problem& after, const Fragment& sub);
+
+// Removal of rules for a non-termination proof: `after` keeps some of the rules of
+// `before`, and `sub` proves that `after` does not terminate.
+Written RuleRemovalNontermination(const Problem& before, const Problem& after, const Fragment& sub);
+
+// String reversal: `after` is `before` with every side reversed; `sub` proves it.
+Written Reversal(const Problem& before, const Problem& after, const Fragment& sub);
+
+// Relative termination shown by standard termination of R u S: `standard` is that
+// problem, `sub` its termination proof. The certifier reads the proof of R u S as a
+// proof of R/S (every step it accepts there takes all rules as weak ones); only
+// termination is carried over.
+Written RelativeAsStandard(const Problem& relative, const Problem& standard, const Fragment& sub);
+
+// The dependency pair transformation: `before` is a standard problem, `dp` its
+// dependency pair problem (pairs and rules), `sub` the proof that `dp` is finite.
+Written DependencyPairs(const Problem& before, const Problem& dp, const Fragment& sub);
+
+// --- Steps on dependency pair problems ------------------------------------------------
+
+// An arc of a dependency graph: may a step by the first pair be followed by one by the
+// second?
+using ArcTest = std::function<bool(const Rule& from, const Rule& to)>;
+
+// The dependency graph of `before` split into `components` (all pairs of `before`, each
+// in one component). The certifier wants them in topological order (arcs lead from
+// earlier to later components only); they are written in that order, computed with
+// `arc`. Refused when the components are not the strongly connected parts of `arc`'s
+// graph up to merging (an arc back to an earlier component, or a cyclic claim).
+Written DependencyGraph(const Problem& before, const std::vector<GraphComponent>& components,
+                        const ArcTest& arc);
+
+// A reduction pair by a natural matrix interpretation (marked letters need no monotone
+// first entry): weakly decreasing on every pair and rule, strictly on the pairs missing
+// from `after`.
+Written ReductionPair(const Problem& before, const NaturalInterpretation& interpretation,
+                      const Problem& after, const Fragment& sub);
+
+// The same with an arctic matrix interpretation.
+Written ReductionPair(const Problem& before, const ArcticInterpretation& interpretation,
+                      const Problem& after, const Fragment& sub);
+
+// --- The document ---------------------------------------------------------------------
+
+// The variable that ends every side unless the input names another: the one of the
+// problems of the termination problem database. The certifier compares rules letter by
+// letter and variable by variable with those of the input it is given.
+inline constexpr const char* kDefaultVariable = "x1";
+
+// The whole certificate: `input` (the problem as read, relative or standard) and
+// `proof`, its termination or non-termination proof. `tool` names the prover,
+// `variable` is the variable of every side.
+Written Document(const Problem& input, const Fragment& proof, const std::string& tool,
+                 const std::string& variable = kDefaultVariable);
+
+// The certificate of a finished proof tree, or why there is none: every step of the
+// tree must have a certifiable form (Witness::Certify), else nothing is written.
+Written FromProof(const ProofNode& root, const std::string& tool,
+                  const std::string& variable = kDefaultVariable);
+
+// --- Pieces (exposed for the witnesses and the tests) ---------------------------------
+
+// The word `w` followed by the variable x, as a CPF term (Document renames x).
+std::string Term(const Alphabet& alphabet, const Word& w);
+// <rules> ... </rules> of `rules`.
+std::string Rules(const Alphabet& alphabet, const std::vector<Rule>& rules);
+// `s` with the five XML special characters escaped.
+std::string Escape(const std::string& s);
+
+}  // namespace velkin::strong::cpf

@@ -1,0 +1,105 @@
+// Writing a certificate from a proof tree: all or nothing, steps in tree order.
+#include "strong/cpf.h"
+
+#include <gtest/gtest.h>
+
+#include "strong/technique.h"
+
+namespace velkin::strong {
+namespace {
+
+// A leaf that proves a problem without strict rules, with its certificate form.
+class EmptyWitness : public Witness {
+ public:
+  std::string Technique() const override { return "no strict rules"; }
+  std::string Recheck(const Problem& p, const std::vector<Problem>&) const override {
+    return p.strict.empty() ? "" : "strict rules left";
+  }
+  void Print(const Problem&, std::vector<std::string>& lines) const override {
+    lines.push_back("R is empty");
+  }
+  cpf::Written Certify(const Problem&, const std::vector<Problem>&,
+                       const std::vector<cpf::Fragment>&) const override {
+    return cpf::NoStrictRules();
+  }
+};
+
+// A step that drops every strict rule and keeps no certificate form.
+class DropWitness : public Witness {
+ public:
+  std::string Technique() const override { return "dropping"; }
+  std::string Recheck(const Problem&, const std::vector<Problem>&) const override { return ""; }
+  void Print(const Problem&, std::vector<std::string>&) const override {}
+};
+
+// String reversal, certified through the writer.
+class ReverseWitness : public DropWitness {
+ public:
+  std::string Technique() const override { return "reversal"; }
+  cpf::Written Certify(const Problem& before, const std::vector<Problem>& after,
+                       const std::vector<cpf::Fragment>& subproofs) const override {
+    return cpf::Reversal(before, after.at(0), subproofs.at(0));
+  }
+};
+
+Problem Standard() {
+  Problem p;
+  const Symbol a = p.alphabet.Add("a"), b = p.alphabet.Add("b");
+  p.strict = {Rule{{a, b}, {b, a}}};
+  return p;
+}
+
+ProofNode Leaf(Problem p, std::shared_ptr<const Witness> w) {
+  return ProofNode{std::move(p), Result::Kind::Proved, std::move(w), {}};
+}
+
+TEST(CpfTree, AStepWithoutCertificateFormWritesNothingAndNamesTheStep) {
+  const Problem p = Standard();
+  Problem empty = p;
+  empty.strict.clear();
+  ProofNode root{p,
+                 Result::Kind::Transformed,
+                 std::make_shared<DropWitness>(),
+                 {Leaf(empty, std::make_shared<EmptyWitness>())}};
+  ASSERT_TRUE(root.Complete());
+  const cpf::Written w = cpf::FromProof(root, "velkin");
+  ASSERT_FALSE(cpf::Ok(w));
+  EXPECT_NE(std::get<std::string>(w).find("dropping"), std::string::npos);
+
+  ProofNode open{p,
+                 Result::Kind::Transformed,
+                 std::make_shared<ReverseWitness>(),
+                 {ProofNode{p, Result::Kind::Nothing, nullptr, {}}}};
+  EXPECT_FALSE(cpf::Ok(cpf::FromProof(open, "velkin")));
+}
+
+TEST(CpfTree, StepsAreWrittenAroundTheirSubproofs) {
+  const Problem p = Standard();
+  Problem rev = p;
+  rev.strict = Reversed(p.strict);
+  Problem empty = rev;
+  empty.strict.clear();
+  // The reversal's child is wrong (not the reversed problem): refused, not written.
+  ProofNode wrong{p,
+                  Result::Kind::Transformed,
+                  std::make_shared<ReverseWitness>(),
+                  {Leaf(empty, std::make_shared<EmptyWitness>())}};
+  EXPECT_FALSE(cpf::Ok(cpf::FromProof(wrong, "velkin")));
+
+  ProofNode inner{rev,
+                  Result::Kind::Transformed,
+                  std::make_shared<ReverseWitness>(),
+                  {Leaf(p, std::make_shared<EmptyWitness>())}};
+  ProofNode root{p, Result::Kind::Transformed, std::make_shared<ReverseWitness>(), {inner}};
+  const cpf::Written w = cpf::FromProof(root, "velkin");
+  ASSERT_TRUE(cpf::Ok(w)) << std::get<std::string>(w);
+  const std::string& xml = std::get<cpf::Fragment>(w).xml;
+  const auto first = xml.find("<stringReversal>");
+  const auto second = xml.find("<stringReversal>", first + 1);
+  ASSERT_NE(second, std::string::npos);
+  EXPECT_LT(second, xml.find("<rIsEmpty/>"));
+  EXPECT_NE(xml.find("<cpfVersion>2.1</cpfVersion>"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace velkin::strong
