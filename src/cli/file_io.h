@@ -20,9 +20,6 @@ inline constexpr std::size_t kMaxInputBytes = std::size_t{64} << 20;
 bool ReadTextFile(const std::string& path, std::string& text, std::string& error,
                   std::size_t limit = kMaxInputBytes);
 
-// The same for a text written as it is (a certificate).
-bool WriteTextAtomically(const std::string& path, std::string_view data, std::string& error);
-
 // True for the names that a collection walk picks up: *.srs, *.xml and *.ari (the
 // extension in any case).
 bool IsProblemFileName(std::string_view name);
