@@ -3,13 +3,16 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cctype>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <iostream>
 #include <mutex>
 #include <thread>
@@ -18,10 +21,13 @@
 #include "model/parsed_system.h"
 #include "model/readers.h"
 #include "model/state.h"
+#include "strong/cpf.h"
 #include "strong/strategy.h"
 #include "model/text_output.h"
 
 namespace velkin::cli {
+
+namespace fs = std::filesystem;
 
 RunInputs MakeRunInputs(const RunOptions& options, std::string_view path, std::string_view text) {
   RunInputs in;
@@ -48,6 +54,23 @@ std::string ErrorLine(std::string_view file, int line, std::string_view message)
 
 namespace {
 
+// The variable of a certificate's rules: the certifier compares them with its input's
+// variable by variable, so an XTC input's own (that of its first <var>) is kept; other
+// formats get the problem database's.
+std::string CertificateVariable(InputFormat format, std::string_view text) {
+  if (format != InputFormat::Xtc) return strong::cpf::kDefaultVariable;
+  const auto open = text.find("<var>");
+  if (open == std::string_view::npos) return strong::cpf::kDefaultVariable;
+  const auto from = open + 5, to = text.find('<', from);
+  std::string_view v = text.substr(from, to == std::string_view::npos ? 0 : to - from);
+  while (!v.empty() && std::isspace(static_cast<unsigned char>(v.front()))) v.remove_prefix(1);
+  while (!v.empty() && std::isspace(static_cast<unsigned char>(v.back()))) v.remove_suffix(1);
+  // An escaped name would be escaped twice: the default then, which the certifier may
+  // refuse but never misreads.
+  if (v.empty() || v.find('&') != std::string_view::npos) return strong::cpf::kDefaultVariable;
+  return std::string(v);
+}
+
 double StrongTimeout(const RunOptions& options) {
   return options.timeoutSeconds > 0 ? options.timeoutSeconds : kStrongDefaultTimeout;
 }
@@ -58,8 +81,8 @@ StrongOutcome RunStrongText(const RunOptions& options, std::string_view path,
                             std::string_view text) {
   StrongOutcome o;
   ParsedSystem parsed;
-  const ReadResult read =
-      ReadUnbounded(SplitLines(text), ResolveFormat(options.format, path, text), parsed);
+  const InputFormat format = ResolveFormat(options.format, path, text);
+  const ReadResult read = ReadUnbounded(SplitLines(text), format, parsed);
   if (!read.ok) {
     o.outcome = RunOutcome::InputRefused;
     o.error = read.error;
@@ -70,6 +93,7 @@ StrongOutcome RunStrongText(const RunOptions& options, std::string_view path,
   strong::StrongOptions so;
   so.timeoutSeconds = StrongTimeout(options);
   so.jobs = options.jobs;
+  so.certified = options.certified;
   // A batch's stop request (a signal) ends the strong run as its own stop flag does.
   so.stop = std::make_shared<std::atomic<bool>>(false);
   std::atomic<bool> finished{false};
@@ -87,6 +111,18 @@ StrongOutcome RunStrongText(const RunOptions& options, std::string_view path,
   strong::StrongResult r = strong::RunStrong(parsed, so);
   finished.store(true);
   if (watcher.joinable()) watcher.join();
+  if (options.certificate) {
+    if (r.status == strong::StrongStatus::NoProof) {
+      o.noCertificate = "no proof";
+    } else {
+      strong::cpf::Written w = strong::cpf::FromProof(r.proof, "VELKIN 1.3",
+                                                      CertificateVariable(format, text));
+      if (strong::cpf::Ok(w))
+        o.certificate = std::move(std::get<strong::cpf::Fragment>(w).xml);
+      else
+        o.noCertificate = std::get<std::string>(w);
+    }
+  }
   switch (r.status) {
     case strong::StrongStatus::Terminating:
       o.outcome = RunOutcome::Terminating;
@@ -113,9 +149,14 @@ int RunSingle(const SingleOptions& options, std::ostream& out, std::ostream& err
   }
   RunResult result;
   std::vector<std::string> notes;
+  std::string certificate, noCertificate;
   double limitSeconds = options.run.timeoutSeconds;
   if (options.run.strategy == Strategy::Strong) {
-    StrongOutcome s = RunStrongText(options.run, options.path, text);
+    RunOptions run = options.run;
+    run.certificate = run.certificate || !options.cpfPath.empty();
+    StrongOutcome s = RunStrongText(run, options.path, text);
+    certificate = std::move(s.certificate);
+    noCertificate = std::move(s.noCertificate);
     result.outcome = s.outcome;
     result.output = std::move(s.lines);
     result.error = s.error;
@@ -150,6 +191,14 @@ int RunSingle(const SingleOptions& options, std::ostream& out, std::ostream& err
     err << ErrorLine(options.outputPath, 0, error) << "\n";
     return kExitError;
   }
+  if (!options.cpfPath.empty()) {
+    if (certificate.empty()) {
+      err << ErrorLine(shownPath, 0, "no certificate written: " + noCertificate) << "\n";
+    } else if (!WriteFileAtomically(options.cpfPath, certificate, error)) {
+      err << ErrorLine(options.cpfPath, 0, error) << "\n";
+      return kExitError;
+    }
+  }
   return written ? kExitOk : kExitError;
 }
 
@@ -170,6 +219,8 @@ ProblemRecord RunProblem(const std::string& path, const RunOptions& options) {
     rec.rules = s.rules;
     rec.symbols = s.symbols;
     rec.notes = std::move(s.notes);
+    rec.certificate = std::move(s.certificate);
+    rec.noCertificate = std::move(s.noCertificate);
   } else {
     const RunInputs in = MakeRunInputs(options, path, text);
     auto st = MakeState();
@@ -299,7 +350,7 @@ std::vector<ProblemRecord> RunBatch(const std::vector<std::string>& files,
     const bool done = workersLeft == 0;
     lock.unlock();
     for (const std::size_t i : batch) {
-      const ProblemRecord& r = records[i];
+      ProblemRecord& r = records[i];
       ++progress.done;
       if (Failed(r))
         ++progress.refused;
@@ -310,6 +361,7 @@ std::vector<ProblemRecord> RunBatch(const std::vector<std::string>& files,
       else
         ++progress.noProof;
       if (onRecord) onRecord(r);
+      std::string().swap(r.certificate);  // written by now; may be large
     }
     const auto now = std::chrono::steady_clock::now();
     if (onProgress && now - lastDraw >= std::chrono::milliseconds(100)) {
@@ -477,6 +529,20 @@ int RunBatchCommand(const BatchOptions& options, std::ostream& out, std::ostream
   if (!list.errors.empty()) return kExitError;
   std::vector<std::string> files =
       options.hasShard ? SelectShard(list.files, options.shard) : std::move(list.files);
+  // Certificate names are fixed before the run: two problems never share one.
+  std::map<std::string, std::string> certificateOf;  // file -> certificate path
+  if (!options.cpfDir.empty()) {
+    std::map<std::string, std::string> fileOf;
+    for (const std::string& f : files) {
+      const std::string name = (fs::path(options.cpfDir) / CertificateName(f, options.paths)).string();
+      if (const auto [it, fresh] = fileOf.emplace(name, f); !fresh) {
+        err << ErrorLine("", 0, f + " and " + it->second + " would have the same certificate " + name)
+            << "\n";
+        return kExitError;
+      }
+      certificateOf[f] = name;
+    }
+  }
 
   // The row files; "-" is standard output, and then the summary goes to `err`.
   std::ofstream csvFile, jsonlFile;
@@ -509,6 +575,8 @@ int RunBatchCommand(const BatchOptions& options, std::ostream& out, std::ostream
   RunOptions runOptions = options.run;
   runOptions.jobs = 1;
   const StopSignals signals;
+  runOptions.certificate = runOptions.certificate || !options.cpfDir.empty();
+  bool certificateFailed = false;
   const auto start = std::chrono::steady_clock::now();
   bool drawn = false;
   std::string failedPath;  // the first row file that could not be written
@@ -528,6 +596,18 @@ int RunBatchCommand(const BatchOptions& options, std::ostream& out, std::ostream
       files, runOptions, jobs,
       [&](const ProblemRecord& r) {
         for (const std::string& note : r.notes) err << ErrorLine(r.path, 0, note) << "\n";
+        if (!options.cpfDir.empty() && !Failed(r) && r.outcome != RunOutcome::NoProof) {
+          const std::string& target = certificateOf.at(r.path);
+          std::string error;
+          std::error_code ec;
+          fs::create_directories(fs::path(target).parent_path(), ec);
+          if (r.certificate.empty()) {
+            err << ErrorLine(r.path, 0, "no certificate written: " + r.noCertificate) << "\n";
+          } else if (ec || !WriteFileAtomically(target, r.certificate, error)) {
+            err << ErrorLine(target, 0, ec ? ec.message() : error) << "\n";
+            certificateFailed = true;
+          }
+        }
         writeRow(csv, options.csvPath, CsvRow(r, options.termcomp));
         writeRow(jsonl, options.jsonlPath, JsonlRow(r, options.termcomp));
       },
@@ -555,7 +635,22 @@ int RunBatchCommand(const BatchOptions& options, std::ostream& out, std::ostream
                        summaryOut.rdbuf() == std::cout.rdbuf() ? "standard output" : "the summary",
                        err))
     return kExitError;
+  if (certificateFailed) return kExitError;
   return stop > 0 ? 128 + stop : kExitOk;
+}
+
+std::string CertificateName(const std::string& file, const std::vector<std::string>& paths) {
+  fs::path name = fs::path(file).filename();
+  for (const std::string& p : paths) {
+    if (p == file) break;
+    // A file argument has nothing under it, so no test of the file system is needed.
+    const fs::path rel = fs::path(file).lexically_relative(p);
+    if (!rel.empty() && *rel.begin() != "..") {
+      name = rel;
+      break;
+    }
+  }
+  return name.replace_extension(".cpf").string();
 }
 
 }  // namespace velkin::cli

@@ -32,6 +32,8 @@ struct RunOptions {
   double timeoutSeconds = 0;               // 0: no limit (classic), kStrongDefaultTimeout (strong)
   int jobs = 0;                            // strong: threads for one problem; 0: the number of cores
   const std::atomic<int>* stop = nullptr;  // nonzero: runs give up as at the time limit
+  bool certified = false;                 // strong: only steps with a certifiable form
+  bool certificate = false;                // strong: write the answer's certificate (CPF 2.1)
 };
 
 // A strong run of one problem text: read without capacities, then the strategy.
@@ -42,6 +44,8 @@ struct StrongOutcome {
   InputError error;                          // why the input was refused
   bool timedOut = false;
   int rules = -1, symbols = -1;  // of the system as read; -1 when refused
+  // With options.certificate: the certificate of a YES or NO, or why there is none.
+  std::string certificate, noCertificate;
 };
 StrongOutcome RunStrongText(const RunOptions& options, std::string_view path,
                             std::string_view text);
@@ -65,6 +69,7 @@ struct SingleOptions {
   RunOptions run;
   std::string path;        // "-": standard input
   std::string outputPath;  // -o; empty: none
+  std::string cpfPath;     // --cpf; empty: none
   bool termcomp = false;   // YES / NO / MAYBE as the first line
 };
 
@@ -84,6 +89,8 @@ struct ProblemRecord {
   int symbols = -1;
   InputError error;                // why the problem was refused or could not be read
   std::vector<std::string> notes;  // strong strategy: lines for stderr
+  // As in StrongOutcome; the batch drops the certificate once it is written.
+  std::string certificate, noCertificate;
 };
 
 // Reads and runs one problem: classic in a fresh state object (random generator from
@@ -137,7 +144,13 @@ struct BatchOptions {
   Shard shard;
   bool termcomp = false;
   bool progress = false;  // draw the progress bar on `err`
+  std::string cpfDir;     // --cpf-dir: a certificate per answer; empty: none
 };
+
+// The name of `file`'s certificate under a --cpf-dir folder: its path relative to the
+// folder among `paths` (the batch's arguments) that it was found in, or its file name
+// when it was given itself, with the extension replaced by .cpf.
+std::string CertificateName(const std::string& file, const std::vector<std::string>& paths);
 
 // The batch command: collects the files, picks the shard, runs them, writes and
 // flushes the CSV and JSONL rows as the results come in, prints the summary to `out`

@@ -29,6 +29,7 @@ struct RawRunOptions {
   double timeout = 0;
   std::string strategy = "classic";
   int jobs = 0;
+  bool certified = false;
 
   RunOptions Resolve() const {
     RunOptions o;
@@ -42,6 +43,7 @@ struct RawRunOptions {
     o.strategy =
         strategy == "strong" ? velkin::cli::Strategy::Strong : velkin::cli::Strategy::Classic;
     o.jobs = jobs;
+    o.certified = certified;
     return o;
   }
 };
@@ -90,6 +92,9 @@ void AddRunOptions(CLI::App& app, RawRunOptions& raw) {
           },
           "", ""))
       ->type_name("SECONDS");
+  app.add_flag("--certified", raw.certified,
+               "Strong strategy: only steps that the certifier accepts (no match bounds),\n"
+               "so that every answer comes with a certificate");
 }
 
 // Both --tpdb and --format given: they exclude each other.
@@ -208,6 +213,9 @@ int main(int argc, char** argv) {
                  "Strong strategy: threads for the race (default: the number of cores)")
       ->check(CLI::PositiveNumber)
       ->type_name("N");
+  app.add_option("--cpf", single.cpfPath,
+                 "Strong strategy: write the answer's certificate (CPF 2.1) to FILE")
+      ->type_name("FILE");
   app.add_option("FILE", single.path, "The problem file; - reads standard input");
 
   BatchOptions batch;
@@ -245,6 +253,10 @@ int main(int argc, char** argv) {
           },
           "", ""))
       ->type_name("I/N");
+  batchCmd
+      ->add_option("--cpf-dir", batch.cpfDir,
+                   "Strong strategy: write each answer's certificate (CPF 2.1) under DIR")
+      ->type_name("DIR");
   batchCmd->add_option("PATH", batch.paths, "Problem files and folders")->required();
 
   velkin::cli::PlotCommandOptions plot;
@@ -273,9 +285,17 @@ int main(int argc, char** argv) {
   }
 
   if (plotCmd->parsed()) return velkin::cli::RunPlotCommand(plot, std::cout, std::cerr);
+  const auto needsStrong = [](const RunOptions& o, bool certificates) -> std::string {
+    if (o.strategy == velkin::cli::Strategy::Strong) return "";
+    if (o.certified) return "--certified needs --strategy strong";
+    if (certificates) return "certificates need --strategy strong";
+    return "";
+  };
   if (batchCmd->parsed()) {
     if (TpdbConflict(batchRaw)) return Fail("--tpdb and --format exclude each other", true);
     batch.run = batchRaw.Resolve();
+    if (const std::string e = needsStrong(batch.run, !batch.cpfDir.empty()); !e.empty())
+      return Fail(e);
     if (!shardText.empty()) {
       std::string error;
       batch.shard = *velkin::cli::ParseShard(shardText, error);
@@ -287,5 +307,7 @@ int main(int argc, char** argv) {
   if (TpdbConflict(singleRaw)) return Fail("--tpdb and --format exclude each other");
   if (single.path.empty()) return Fail("no problem FILE given");
   single.run = singleRaw.Resolve();
+  if (const std::string e = needsStrong(single.run, !single.cpfPath.empty()); !e.empty())
+    return Fail(e);
   return velkin::cli::RunSingle(single, std::cout, std::cerr);
 }

@@ -80,7 +80,7 @@ std::string Interpret(const Alphabet& alphabet, Symbol s, const Map& map) {
 }
 
 // The letters that occur in the rules and pairs of `p`, in increasing order.
-std::vector<Symbol> UsedLetters(const Problem& p) {
+std::vector<Symbol> LettersInOrder(const Problem& p) {
   std::vector<bool> used(p.alphabet.size(), false);
   for (const auto* rules : {&p.strict, &p.weak})
     for (const Rule& r : *rules) {
@@ -98,7 +98,7 @@ template <typename Interpretation>
 std::string CheckShape(const Problem& p, const Interpretation& in) {
   if (in.dimension < 1) return "an interpretation of dimension " + std::to_string(in.dimension);
   const auto d = static_cast<std::size_t>(in.dimension);
-  for (Symbol s : UsedLetters(p)) {
+  for (Symbol s : LettersInOrder(p)) {
     if (static_cast<std::size_t>(s) >= in.letters.size())
       return "no map for the letter " + p.alphabet.names[s];
     const auto& m = in.letters[s];
@@ -117,7 +117,7 @@ std::string OrderingProof(const Problem& p, const Interpretation& in, const char
       Element("matrixInterpretation", Element("domain", domain) +
                                           Element("dimension", std::to_string(in.dimension)) +
                                           Element("strictDimension", "1")));
-  for (Symbol s : UsedLetters(p)) body += Interpret(p.alphabet, s, in.letters[s]);
+  for (Symbol s : LettersInOrder(p)) body += Interpret(p.alphabet, s, in.letters[s]);
   return Element("orderingConstraintProof", Element("redPair", Element("interpretation", body)));
 }
 

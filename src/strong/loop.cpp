@@ -110,4 +110,13 @@ Result TrivialLoop(const Problem& problem) {
   return Result::None();
 }
 
+cpf::Written LoopWitness::Certify(const Problem& before, const std::vector<Problem>& after,
+                                  const std::vector<cpf::Fragment>& subproofs) const {
+  if (!after.empty() || !subproofs.empty()) return std::string("a loop with subproblems");
+  cpf::Loop loop{start, {}, prefix, suffix};
+  for (const LoopStep& s : steps)
+    loop.steps.push_back(cpf::LoopStep{static_cast<int>(s.position), s.rule, !s.strict, s.result});
+  return cpf::LoopProof(before, loop);
+}
+
 }  // namespace velkin::strong

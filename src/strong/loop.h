@@ -37,6 +37,9 @@ class LoopWitness : public Witness {
   std::string Recheck(const Problem& before, const std::vector<Problem>& after) const override;
   // u, p, q and one line per step with its rule, position and resulting word.
   void Print(const Problem& before, std::vector<std::string>& lines) const override;
+  // The step in certificate form (strong/cpf.h).
+  cpf::Written Certify(const Problem& before, const std::vector<Problem>& after,
+                       const std::vector<cpf::Fragment>& subproofs) const override;
 };
 
 // Builds the witness of a derivation given as rules and positions from `start`: computes

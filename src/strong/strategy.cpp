@@ -47,7 +47,7 @@ void AddMatchBoundSteps(std::vector<RoadStep>& steps) {
     steps.push_back(
         RoadStep{reversed ? "match bound, reversed" : "match bound",
                  [o](const Problem& p, const Budget& b) { return FindMatchBound(p, b, o); }, false,
-                 reversed ? 1.0 : 0.5});
+                 reversed ? 1.0 : 0.5, /*certifiable=*/false});
   }
 }
 
@@ -446,8 +446,24 @@ StrongResult RunRoads(const Problem& start, const std::vector<Road>& roads,
   return result;
 }
 
+std::vector<Road> CertifiableRoads(std::vector<Road> roads) {
+  std::vector<Road> out;
+  for (Road& road : roads) {
+    const auto uncertifiable = [](const RoadStep& s) { return !s.certifiable; };
+    const bool lost = std::any_of(road.steps.begin(), road.steps.end(), uncertifiable);
+    road.steps.erase(std::remove_if(road.steps.begin(), road.steps.end(), uncertifiable),
+                     road.steps.end());
+    // A road left with one step (the trivial leaf every road starts with) repeats
+    // what the others do.
+    if (!lost || road.steps.size() > 1) out.push_back(std::move(road));
+  }
+  return out;
+}
+
 StrongResult RunStrong(const ParsedSystem& parsed, const StrongOptions& options) {
-  return RunRoads(FromParsed(parsed), StrongRoads(), options);
+  std::vector<Road> roads = StrongRoads();
+  if (options.certified) roads = CertifiableRoads(std::move(roads));
+  return RunRoads(FromParsed(parsed), roads, options);
 }
 
 }  // namespace velkin::strong

@@ -26,6 +26,9 @@ struct RoadStep {
   // The technique gets at most this share of the time left when it starts (0 < share
   // <= 1), so that the entries after it keep some.
   double share = 1.0;
+  // Its steps have a form that the certifier accepts (strong/cpf.h); --certified runs
+  // only such steps.
+  bool certifiable = true;
 };
 
 // A road: at every problem of the proof, its steps are tried in order; the first that
@@ -41,6 +44,10 @@ struct Road {
 // every technique of the strategy is listed here and nowhere else.
 std::vector<Road> StrongRoads();
 
+// `roads` without the steps that have no certifiable form, and without the roads that
+// are left with a single step by that.
+std::vector<Road> CertifiableRoads(std::vector<Road> roads);
+
 struct StrongOptions {
   double timeoutSeconds = 60;  // the whole run's budget, > 0
   int jobs = 0;                // threads for the race; 0: the number of cores
@@ -50,6 +57,9 @@ struct StrongOptions {
   // of a road that ran out of time is twice its previous one. 0: chosen from the
   // timeout.
   double firstSliceSeconds = 0;
+  // Only steps with a certifiable form (CertifiableRoads), so that every answer comes
+  // with a certificate.
+  bool certified = false;
 };
 
 enum class StrongStatus { Terminating, LoopFound, NoProof };

@@ -316,4 +316,27 @@ void ArcticWitness::Print(const Problem& before, std::vector<std::string>& lines
   for (int i : removed) lines.push_back("  " + RuleText(before.alphabet, before.strict[i]));
 }
 
+cpf::Written ArcticWitness::Certify(const Problem& before, const std::vector<Problem>& after,
+                                    const std::vector<cpf::Fragment>& subproofs) const {
+  if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
+  cpf::ArcticInterpretation in{dimension, {}};
+  in.letters.resize(letters.size());
+  const auto d = static_cast<std::size_t>(dimension);
+  auto value = [](const ArcticValue& v) -> cpf::Arctic {
+    if (!v) return std::nullopt;
+    return mpz_class(std::to_string(*v));
+  };
+  for (std::size_t s = 0; s < letters.size(); ++s) {
+    if (!letters[s]) continue;
+    if (letters[s]->m.size() != d * d) return std::string("a matrix of the wrong size");
+    for (const ArcticValue& v : letters[s]->c) in.letters[s].constant.push_back(value(v));
+    for (std::size_t i = 0; i < d; ++i) {
+      in.letters[s].matrix.emplace_back();
+      for (std::size_t j = 0; j < d; ++j)
+        in.letters[s].matrix.back().push_back(value(letters[s]->m[i * d + j]));
+    }
+  }
+  return cpf::ReductionPair(before, in, after[0], subproofs[0]);
+}
+
 }  // namespace velkin::strong

@@ -60,6 +60,9 @@ class ArcticWitness : public Witness {
   std::string Recheck(const Problem& before, const std::vector<Problem>& after) const override;
   // The map of every letter that occurs, then the removed pairs.
   void Print(const Problem& before, std::vector<std::string>& lines) const override;
+  // The step in certificate form (strong/cpf.h).
+  cpf::Written Certify(const Problem& before, const std::vector<Problem>& after,
+                       const std::vector<cpf::Fragment>& subproofs) const override;
 };
 
 // Searches an interpretation with `options` under which every rule and pair decreases

@@ -243,4 +243,32 @@ void DependencyGraphWitness::Print(const Problem& before, std::vector<std::strin
   }
 }
 
+cpf::Written DependencyGraphWitness::Certify(const Problem& before, const std::vector<Problem>& after,
+                                             const std::vector<cpf::Fragment>& subproofs) const {
+  std::vector<cpf::GraphComponent> components;
+  std::size_t next = 0;  // the subproblem of the next kept component
+  for (std::size_t k = 0; k < components_.size(); ++k) {
+    cpf::GraphComponent c;
+    for (const int i : components_[k]) c.pairs.push_back(before.strict.at(i));
+    c.cyclic = kept_.at(k);
+    if (c.cyclic) {
+      if (next >= subproofs.size()) return std::string("fewer subproofs than components");
+      c.proof = subproofs[next++];
+    }
+    components.push_back(std::move(c));
+  }
+  if (next != subproofs.size() || after.size() != subproofs.size())
+    return std::string("more subproofs than components");
+  // Arcs by pair: the pairs of a dependency pair problem are distinct.
+  const cpf::ArcTest arc = [&](const Rule& from, const Rule& to) {
+    for (std::size_t i = 0; i < before.strict.size(); ++i) {
+      if (!(before.strict[i] == from)) continue;
+      for (const int j : arcs_.at(i))
+        if (before.strict.at(j) == to) return true;
+    }
+    return false;
+  };
+  return cpf::DependencyGraph(before, components, arc);
+}
+
 }  // namespace velkin::strong

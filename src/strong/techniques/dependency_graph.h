@@ -47,6 +47,9 @@ class DependencyGraphWitness : public Witness {
   // components' pairs (in order) with the same rules and letters.
   std::string Recheck(const Problem& before, const std::vector<Problem>& after) const override;
   void Print(const Problem& before, std::vector<std::string>& lines) const override;
+  // The step in certificate form (strong/cpf.h).
+  cpf::Written Certify(const Problem& before, const std::vector<Problem>& after,
+                       const std::vector<cpf::Fragment>& subproofs) const override;
 
  private:
   std::vector<std::vector<int>> arcs_;

@@ -40,6 +40,9 @@ class DependencyPairsWitness : public Witness {
   // of their left side as right side. Computed from scratch, not from this witness.
   std::string Recheck(const Problem& before, const std::vector<Problem>& after) const override;
   void Print(const Problem& before, std::vector<std::string>& lines) const override;
+  // The step in certificate form (strong/cpf.h).
+  cpf::Written Certify(const Problem& before, const std::vector<Problem>& after,
+                       const std::vector<cpf::Fragment>& subproofs) const override;
 
  private:
   Alphabet after_;

@@ -47,4 +47,10 @@ Result RelativeAsStandard(const Problem& p, const Budget&) {
   return Result::Step(std::make_shared<RelativeAsStandardWitness>(), {std::move(q)});
 }
 
+cpf::Written RelativeAsStandardWitness::Certify(const Problem& before, const std::vector<Problem>& after,
+                                                const std::vector<cpf::Fragment>& subproofs) const {
+  if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
+  return cpf::RelativeAsStandard(before, after[0], subproofs[0]);
+}
+
 }  // namespace velkin::strong

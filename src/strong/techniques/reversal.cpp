@@ -40,4 +40,10 @@ Result Reverse(const Problem& p, const Budget&) {
   return Result::Step(std::make_shared<ReversalWitness>(), {ReversedProblem(p)});
 }
 
+cpf::Written ReversalWitness::Certify(const Problem& before, const std::vector<Problem>& after,
+                                      const std::vector<cpf::Fragment>& subproofs) const {
+  if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
+  return cpf::Reversal(before, after[0], subproofs[0]);
+}
+
 }  // namespace velkin::strong

@@ -17,6 +17,9 @@ class ReversalWitness : public Witness {
   // Holds when `before` is relative and `after` is exactly ReversedProblem(before).
   std::string Recheck(const Problem& before, const std::vector<Problem>& after) const override;
   void Print(const Problem& before, std::vector<std::string>& lines) const override;
+  // The step in certificate form (strong/cpf.h).
+  cpf::Written Certify(const Problem& before, const std::vector<Problem>& after,
+                       const std::vector<cpf::Fragment>& subproofs) const override;
 };
 
 // The reversal step of a relative problem (nothing for a dependency pair problem,

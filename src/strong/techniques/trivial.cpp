@@ -28,4 +28,11 @@ Result ProveWithoutStrictRules(const Problem& p, const Budget&) {
   return Result::Proof(std::make_shared<NoStrictRulesWitness>());
 }
 
+cpf::Written NoStrictRulesWitness::Certify(const Problem& before, const std::vector<Problem>& after,
+                                           const std::vector<cpf::Fragment>& subproofs) const {
+  (void)after;
+  (void)subproofs;
+  return before.IsDependencyPairs() ? cpf::NoPairs() : cpf::NoStrictRules();
+}
+
 }  // namespace velkin::strong

@@ -13,6 +13,9 @@ class NoStrictRulesWitness : public Witness {
   // Holds when `before` has no strict rules (no pairs) and the step leaves nothing.
   std::string Recheck(const Problem& before, const std::vector<Problem>& after) const override;
   void Print(const Problem& before, std::vector<std::string>& lines) const override;
+  // The step in certificate form (strong/cpf.h).
+  cpf::Written Certify(const Problem& before, const std::vector<Problem>& after,
+                       const std::vector<cpf::Fragment>& subproofs) const override;
 };
 
 // Proved when `p` has no strict rules (no pairs, for a dependency pair problem);
