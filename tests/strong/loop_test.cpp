@@ -5,17 +5,17 @@
 
 #include <functional>
 
-#include "problem_text.h"
+#include "strong_test_util.h"
 
 namespace velkin::strong {
 namespace {
 
-using testing::ProblemOf;
+using test::Plain;
 
 // R = {a b -> b a a}, S = {a ->= b}: a b -> b a a ->= b b a... the loop below is
 // a b ->R b a a ->S b a b, so u = a b, p = b, q = ε.
 struct Fixture {
-  Problem problem = ProblemOf({"ab->baa", "a->=b"});
+  Problem problem = Plain({"ab->baa", "a->=b"});
   LoopWitness loop;
   Fixture() {
     const Word ab{0, 1};
@@ -74,7 +74,7 @@ TEST(LoopWitness, RecheckRejectsEveryKindOfCorruption) {
 
 TEST(LoopWitness, OnlyWeakStepsAreNoLoop) {
   // b ->= a ->= b cycles, but uses no strict rule.
-  const Problem p = ProblemOf({"c->c", "b->=a", "a->=b"});
+  const Problem p = Plain({"c->c", "b->=a", "a->=b"});
   auto w = MakeLoopWitness(p, Word{1}, {1, 2}, {0, 0}, "");
   ASSERT_TRUE(w);
   EXPECT_NE(w->Recheck(p, {}), "");
@@ -96,7 +96,7 @@ TEST(LoopWitness, PrintsUPQAndEveryStep) {
 }
 
 TEST(TrivialLoop, AStrictRuleWithAnEmptyLeftSideLoopsFromTheEmptyWord) {
-  const Problem p = ProblemOf({"ab->ba", "->ba"});
+  const Problem p = Plain({"ab->ba", "->ba"});
   const Result r = TrivialLoop(p);
   ASSERT_EQ(r.kind, Result::Kind::Disproved);
   EXPECT_EQ(RecheckResult(p, r), "");
@@ -105,7 +105,7 @@ TEST(TrivialLoop, AStrictRuleWithAnEmptyLeftSideLoopsFromTheEmptyWord) {
   ASSERT_EQ(w.steps.size(), 1u);
   EXPECT_EQ(w.steps[0].result, (Word{1, 0}));
   // A weak rule with an empty left side alone is no loop.
-  EXPECT_EQ(TrivialLoop(ProblemOf({"ab->ba", "->=ba"})).kind, Result::Kind::Nothing);
+  EXPECT_EQ(TrivialLoop(Plain({"ab->ba", "->=ba"})).kind, Result::Kind::Nothing);
 }
 
 }  // namespace

@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include "../problem_text.h"
+#include "../strong_test_util.h"
 
 namespace velkin::strong {
 namespace {
 
-using testing::ProblemOf;
+using test::Plain;
 
 Result Search(const Problem& p, unsigned overlaps, bool reversed = false,
               std::size_t maxPairLength = 4096) {
@@ -42,7 +42,7 @@ TEST(Closures, EachOverlapAloneFindsItsLoopAndTheLoopReplays) {
       {"containing", {"a->b", "cbd->cada"}, kContaining},
   };
   for (const Case& c : cases) {
-    const Problem p = ProblemOf(c.rules);
+    const Problem p = Plain(c.rules);
     const Result r = Search(p, c.overlap);
     ASSERT_EQ(r.kind, Result::Kind::Disproved) << c.what << ": " << r.note;
     EXPECT_EQ(RecheckResult(p, r), "") << c.what;
@@ -50,14 +50,14 @@ TEST(Closures, EachOverlapAloneFindsItsLoopAndTheLoopReplays) {
   }
   // Without its overlap, the right-overlap system's search at these lengths finds nothing
   // by left overlaps alone.
-  EXPECT_EQ(Search(ProblemOf({"a->bc", "cd->ad"}), kLeft, false, 12).kind, Result::Kind::Nothing);
+  EXPECT_EQ(Search(Plain({"a->bc", "cd->ad"}), kLeft, false, 12).kind, Result::Kind::Nothing);
 }
 
 TEST(Closures, FindsLoopsThatNeedSeveralOverlapsAndALongerStartWord) {
   // The shortest loops start from a b b a b b and a a a a b a a b (found by brute force).
   for (const auto& rules :
        std::vector<std::vector<std::string>>{{"abb->bbbaa"}, {"aab->bcbaaa", "ac->e"}}) {
-    const Problem p = ProblemOf(rules);
+    const Problem p = Plain(rules);
     const Result r = Search(p, kAllOverlaps);
     ASSERT_EQ(r.kind, Result::Kind::Disproved) << rules[0] << ": " << r.note;
     EXPECT_EQ(RecheckResult(p, r), "") << rules[0];
@@ -70,7 +70,7 @@ TEST(Closures, RulesWithOneLetterOnTheLeftFinishALoopInsideTheEndWord) {
   // which c -> a and d -> ε make a b.
   for (const auto& rules :
        std::vector<std::vector<std::string>>{{"ab->bacb", "c->e"}, {"ab->bcdb", "c->a", "d->e"}}) {
-    const Problem p = ProblemOf(rules);
+    const Problem p = Plain(rules);
     const Result r = Search(p, kInside | kRight);
     ASSERT_EQ(r.kind, Result::Kind::Disproved) << rules[0] << ": " << r.note;
     EXPECT_EQ(RecheckResult(p, r), "") << rules[0];
@@ -81,7 +81,7 @@ TEST(Closures, RulesWithOneLetterOnTheLeftFinishALoopInsideTheEndWord) {
 TEST(Closures, TerminatingSystemsGiveNothing) {
   for (const auto& rules :
        std::vector<std::vector<std::string>>{{"ab->ba"}, {"aa->aba"}, {"ab->ba", "ba->b"}}) {
-    const Result r = Search(ProblemOf(rules), kAllOverlaps, false, 14);
+    const Result r = Search(Plain(rules), kAllOverlaps, false, 14);
     EXPECT_EQ(r.kind, Result::Kind::Nothing) << rules[0];
   }
 }
@@ -91,13 +91,13 @@ TEST(Closures, RelativeLoopsNeedAStrictStep) {
   // strict step to repeat.
   for (const auto& rules :
        std::vector<std::vector<std::string>>{{"a->c", "c->=cc"}, {"ab->b", "b->=bb"}}) {
-    const Result r = Search(ProblemOf(rules), kAllOverlaps, false, 14);
+    const Result r = Search(Plain(rules), kAllOverlaps, false, 14);
     EXPECT_EQ(r.kind, Result::Kind::Nothing) << rules[0];
     EXPECT_NE(r.note, "");
   }
   // With a weak rule that brings back the strict rule's left side there is a loop,
   // and its strict step is marked as such.
-  const Problem p = ProblemOf({"a->b", "b->=a"});
+  const Problem p = Plain({"a->b", "b->=a"});
   const Result r = Search(p, kAllOverlaps);
   ASSERT_EQ(r.kind, Result::Kind::Disproved);
   EXPECT_EQ(RecheckResult(p, r), "");
@@ -110,7 +110,7 @@ TEST(Closures, TheReversedSearchFindsWhatForwardClosuresMissAndTranslatesItBack)
   // a a a a b -> a b b a a a a: forward closures (inside and right overlaps) grow the
   // start word to the right only and find no loop in a fifth of a second; on the
   // reversed rules the loop is small, and it replays on the original rules.
-  const Problem p = ProblemOf({"aaaab->abbaaaa"});
+  const Problem p = Plain({"aaaab->abbaaaa"});
   ClosureOptions o;
   o.overlaps = kInside | kRight;
   const Budget quick = Budget().Within(std::chrono::milliseconds(200));
@@ -126,7 +126,7 @@ TEST(Closures, TheReversedSearchFindsWhatForwardClosuresMissAndTranslatesItBack)
 TEST(Closures, StopsAtTheBudgetAndTheMemoryLimit) {
   // b a -> a b b terminates, but its closures grow without end: the search must return
   // when told to.
-  const Problem p = ProblemOf({"ba->abb"});
+  const Problem p = Plain({"ba->abb"});
   ClosureOptions o;
   const auto t0 = Clock::now();
   const Result r = FindLoopByClosures(p, Budget().Within(std::chrono::milliseconds(200)), o);
@@ -139,7 +139,7 @@ TEST(Closures, StopsAtTheBudgetAndTheMemoryLimit) {
 }
 
 TEST(Closures, DependencyPairProblemsAreLeftAlone) {
-  Problem p = ProblemOf({"a->a"});
+  Problem p = Plain({"a->a"});
   p.kind = ProblemKind::DependencyPairs;
   EXPECT_EQ(Search(p, kAllOverlaps).kind, Result::Kind::Nothing);
 }

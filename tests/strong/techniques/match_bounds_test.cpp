@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../problem_text.h"
+#include "../strong_test_util.h"
 #include "model/readers.h"
 #include "model/state.h"
 #include "model/system.h"
@@ -12,7 +12,7 @@
 namespace velkin::strong {
 namespace {
 
-using testing::ProblemOf;
+using test::Plain;
 
 Result Bound(const Problem& p, bool reversed = false, int maxHeight = 12) {
   MatchBoundOptions o;
@@ -37,7 +37,7 @@ TEST(MatchBound, ProvesSmallSystemsWithTheirBoundsInBothDirections) {
       {{"a->e", "b->a"}, -1},  // an empty right side, expanded
   };
   for (const Case& c : cases) {
-    const Problem p = ProblemOf(c.rules);
+    const Problem p = Plain(c.rules);
     for (bool reversed : {false, true}) {
       const Result r = Bound(p, reversed);
       ASSERT_EQ(r.kind, Result::Kind::Proved)
@@ -76,7 +76,7 @@ TEST(MatchBound, ProvesWhatTheClassicConstructionRefusesAtItsGrowthLimit) {
   TryMatchBound(*classic);
   EXPECT_EQ(classic->proved, 0) << "the classic construction stops above 800 transitions";
 
-  const Problem p = ProblemOf(rules);
+  const Problem p = Plain(rules);
   const Result r = Bound(p);
   ASSERT_EQ(r.kind, Result::Kind::Proved) << r.note;
   EXPECT_EQ(RecheckResult(p, r), "");
@@ -86,19 +86,19 @@ TEST(MatchBound, ProvesWhatTheClassicConstructionRefusesAtItsGrowthLimit) {
 TEST(MatchBound, NonTerminatingSystemsAreNotProved) {
   for (const auto& rules :
        std::vector<std::vector<std::string>>{{"a->aa"}, {"ab->bab"}, {"ab->ba", "ba->ab"}}) {
-    const Result r = Bound(ProblemOf(rules), false, 6);
+    const Result r = Bound(Plain(rules), false, 6);
     EXPECT_EQ(r.kind, Result::Kind::Nothing) << rules[0];
     EXPECT_NE(r.note, "") << rules[0];
   }
 }
 
 TEST(MatchBound, OnlyStandardProblemsWithoutEmptyLeftSides) {
-  EXPECT_EQ(Bound(ProblemOf({"ab->ba", "b->=bb"})).kind, Result::Kind::Nothing);
-  EXPECT_EQ(Bound(ProblemOf({"ab->ba", "->a"})).kind, Result::Kind::Nothing);
+  EXPECT_EQ(Bound(Plain({"ab->ba", "b->=bb"})).kind, Result::Kind::Nothing);
+  EXPECT_EQ(Bound(Plain({"ab->ba", "->a"})).kind, Result::Kind::Nothing);
 }
 
 TEST(MatchBound, RecheckRejectsACorruptedAutomaton) {
-  const Problem p = ProblemOf({"aab->bbaa"});
+  const Problem p = Plain({"aab->bbaa"});
   const Result r = Bound(p);
   ASSERT_EQ(r.kind, Result::Kind::Proved) << r.note;
   const auto& good = AutomatonOf(r);
@@ -123,12 +123,12 @@ TEST(MatchBound, RecheckRejectsACorruptedAutomaton) {
   stray.transitions.push_back({0, 0, good.states, 0});
   EXPECT_NE(stray.Recheck(p, {}), "") << "an unknown state";
   // The automaton of one system proves nothing about another.
-  EXPECT_NE(good.Recheck(ProblemOf({"aab->bbaab"}), {}), "");
-  EXPECT_NE(good.Recheck(ProblemOf({"aab->bbaa", "b->=a"}), {}), "");
+  EXPECT_NE(good.Recheck(Plain({"aab->bbaab"}), {}), "");
+  EXPECT_NE(good.Recheck(Plain({"aab->bbaa", "b->=a"}), {}), "");
 }
 
 TEST(MatchBound, PrintsTheRulesWithEndMarkerAndEveryTransition) {
-  const Problem p = ProblemOf({"ab->ba"});
+  const Problem p = Plain({"ab->ba"});
   const Result r = Bound(p);
   ASSERT_EQ(r.kind, Result::Kind::Proved);
   std::vector<std::string> lines;
@@ -144,7 +144,7 @@ TEST(MatchBound, PrintsTheRulesWithEndMarkerAndEveryTransition) {
   ASSERT_NE(head, lines.end());
   EXPECT_EQ(static_cast<std::size_t>(lines.end() - head - 1), AutomatonOf(r).transitions.size());
   // A letter named # gets another marker name.
-  const Problem hash = ProblemOf({"#b->b#"});
+  const Problem hash = Plain({"#b->b#"});
   const Result rh = Bound(hash);
   ASSERT_EQ(rh.kind, Result::Kind::Proved);
   lines.clear();
