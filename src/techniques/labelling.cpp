@@ -1,5 +1,7 @@
 #include "techniques/labelling.h"
 
+#include <algorithm>
+#include <array>
 #include <cassert>
 #include <string>
 
@@ -167,28 +169,47 @@ bool BuildLabelledSystem(State& st, const InterpretationCodes& codes) {
   return passes;
 }
 
-// The value of a side for v = 0 (bit 0) and v = 1 (bit 1), read from right to left.
-static int SideValues(const SymbolString& side, const InterpretationCodes& codes) {
-  std::uint8_t at0 = 0, at1 = 1;
-  for (int p = Length(side) - 1; p >= 0; --p) {
-    const std::uint8_t code = codes[side[p]];
-    at0 = ApplyInterpretation(code, at0);
-    at1 = ApplyInterpretation(code, at1);
-  }
-  return at0 | (at1 << 1);
+namespace {
+
+// The values of a side at v = 0 (bit 0) and v = 1 (bit 1) form a state of two bits; a
+// symbol acts on it by its code: kActs[4 * code + state] (codes above 3 act as 3).
+constexpr std::array<std::uint8_t, 16> kActs = {
+    0, 1, 2, 3,  // identity
+    0, 0, 0, 0,  // constant 0
+    3, 3, 3, 3,  // constant 1
+    3, 2, 1, 0,  // 1 - x on both values
+};
+constexpr std::uint8_t kOpenEnd = 2;  // x at v = 0 is 0, at v = 1 is 1
+
+// Each symbol's row in kActs under the codes: 4 * min(code, 3).
+using ActionRows = std::array<std::uint8_t, kMaxSymbols + 1>;
+void MakeActionRows(const InterpretationCodes& codes, int symbols, ActionRows& rows) {
+  for (int s = 1; s <= symbols; ++s)
+    rows[s] = static_cast<std::uint8_t>(4 * std::min<int>(codes[s], 3));
 }
+
+// The value of a side for v = 0 (bit 0) and v = 1 (bit 1), read from right to left.
+int SideValues(const SymbolString& side, const ActionRows& rows) {
+  std::uint8_t state = kOpenEnd;
+  for (int p = Length(side) - 1; p >= 0; --p) state = kActs[rows[side[p]] + state];
+  return state;
+}
+
+// True when rule i keeps its value (model) or does not increase it (quasi-model).
+bool RulePasses(const RuleSystem& p, int i, const ActionRows& rows, bool quasi) {
+  const int l = SideValues(p.lhs[i], rows);
+  const int r = SideValues(p.rhs[i], rows);
+  return quasi ? (r & ~l) == 0 : l == r;  // quasi: no v with L = 0 and R = 1
+}
+
+}  // namespace
 
 bool InterpretationPasses(const State& st, const InterpretationCodes& codes) {
   const RuleSystem& p = st.primary;
-  for (int i = 1; i <= p.ruleCount; ++i) {
-    const int l = SideValues(p.lhs[i], codes);
-    const int r = SideValues(p.rhs[i], codes);
-    if (st.quasiModel == 1) {
-      if ((r & ~l) != 0) return false;  // some v with L = 0 and R = 1
-    } else if (l != r) {
-      return false;
-    }
-  }
+  ActionRows rows{};
+  MakeActionRows(codes, p.symbolCount, rows);
+  for (int i = 1; i <= p.ruleCount; ++i)
+    if (!RulePasses(p, i, rows, st.quasiModel == 1)) return false;
   return true;
 }
 
@@ -196,14 +217,31 @@ bool DrawLabelledSystem(State& st, InterpretationCodes& codes) {
   // Some interpretation always passes (all identities), so only the deadline ends
   // this loop without one. A try that fails leaves nothing behind that the next try
   // would not overwrite, so only the passing interpretation is built.
+  // Whether a try passes does not depend on the order of the rules, so the test visits
+  // them with the rule that refused last first: the next draw usually fails on it too.
+  const RuleSystem& p = st.primary;
+  const bool quasi = st.quasiModel == 1;
+  std::array<std::int16_t, kMaxRules> order;
+  const int rules = p.ruleCount;
+  assert(rules >= 0 && rules <= kMaxRules);
+  for (int k = 0; k < rules; ++k) order[k] = static_cast<std::int16_t>(k + 1);
+  ActionRows rows{};
   for (;;) {
     if (TimeUp(st)) return false;
     DrawInterpretation(st, codes);
-    if (InterpretationPasses(st, codes)) {
+    MakeActionRows(codes, p.symbolCount, rows);
+    int refused = -1;
+    for (int k = 0; k < rules && refused < 0; ++k)
+      if (!RulePasses(p, order[k], rows, quasi)) refused = k;
+    if (refused < 0) {
+      assert(InterpretationPasses(st, codes));
       const bool built = BuildLabelledSystem(st, codes);
       assert(built);
       return built;
     }
+    const std::int16_t i = order[refused];
+    for (int q = refused; q > 0; --q) order[q] = order[q - 1];
+    order[0] = i;
   }
 }
 
