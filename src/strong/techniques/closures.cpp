@@ -26,6 +26,11 @@ struct SearchRule {
 // A pair (s, t) with s ->+ t. Its derivation is its parent's derivation, placed in a
 // context, followed by one step: `rule` at `at` of the word the context makes of the
 // parent's t. `shift` is the length of the left context (0 for a rule's own pair).
+//
+// `at` is also where the last step's right side begins in t. An inside step whose left
+// side ends at or before it is independent of that step and could have come first, so
+// the search leaves it out: every pair is still reached, by the derivation with such
+// steps swapped forward (the words and the rules used stay the same).
 struct Node {
   Bytes s, t;
   std::int32_t parent;  // -1: the pair (l, r) of rule `rule`
@@ -111,19 +116,23 @@ class Search {
     }
   };
 
-  // Keeps a new pair unless it was seen (with a strict step when this one has one).
-  // Returns true when it is a loop.
+  // Keeps a new pair unless it was seen with a strict step when this one has one, or
+  // with as few restrictions on its next inside steps (an `at` no greater). Returns
+  // true when it is a loop.
   bool Offer(Node&& candidate) {
     if (candidate.s.size() + candidate.t.size() > options_.maxPairLength) return false;
     nodes_.push_back(std::move(candidate));
     const std::int32_t n = static_cast<std::int32_t>(nodes_.size() - 1);
     const auto it = seen_.find(n);
     if (it != seen_.end()) {
-      if (nodes_[*it].strict || !nodes_[n].strict) {
+      const Node& old = nodes_[*it];
+      const Node& now = nodes_[n];
+      const bool better = old.strict == now.strict ? now.at < old.at : now.strict;
+      if (!better) {
         nodes_.pop_back();
         return false;
       }
-      seen_.erase(it);  // the same pair, now with a strict step
+      seen_.erase(it);  // the same pair, now with a strict step or fewer restrictions
     }
     seen_.insert(n);
     const Node& x = nodes_[n];
@@ -143,6 +152,7 @@ class Search {
     const Bytes s = nodes_[n].s;
     const Bytes t = nodes_[n].t;
     const bool parentStrict = nodes_[n].strict;
+    const std::size_t last = nodes_[n].parent < 0 ? 0 : nodes_[n].at;
     for (std::size_t i = 0; i < rules_.size(); ++i) {
       const SearchRule& rule = rules_[i];
       const auto ri = static_cast<std::int32_t>(i);
@@ -150,7 +160,9 @@ class Search {
       const Bytes& l = rule.l;
       const Bytes& r = rule.r;
       if (options_.overlaps & kInside) {
-        for (std::size_t pos = t.find(l); pos != Bytes::npos; pos = t.find(l, pos + 1)) {
+        // Left sides that end after `last`, the earliest start being last + 1 - |l|.
+        const std::size_t from = last + 1 > l.size() ? last + 1 - l.size() : 0;
+        for (std::size_t pos = t.find(l, from); pos != Bytes::npos; pos = t.find(l, pos + 1)) {
           Bytes u = t.substr(0, pos) + r + t.substr(pos + l.size());
           if (Offer(Node{s, std::move(u), n, ri, static_cast<std::uint32_t>(pos), 0, strict}))
             return true;

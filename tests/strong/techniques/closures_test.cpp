@@ -78,6 +78,21 @@ TEST(Closures, RulesWithOneLetterOnTheLeftFinishALoopInsideTheEndWord) {
   }
 }
 
+TEST(Closures, IndependentInsideStepsAreTakenInOneOrderAndStillMeet) {
+  // c -> a b, then a -> d and b -> g in either order, then d g -> c: the search keeps
+  // only the order left to right, and still finds the loop; so with a deletion on the
+  // left and a rewrite on the right, and after a right overlap.
+  for (const auto& rules :
+       std::vector<std::vector<std::string>>{{"c->ab", "a->d", "b->g", "dg->c"},
+                                             {"c->fab", "f->e", "b->d", "ad->c"},
+                                             {"c->xa", "ab->dd", "xdd->cb"}}) {
+    const Problem p = Plain(rules);
+    const Result r = Search(p, kInside | kRight);
+    ASSERT_EQ(r.kind, Result::Kind::Disproved) << rules[0] << ": " << r.note;
+    EXPECT_EQ(RecheckResult(p, r), "") << rules[0];
+  }
+}
+
 TEST(Closures, TerminatingSystemsGiveNothing) {
   for (const auto& rules :
        std::vector<std::vector<std::string>>{{"ab->ba"}, {"aa->aba"}, {"ab->ba", "ba->b"}}) {
