@@ -46,28 +46,112 @@ MarkedRules BuildMarkedRules(const Problem& p, bool reversed) {
   return m;
 }
 
-// The growing automaton with transitions indexed by (state, letter) both ways.
-class Builder {
+// Every piece of a left side around one of its letters: occurrence o is the letter at
+// position pos of rule rule. For each letter a, a trie of the words that follow its
+// occurrences (read forwards) and one of the words before them (read backwards), so
+// that the walks around a new transition share the common pieces of all left sides.
+class Pieces {
  public:
-  explicit Builder(int letters) : letters_(letters) {
-    AddState();
-    AddState();
+  Pieces(const std::vector<Rule>& rules, int letters) : letters_(letters) {
+    forward_.resize(static_cast<std::size_t>(letters));
+    backward_.resize(static_cast<std::size_t>(letters));
+    for (Symbol a = 0; a < letters; ++a) {
+      forward_[a] = NewNode();
+      backward_[a] = NewNode();
+    }
+    for (std::size_t k = 0; k < rules.size(); ++k) {
+      const Word& l = rules[k].lhs;
+      for (std::size_t i = 0; i < l.size(); ++i) {
+        const int o = static_cast<int>(rule_.size());
+        rule_.push_back(static_cast<int>(k));
+        int at = forward_[l[i]];
+        for (std::size_t j = i + 1; j < l.size(); ++j) at = Child(at, l[j]);
+        ends_[at].push_back(o);
+        at = backward_[l[i]];
+        for (std::size_t j = i; j-- > 0;) at = Child(at, l[j]);
+        ends_[at].push_back(o);
+      }
+    }
   }
 
-  int states() const { return static_cast<int>(out_.size()) / letters_; }
+  int occurrences() const { return static_cast<int>(rule_.size()); }
+  int RuleOf(int o) const { return rule_[o]; }
+  int ForwardRoot(Symbol a) const { return forward_[a]; }
+  int BackwardRoot(Symbol a) const { return backward_[a]; }
+  // The node below `node` by letter b, or -1.
+  int Next(int node, Symbol b) const {
+    return child_[static_cast<std::size_t>(node) * letters_ + b];
+  }
+  // The occurrences whose piece ends at `node`.
+  const std::vector<int>& Ends(int node) const { return ends_[node]; }
+
+ private:
+  int NewNode() {
+    child_.resize(child_.size() + static_cast<std::size_t>(letters_), -1);
+    ends_.emplace_back();
+    return static_cast<int>(ends_.size()) - 1;
+  }
+  int Child(int node, Symbol b) {
+    const std::size_t at = static_cast<std::size_t>(node) * letters_ + b;
+    if (child_[at] < 0) {
+      const int c = NewNode();
+      child_[at] = c;
+    }
+    return child_[at];
+  }
+
+  int letters_;
+  std::vector<int> forward_, backward_;  // the roots, per letter
+  std::vector<int> child_;               // per node and letter
+  std::vector<std::vector<int>> ends_;   // per node
+  std::vector<int> rule_;                // per occurrence
+};
+
+// A set of path ends, each with the smallest height on its path.
+using Ends = std::vector<std::pair<int, int>>;
+
+void SortUnique(Ends& e) {
+  std::sort(e.begin(), e.end());
+  e.erase(std::unique(e.begin(), e.end()), e.end());
+}
+
+// The growing automaton, its transitions in the order they were added and chained per
+// (state, letter) in both directions, and the completion that works through them.
+class Builder {
+ public:
+  Builder(const MarkedRules& rules, int letters, const MatchBoundOptions& options)
+      : rules_(rules), letters_(letters), options_(options), pieces_(rules.rules, letters) {
+    AddState();
+    AddState();
+    seen_.assign(static_cast<std::size_t>(pieces_.occurrences()), 0);
+    start_.assign(seen_.size(), 0);
+    count_.assign(seen_.size(), 0);
+    std::size_t longest = 0;
+    for (const Rule& r : rules.rules) longest = std::max(longest, r.lhs.size());
+    levels_.resize(longest + 1);  // a walk is never deeper than a left side
+  }
+
+  int states() const { return static_cast<int>(outHead_.size()) / letters_; }
+  int bound() const { return bound_; }
   const std::vector<MatchBoundWitness::Transition>& transitions() const { return all_; }
 
   int AddState() {
-    out_.resize(out_.size() + letters_);
-    in_.resize(in_.size() + letters_);
+    outHead_.resize(outHead_.size() + static_cast<std::size_t>(letters_), -1);
+    inHead_.resize(inHead_.size() + static_cast<std::size_t>(letters_), -1);
     return states() - 1;
   }
 
+  // Adds from -a/h-> to; it waits in the worklist until Complete takes it.
   void Add(int from, Symbol a, int to, int h) {
+    assert(from >= 0 && from < states() && to >= 0 && to < states() && a >= 0 && a < letters_);
     const int t = static_cast<int>(all_.size());
     all_.push_back({from, a, to, h});
-    out_[static_cast<std::size_t>(from) * letters_ + a].push_back(t);
-    in_[static_cast<std::size_t>(to) * letters_ + a].push_back(t);
+    int& out = outHead_[Slot(from, a)];
+    int& in = inHead_[Slot(to, a)];
+    outNext_.push_back(out);
+    inNext_.push_back(in);
+    out = t;
+    in = t;
   }
 
   // A chain from `from` to `to` reading w (not empty) at height h through new states.
@@ -81,59 +165,154 @@ class Builder {
     }
   }
 
-  // The ends p of the paths from q that read w, each with the smallest height on it.
-  std::vector<std::pair<int, int>> Redexes(int q, const Word& w) const {
-    std::vector<std::pair<int, int>> now{{q, INT_MAX}}, next;
-    for (Symbol a : w) {
-      next.clear();
-      for (const auto& [s, m] : now)
-        for (int t : out_[static_cast<std::size_t>(s) * letters_ + a])
-          next.emplace_back(all_[t].to, std::min(m, all_[t].height));
-      std::sort(next.begin(), next.end());
-      next.erase(std::unique(next.begin(), next.end()), next.end());
-      now.swap(next);
-      if (now.empty()) break;
+  // Takes every waiting transition in turn until none is left (compatible: "") or a
+  // limit or the budget stops it (why).
+  std::string Complete(const Budget& budget) {
+    for (std::size_t t = 0; t < all_.size(); ++t) {
+      if ((t & 127) == 0 && budget.Expired()) return "the budget ran out";
+      redexes_.clear();
+      CollectRedexes(static_cast<int>(t));
+      std::sort(redexes_.begin(), redexes_.end());
+      redexes_.erase(std::unique(redexes_.begin(), redexes_.end()), redexes_.end());
+      for (std::size_t i = 0; i < redexes_.size(); ++i) {
+        if ((i & 1023) == 1023 && budget.Expired()) return "the budget ran out";
+        if (std::string why = Resolve(redexes_[i]); !why.empty()) return why;
+      }
     }
-    return now;
+    return "";
+  }
+
+ private:
+  // A path from q to p reading the left side of rule `rule`, `low` its smallest height.
+  struct Redex {
+    int rule, q, p, low;
+    auto operator<=>(const Redex&) const = default;
+  };
+
+  std::size_t Slot(int state, Symbol a) const {
+    return static_cast<std::size_t>(state) * static_cast<std::size_t>(letters_) +
+           static_cast<std::size_t>(a);
+  }
+
+  // Every left-side path whose newest transition is t, into redexes_: the pieces after
+  // t's letter are read forwards from its target, those before it backwards from its
+  // source, both on transitions not newer than t, and joined per occurrence.
+  void CollectRedexes(int t) {
+    const MatchBoundWitness::Transition& tr = all_[t];
+    newest_ = t;
+    ++stamp_;
+    found_.clear();
+    levels_[0].assign(1, {tr.to, tr.height});
+    Walk(pieces_.ForwardRoot(tr.letter), 0, true);
+    levels_[0].assign(1, {tr.from, INT_MAX});
+    Walk(pieces_.BackwardRoot(tr.letter), 0, false);
+  }
+
+  // The trie walk below `node` with the path ends levels_[depth] (not empty).
+  void Walk(int node, std::size_t depth, bool forward) {
+    const Ends& here = levels_[depth];
+    for (int o : pieces_.Ends(node)) {
+      if (forward) {
+        seen_[o] = stamp_;
+        start_[o] = static_cast<int>(found_.size());
+        count_[o] = static_cast<int>(here.size());
+        found_.insert(found_.end(), here.begin(), here.end());
+      } else if (seen_[o] == stamp_) {
+        const int rule = pieces_.RuleOf(o);
+        for (const auto& [q, m1] : here)
+          for (int i = start_[o]; i < start_[o] + count_[o]; ++i)
+            redexes_.push_back({rule, q, found_[i].first, std::min(m1, found_[i].second)});
+      }
+    }
+    for (Symbol b = 0; b < letters_; ++b) {
+      const int child = pieces_.Next(node, b);
+      if (child < 0) continue;
+      assert(depth + 1 < levels_.size());
+      Ends& next = levels_[depth + 1];
+      next.clear();
+      for (const auto& [s, m] : here) {
+        if (forward) {
+          for (int u = outHead_[Slot(s, b)]; u >= 0; u = outNext_[u])
+            if (u <= newest_) next.emplace_back(all_[u].to, std::min(m, all_[u].height));
+        } else {
+          for (int u = inHead_[Slot(s, b)]; u >= 0; u = inNext_[u])
+            if (u <= newest_) next.emplace_back(all_[u].from, std::min(m, all_[u].height));
+        }
+      }
+      if (next.empty()) continue;
+      SortUnique(next);
+      Walk(child, depth + 1, forward);
+    }
+  }
+
+  // Makes the right side of the redex's rule readable between its states at one more
+  // than its smallest height, reusing a path into p where one exists.
+  std::string Resolve(const Redex& x) {
+    const int h = x.low + 1;
+    if (h > options_.maxHeight) return "height " + std::to_string(h) + " needed";
+    bound_ = std::max(bound_, h);
+    const Word& r = rules_.rules[x.rule].rhs;
+    if (Readable(x.q, r, h, x.p)) return "";
+    const int via = r.size() >= 2 ? Shortcut(r, h, x.p) : -1;
+    if (via >= 0)
+      Add(x.q, r[0], via, h);
+    else
+      Chain(x.q, r, x.p, h);
+    if (all_.size() > options_.maxTransitions)
+      return "more than " + std::to_string(options_.maxTransitions) + " transitions";
+    return "";
   }
 
   // True when w can be read from q to p on transitions of height h only.
-  bool Readable(int q, const Word& w, int h, int p) const {
-    std::vector<int> now{q}, next;
+  bool Readable(int q, const Word& w, int h, int p) {
+    now_.assign(1, q);
     for (Symbol a : w) {
-      next.clear();
-      for (int s : now)
-        for (int t : out_[static_cast<std::size_t>(s) * letters_ + a])
-          if (all_[t].height == h) next.push_back(all_[t].to);
-      std::sort(next.begin(), next.end());
-      next.erase(std::unique(next.begin(), next.end()), next.end());
-      now.swap(next);
-      if (now.empty()) return false;
+      next_.clear();
+      for (int s : now_)
+        for (int u = outHead_[Slot(s, a)]; u >= 0; u = outNext_[u])
+          if (all_[u].height == h) next_.push_back(all_[u].to);
+      std::sort(next_.begin(), next_.end());
+      next_.erase(std::unique(next_.begin(), next_.end()), next_.end());
+      now_.swap(next_);
+      if (now_.empty()) return false;
     }
-    return std::binary_search(now.begin(), now.end(), p);
+    return std::binary_search(now_.begin(), now_.end(), p);
   }
 
   // The highest state from which w without its first letter reads into p at height h,
   // or -1.
-  int Shortcut(const Word& w, int h, int p) const {
-    std::vector<int> now{p}, next;
+  int Shortcut(const Word& w, int h, int p) {
+    now_.assign(1, p);
     for (std::size_t i = w.size(); i-- > 1;) {
-      next.clear();
-      for (int s : now)
-        for (int t : in_[static_cast<std::size_t>(s) * letters_ + w[i]])
-          if (all_[t].height == h) next.push_back(all_[t].from);
-      std::sort(next.begin(), next.end());
-      next.erase(std::unique(next.begin(), next.end()), next.end());
-      now.swap(next);
-      if (now.empty()) return -1;
+      next_.clear();
+      for (int s : now_)
+        for (int u = inHead_[Slot(s, w[i])]; u >= 0; u = inNext_[u])
+          if (all_[u].height == h) next_.push_back(all_[u].from);
+      std::sort(next_.begin(), next_.end());
+      next_.erase(std::unique(next_.begin(), next_.end()), next_.end());
+      now_.swap(next_);
+      if (now_.empty()) return -1;
     }
-    return now.back();
+    return now_.back();
   }
 
- private:
+  const MarkedRules& rules_;
   int letters_;  // the problem's letters and the end marker
+  MatchBoundOptions options_;
+  Pieces pieces_;
+  int bound_ = 0;
   std::vector<MatchBoundWitness::Transition> all_;
-  std::vector<std::vector<int>> out_, in_;  // per state and letter: transition numbers
+  std::vector<int> outHead_, inHead_;  // per state and letter: the newest transition
+  std::vector<int> outNext_, inNext_;  // per transition: the next older one
+  // Scratch of the walks, kept between calls.
+  int newest_ = 0;
+  unsigned stamp_ = 0;
+  std::vector<unsigned> seen_;      // per occurrence: stamp_ when its forward piece was read
+  std::vector<int> start_, count_;  // per occurrence: its forward ends in found_
+  Ends found_;
+  std::vector<Ends> levels_;
+  std::vector<Redex> redexes_;
+  std::vector<int> now_, next_;
 };
 
 // ---- The re-check (separate from the construction) -------------------------------------
@@ -268,38 +447,13 @@ Result FindMatchBound(const Problem& p, const Budget& budget, const MatchBoundOp
     if (r.lhs.empty()) return Result::None("a rule with an empty left side");
   const MarkedRules m = BuildMarkedRules(p, options.reversed);
   const Symbol marker = p.alphabet.size();
-  Builder a(marker + 1);
+  Builder a(m, marker + 1, options);
   a.Add(1, marker, 1, 0);
   for (std::size_t i = 0; i < m.firstMarkerRule; ++i) a.Chain(0, m.rules[i].rhs, 1, 0);
-
-  int bound = 0;
-  bool changed = true;
-  while (changed) {
-    changed = false;
-    for (const Rule& r : m.rules) {
-      const int known = a.states();  // states added meanwhile wait for the next rule
-      for (int q = 0; q < known; ++q) {
-        if (budget.Expired()) return Result::None("the budget ran out");
-        for (const auto& [end, low] : a.Redexes(q, r.lhs)) {
-          const int h = low + 1;
-          if (h > options.maxHeight) return Result::None("height " + std::to_string(h) + " needed");
-          bound = std::max(bound, h);
-          if (a.Readable(q, r.rhs, h, end)) continue;
-          changed = true;
-          const int via = r.rhs.size() >= 2 ? a.Shortcut(r.rhs, h, end) : -1;
-          if (via >= 0)
-            a.Add(q, r.rhs[0], via, h);
-          else
-            a.Chain(q, r.rhs, end, h);
-          if (static_cast<std::size_t>(a.states()) > options.maxStates)
-            return Result::None("more than " + std::to_string(options.maxStates) + " states");
-        }
-      }
-    }
-  }
+  if (std::string why = a.Complete(budget); !why.empty()) return Result::None(why);
   auto w = std::make_shared<MatchBoundWitness>();
   w->reversed = options.reversed;
-  w->bound = bound;
+  w->bound = a.bound();
   w->states = a.states();
   w->transitions = a.transitions();
   return Result::Proof(w);

@@ -9,6 +9,10 @@
 // with heights, the right side is made readable from q to p at one more than the smallest
 // height on that path. A completed automaton with finitely many heights proves that the
 // rules are match-bounded on those words, hence terminating.
+//
+// The completion is a worklist over transitions: each new transition is looked at once,
+// for the left-side paths whose newest transition it is, so the work follows the paths
+// that are new rather than the whole automaton in every round.
 #pragma once
 
 #include <cstddef>
@@ -21,7 +25,9 @@ namespace velkin::strong {
 
 struct MatchBoundOptions {
   bool reversed = false;  // prove R^rev terminating (equivalent to R)
-  std::size_t maxStates = 20000;
+  // Give up above this many transitions (the states are fewer: every state but the two
+  // first is entered by a transition of its own). About 60 bytes each while completing.
+  std::size_t maxTransitions = 1000000;
   int maxHeight = 12;  // give up when a completion asks for a larger height
 };
 
