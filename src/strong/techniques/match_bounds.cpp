@@ -317,20 +317,148 @@ class Builder {
 
 // ---- The re-check (separate from the construction) -------------------------------------
 
-// Every transition by its source: (letter, height, target).
-struct Moves {
-  std::vector<std::vector<MatchBoundWitness::Transition>> from;
-  explicit Moves(const MatchBoundWitness& w) : from(static_cast<std::size_t>(w.states)) {
-    for (const auto& t : w.transitions) from[t.from].push_back(t);
+// The automaton's transitions grouped by (source, letter): (height, target) pairs,
+// sorted, in one array.
+class Moves {
+ public:
+  Moves(const MatchBoundWitness& w, int letters) : letters_(letters) {
+    begin_.assign(static_cast<std::size_t>(w.states) * letters + 1, 0);
+    for (const auto& t : w.transitions) ++begin_[Slot(t.from, t.letter) + 1];
+    for (std::size_t i = 1; i < begin_.size(); ++i) begin_[i] += begin_[i - 1];
+    moves_.resize(w.transitions.size());
+    std::vector<std::size_t> fill(begin_.begin(), begin_.end() - 1);
+    for (const auto& t : w.transitions) moves_[fill[Slot(t.from, t.letter)]++] = {t.height, t.to};
+    for (std::size_t i = 0; i + 1 < begin_.size(); ++i)
+      std::sort(moves_.begin() + static_cast<std::ptrdiff_t>(begin_[i]),
+                moves_.begin() + static_cast<std::ptrdiff_t>(begin_[i + 1]));
   }
-  // The states reached from `set` by letter a at height h (any height when h < 0).
-  std::set<int> Step(const std::set<int>& set, Symbol a, int h) const {
-    std::set<int> out;
-    for (int s : set)
-      for (const auto& t : from[s])
-        if (t.letter == a && (h < 0 || t.height == h)) out.insert(t.to);
-    return out;
+  // The (height, target) pairs of the transitions from s by letter a.
+  std::pair<const std::pair<int, int>*, const std::pair<int, int>*> From(int s, Symbol a) const {
+    const std::size_t i = Slot(s, a);
+    return {moves_.data() + begin_[i], moves_.data() + begin_[i + 1]};
   }
+  // The states reached from `set` (sorted) by w at height h only, sorted, into `out`.
+  void Read(std::vector<int> set, const Word& w, long long h, std::vector<int>& out) const {
+    for (Symbol a : w) {
+      out.clear();
+      for (int s : set) {
+        const auto [b, e] = From(s, a);
+        for (const auto* m = b; m != e; ++m)
+          if (m->first == h) out.push_back(m->second);
+      }
+      std::sort(out.begin(), out.end());
+      out.erase(std::unique(out.begin(), out.end()), out.end());
+      set.swap(out);
+      if (set.empty()) break;
+    }
+    out.swap(set);
+  }
+
+ private:
+  std::size_t Slot(int s, Symbol a) const {
+    return static_cast<std::size_t>(s) * static_cast<std::size_t>(letters_) +
+           static_cast<std::size_t>(a);
+  }
+  int letters_;
+  std::vector<std::size_t> begin_;  // per (state, letter), and one past the last
+  std::vector<std::pair<int, int>> moves_;
+};
+
+// The left sides of the rules in a trie, so that common beginnings are read once.
+class LeftSides {
+ public:
+  LeftSides(const std::vector<Rule>& rules, int letters) : letters_(letters) {
+    Node();
+    for (std::size_t k = 0; k < rules.size(); ++k) {
+      int at = 0;
+      for (Symbol a : rules[k].lhs) {
+        const std::size_t i = static_cast<std::size_t>(at) * letters_ + a;
+        if (child_[i] < 0) {
+          const int c = Node();
+          child_[i] = c;
+        }
+        at = child_[i];
+      }
+      ends_[at].push_back(static_cast<int>(k));
+    }
+  }
+  int Child(int node, Symbol a) const {
+    return child_[static_cast<std::size_t>(node) * letters_ + a];
+  }
+  const std::vector<int>& Ends(int node) const { return ends_[node]; }
+  int letters() const { return letters_; }
+
+ private:
+  int Node() {
+    child_.resize(child_.size() + static_cast<std::size_t>(letters_), -1);
+    ends_.emplace_back();
+    return static_cast<int>(ends_.size()) - 1;
+  }
+  int letters_;
+  std::vector<int> child_;
+  std::vector<std::vector<int>> ends_;
+};
+
+// The first compatibility fault on a path from q that reads a left side, or "": for
+// every such path to p with smallest height low, the rule's right side must read from
+// q to p at height low + 1 only.
+class PathCheck {
+ public:
+  PathCheck(const std::vector<Rule>& rules, const Moves& moves, const LeftSides& lefts)
+      : rules_(rules), moves_(moves), lefts_(lefts) {
+    std::size_t longest = 0;
+    for (const Rule& r : rules) longest = std::max(longest, r.lhs.size());
+    levels_.resize(longest + 1);
+  }
+
+  std::string From(int q) {
+    q_ = q;
+    levels_[0].assign(1, {q, INT_MAX});
+    return Below(0, 0);
+  }
+
+ private:
+  // The paths levels_[depth] (sorted (state, low) pairs) have read the word of `node`.
+  std::string Below(int node, std::size_t depth) {
+    const auto& here = levels_[depth];
+    if (!lefts_.Ends(node).empty()) {
+      lows_.clear();
+      for (const auto& e : here) lows_.push_back(e.second);
+      std::sort(lows_.begin(), lows_.end());
+      lows_.erase(std::unique(lows_.begin(), lows_.end()), lows_.end());
+      for (int k : lefts_.Ends(node))
+        for (const int low : lows_) {
+          moves_.Read({q_}, rules_[k].rhs, static_cast<long long>(low) + 1, reach_);
+          for (const auto& [p, l] : here)
+            if (l == low && !std::binary_search(reach_.begin(), reach_.end(), p))
+              return "rule " + std::to_string(k + 1) + " from state " + std::to_string(q_ + 1) +
+                     ": the right side is missing at height " + std::to_string(low + 1L);
+        }
+    }
+    for (Symbol a = 0; a < lefts_.letters(); ++a) {
+      const int child = lefts_.Child(node, a);
+      if (child < 0) continue;
+      assert(depth + 1 < levels_.size());
+      auto& next = levels_[depth + 1];
+      next.clear();
+      for (const auto& [s, low] : here) {
+        const auto [b, e] = moves_.From(s, a);
+        for (const auto* m = b; m != e; ++m) next.emplace_back(m->second, std::min(low, m->first));
+      }
+      if (next.empty()) continue;
+      std::sort(next.begin(), next.end());
+      next.erase(std::unique(next.begin(), next.end()), next.end());
+      if (std::string fault = Below(child, depth + 1); !fault.empty()) return fault;
+    }
+    return "";
+  }
+
+  const std::vector<Rule>& rules_;
+  const Moves& moves_;
+  const LeftSides& lefts_;
+  int q_ = 0;
+  std::vector<std::vector<std::pair<int, int>>> levels_;  // per depth: (state, low)
+  std::vector<int> lows_, reach_;
 };
 
 }  // namespace
@@ -374,40 +502,25 @@ std::string MatchBoundWitness::Recheck(const Problem& before,
       rules.push_back(Rule{l, rules[i].rhs});
     }
 
-  const Moves moves(*this);
+  const Moves moves(*this, marker + 1);
   // Start words: every right side at height 0, then #^n at height 0 for every n.
+  std::vector<int> at, next;
   for (std::size_t i = 0; i < plain; ++i) {
-    std::set<int> at{0};
-    for (Symbol a : rules[i].rhs) at = moves.Step(at, a, 0);
-    std::set<std::set<int>> visited;
+    moves.Read({0}, rules[i].rhs, 0, at);
+    std::set<std::vector<int>> visited;
     while (visited.insert(at).second) {
-      if (!at.count(1))
+      if (!std::binary_search(at.begin(), at.end(), 1))
         return "the start word " + WordText(before.alphabet, rules[i].rhs) +
                " followed by end markers is not accepted";
-      at = moves.Step(at, marker, 0);
+      moves.Read(at, Word{marker}, 0, next);
+      at.swap(next);
     }
   }
-  // Compatibility, with the smallest height of every path tracked per end state.
-  for (std::size_t i = 0; i < rules.size(); ++i) {
-    const Rule& r = rules[i];
-    for (int q = 0; q < states; ++q) {
-      std::set<std::pair<int, int>> ends{{q, INT_MAX}};
-      for (Symbol a : r.lhs) {
-        std::set<std::pair<int, int>> next;
-        for (const auto& [s, low] : ends)
-          for (const auto& t : moves.from[s])
-            if (t.letter == a) next.insert({t.to, std::min(low, t.height)});
-        ends.swap(next);
-      }
-      for (const auto& [p, low] : ends) {
-        std::set<int> reach{q};
-        for (Symbol a : r.rhs) reach = moves.Step(reach, a, low + 1);
-        if (!reach.count(p))
-          return "rule " + std::to_string(i + 1) + " from state " + std::to_string(q + 1) +
-                 ": the right side is missing at height " + std::to_string(low + 1);
-      }
-    }
-  }
+  // Compatibility, from every state.
+  const LeftSides lefts(rules, marker + 1);
+  PathCheck check(rules, moves, lefts);
+  for (int q = 0; q < states; ++q)
+    if (std::string fault = check.From(q); !fault.empty()) return fault;
   for (const auto& t : transitions)
     if (t.height > bound) return "a height above the bound";
   return "";
