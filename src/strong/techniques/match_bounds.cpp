@@ -4,6 +4,7 @@
 #include <cassert>
 #include <climits>
 #include <set>
+#include <unordered_map>
 #include <utility>
 
 namespace velkin::strong {
@@ -152,6 +153,13 @@ class Builder {
     inNext_.push_back(in);
     out = t;
     in = t;
+    // The lists per height, so that the right sides' walks pass no other transitions.
+    auto [o, newOut] = outAt_.try_emplace(AtHeight(from, a, h), t);
+    outAtNext_.push_back(newOut ? -1 : o->second);
+    o->second = t;
+    auto [i, newIn] = inAt_.try_emplace(AtHeight(to, a, h), t);
+    inAtNext_.push_back(newIn ? -1 : i->second);
+    i->second = t;
   }
 
   // A chain from `from` to `to` reading w (not empty) at height h through new states.
@@ -169,13 +177,13 @@ class Builder {
   // limit or the budget stops it (why).
   std::string Complete(const Budget& budget) {
     for (std::size_t t = 0; t < all_.size(); ++t) {
-      if ((t & 127) == 0 && budget.Expired()) return "the budget ran out";
+      if ((t & 127) == 0 && budget.Expired()) return OutOfTime();
       redexes_.clear();
       CollectRedexes(static_cast<int>(t));
       std::sort(redexes_.begin(), redexes_.end());
       redexes_.erase(std::unique(redexes_.begin(), redexes_.end()), redexes_.end());
       for (std::size_t i = 0; i < redexes_.size(); ++i) {
-        if ((i & 1023) == 1023 && budget.Expired()) return "the budget ran out";
+        if ((i & 1023) == 1023 && budget.Expired()) return OutOfTime();
         if (std::string why = Resolve(redexes_[i]); !why.empty()) return why;
       }
     }
@@ -183,11 +191,30 @@ class Builder {
   }
 
  private:
+  std::string OutOfTime() const {
+    return "the budget ran out at " + std::to_string(all_.size()) + " transitions, height " +
+           std::to_string(bound_);
+  }
+
   // A path from q to p reading the left side of rule `rule`, `low` its smallest height.
   struct Redex {
     int rule, q, p, low;
     auto operator<=>(const Redex&) const = default;
   };
+
+  std::uint64_t AtHeight(int state, Symbol a, int h) const {
+    assert(h >= 0);
+    return (static_cast<std::uint64_t>(Slot(state, a)) << 32) | static_cast<std::uint32_t>(h);
+  }
+  // The newest transition from (into) `state` by a at height h, or -1.
+  int OutAt(int state, Symbol a, int h) const {
+    const auto it = outAt_.find(AtHeight(state, a, h));
+    return it == outAt_.end() ? -1 : it->second;
+  }
+  int InAt(int state, Symbol a, int h) const {
+    const auto it = inAt_.find(AtHeight(state, a, h));
+    return it == inAt_.end() ? -1 : it->second;
+  }
 
   std::size_t Slot(int state, Symbol a) const {
     return static_cast<std::size_t>(state) * static_cast<std::size_t>(letters_) +
@@ -269,8 +296,7 @@ class Builder {
     for (Symbol a : w) {
       next_.clear();
       for (int s : now_)
-        for (int u = outHead_[Slot(s, a)]; u >= 0; u = outNext_[u])
-          if (all_[u].height == h) next_.push_back(all_[u].to);
+        for (int u = OutAt(s, a, h); u >= 0; u = outAtNext_[u]) next_.push_back(all_[u].to);
       std::sort(next_.begin(), next_.end());
       next_.erase(std::unique(next_.begin(), next_.end()), next_.end());
       now_.swap(next_);
@@ -286,8 +312,7 @@ class Builder {
     for (std::size_t i = w.size(); i-- > 1;) {
       next_.clear();
       for (int s : now_)
-        for (int u = inHead_[Slot(s, w[i])]; u >= 0; u = inNext_[u])
-          if (all_[u].height == h) next_.push_back(all_[u].from);
+        for (int u = InAt(s, w[i], h); u >= 0; u = inAtNext_[u]) next_.push_back(all_[u].from);
       std::sort(next_.begin(), next_.end());
       next_.erase(std::unique(next_.begin(), next_.end()), next_.end());
       now_.swap(next_);
@@ -304,6 +329,9 @@ class Builder {
   std::vector<MatchBoundWitness::Transition> all_;
   std::vector<int> outHead_, inHead_;  // per state and letter: the newest transition
   std::vector<int> outNext_, inNext_;  // per transition: the next older one
+  // The same per state, letter and height.
+  std::unordered_map<std::uint64_t, int> outAt_, inAt_;
+  std::vector<int> outAtNext_, inAtNext_;
   // Scratch of the walks, kept between calls.
   int newest_ = 0;
   unsigned stamp_ = 0;
