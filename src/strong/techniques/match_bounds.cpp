@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cassert>
 #include <climits>
+#include <cstdint>
+#include <memory>
 #include <set>
+#include <string>
 #include <unordered_map>
 #include <utility>
 
@@ -173,24 +176,58 @@ class Builder {
     }
   }
 
-  // Takes every waiting transition in turn until none is left (compatible: "") or a
-  // limit or the budget stops it (why).
-  std::string Complete(const Budget& budget) {
-    for (std::size_t t = 0; t < all_.size(); ++t) {
-      if ((t & 127) == 0 && budget.Expired()) return OutOfTime();
-      redexes_.clear();
-      CollectRedexes(static_cast<int>(t));
-      std::sort(redexes_.begin(), redexes_.end());
-      redexes_.erase(std::unique(redexes_.begin(), redexes_.end()), redexes_.end());
-      for (std::size_t i = 0; i < redexes_.size(); ++i) {
-        if ((i & 1023) == 1023 && budget.Expired()) return OutOfTime();
-        if (std::string why = Resolve(redexes_[i]); !why.empty()) return why;
+  enum class Progress { Running, Compatible, GaveUp };
+
+  // Takes the waiting transitions in turn until about `work` steps of the walks and
+  // the right sides are done: Compatible when none is left, GaveUp (with why()) when a
+  // limit or the budget stops it, else Running; a later call goes on where this one
+  // stopped.
+  Progress Advance(const Budget& budget, std::size_t work) {
+    budget_ = &budget;
+    work = std::max(work, allowance_);
+    pauseAt_ = work > SIZE_MAX - ticks_ ? SIZE_MAX : ticks_ + work;
+    bool progressed = false;
+    while (next_t_ < all_.size()) {
+      if (!resolving_) {
+        if ((next_t_ & 127) == 0 && budget.Expired()) return GiveUp(OutOfTime());
+        if (ticks_ >= pauseAt_) return Progress::Running;
+        redexes_.clear();
+        CollectRedexes(static_cast<int>(next_t_));
+        if (expired_) return GiveUp(OutOfTime());
+        if (paused_) {
+          // This transition alone needs more than a turn: the next turn is longer.
+          paused_ = false;
+          if (!progressed) allowance_ = work > SIZE_MAX / 2 ? SIZE_MAX : 2 * work;
+          return Progress::Running;
+        }
+        std::sort(redexes_.begin(), redexes_.end());
+        redexes_.erase(std::unique(redexes_.begin(), redexes_.end()), redexes_.end());
+        resolving_ = true;
+        resolved_ = 0;
       }
+      for (; resolved_ < redexes_.size(); ++resolved_) {
+        if ((resolved_ & 1023) == 1023) {
+          if (budget.Expired()) return GiveUp(OutOfTime());
+          if (ticks_ >= pauseAt_) return Progress::Running;
+        }
+        ++ticks_;
+        if (std::string why = Resolve(redexes_[resolved_]); !why.empty()) return GiveUp(why);
+      }
+      resolving_ = false;
+      progressed = true;
+      ++next_t_;
     }
-    return "";
+    return Progress::Compatible;
   }
+  const std::string& why() const { return why_; }
+  // The shortest turn that gets on: one that takes at least one transition.
+  std::size_t allowance() const { return allowance_; }
 
  private:
+  Progress GiveUp(std::string why) {
+    why_ = std::move(why);
+    return Progress::GaveUp;
+  }
   std::string OutOfTime() const {
     return "the budget ran out at " + std::to_string(all_.size()) + " transitions, height " +
            std::to_string(bound_);
@@ -235,9 +272,19 @@ class Builder {
     Walk(pieces_.BackwardRoot(tr.letter), 0, false);
   }
 
+  // Counts n steps of work; stops the walks at the end of the turn or of the budget.
+  void Tick(std::size_t n) {
+    const std::size_t before = ticks_;
+    ticks_ += n;
+    if (ticks_ >= pauseAt_) paused_ = true;
+    if ((before >> 12) != (ticks_ >> 12) && budget_->Expired()) expired_ = true;
+  }
+
   // The trie walk below `node` with the path ends levels_[depth] (not empty).
   void Walk(int node, std::size_t depth, bool forward) {
+    if (expired_ || paused_) return;
     const Ends& here = levels_[depth];
+    Tick(here.size());
     for (int o : pieces_.Ends(node)) {
       if (forward) {
         seen_[o] = stamp_;
@@ -246,6 +293,8 @@ class Builder {
         found_.insert(found_.end(), here.begin(), here.end());
       } else if (seen_[o] == stamp_) {
         const int rule = pieces_.RuleOf(o);
+        Tick(here.size() * static_cast<std::size_t>(count_[o]));
+        if (paused_ || expired_) return;
         for (const auto& [q, m1] : here)
           for (int i = start_[o]; i < start_[o] + count_[o]; ++i)
             redexes_.push_back({rule, q, found_[i].first, std::min(m1, found_[i].second)});
@@ -280,11 +329,23 @@ class Builder {
     bound_ = std::max(bound_, h);
     const Word& r = rules_.rules[x.rule].rhs;
     if (Readable(x.q, r, h, x.p)) return "";
-    const int via = r.size() >= 2 ? Shortcut(r, h, x.p) : -1;
-    if (via >= 0)
-      Add(x.q, r[0], via, h);
-    else
-      Chain(x.q, r, x.p, h);
+    if (options_.reuseSuffixes) {
+      // The longest proper suffix r[j..] that some state y already reads into p at
+      // height h: r[0..j) is added from q to y through new states.
+      const auto [j, y] = LongestSuffix(r, h, x.p);
+      int at = x.q;
+      for (std::size_t i = 0; i < j; ++i) {
+        const int next = i + 1 < j ? AddState() : y;
+        Add(at, r[i], next, h);
+        at = next;
+      }
+    } else {
+      const int via = r.size() >= 2 ? Shortcut(r, h, x.p) : -1;
+      if (via >= 0)
+        Add(x.q, r[0], via, h);
+      else
+        Chain(x.q, r, x.p, h);
+    }
     if (all_.size() > options_.maxTransitions)
       return "more than " + std::to_string(options_.maxTransitions) + " transitions";
     return "";
@@ -295,6 +356,7 @@ class Builder {
     now_.assign(1, q);
     for (Symbol a : w) {
       next_.clear();
+      ticks_ += now_.size();
       for (int s : now_)
         for (int u = OutAt(s, a, h); u >= 0; u = outAtNext_[u]) next_.push_back(all_[u].to);
       std::sort(next_.begin(), next_.end());
@@ -305,12 +367,32 @@ class Builder {
     return std::binary_search(now_.begin(), now_.end(), p);
   }
 
+  // The smallest j >= 1 such that some state reads w[j..] into p at height h (j = |w|:
+  // p itself), with the highest such state.
+  std::pair<std::size_t, int> LongestSuffix(const Word& w, int h, int p) {
+    now_.assign(1, p);
+    std::pair<std::size_t, int> best{w.size(), p};
+    for (std::size_t i = w.size(); i-- > 1;) {
+      next_.clear();
+      ticks_ += now_.size();
+      for (int s : now_)
+        for (int u = InAt(s, w[i], h); u >= 0; u = inAtNext_[u]) next_.push_back(all_[u].from);
+      if (next_.empty()) break;
+      std::sort(next_.begin(), next_.end());
+      next_.erase(std::unique(next_.begin(), next_.end()), next_.end());
+      now_.swap(next_);
+      best = {i, now_.back()};
+    }
+    return best;
+  }
+
   // The highest state from which w without its first letter reads into p at height h,
   // or -1.
   int Shortcut(const Word& w, int h, int p) {
     now_.assign(1, p);
     for (std::size_t i = w.size(); i-- > 1;) {
       next_.clear();
+      ticks_ += now_.size();
       for (int s : now_)
         for (int u = InAt(s, w[i], h); u >= 0; u = inAtNext_[u]) next_.push_back(all_[u].from);
       std::sort(next_.begin(), next_.end());
@@ -332,6 +414,16 @@ class Builder {
   // The same per state, letter and height.
   std::unordered_map<std::uint64_t, int> outAt_, inAt_;
   std::vector<int> outAtNext_, inAtNext_;
+  std::size_t next_t_ = 0;  // the first transition that waits
+  std::string why_;
+  const Budget* budget_ = nullptr;
+  std::size_t ticks_ = 0;           // steps of work so far: path ends walked, redexes resolved
+  std::size_t pauseAt_ = SIZE_MAX;  // where the current turn ends
+  std::size_t allowance_ = 0;       // the smallest turn: one that takes a transition
+  bool paused_ = false;             // the walks stopped at the end of a turn
+  bool resolving_ = false;          // redexes_ holds next_t_'s redexes from resolved_ on
+  std::size_t resolved_ = 0;
+  bool expired_ = false;
   // Scratch of the walks, kept between calls.
   int newest_ = 0;
   unsigned stamp_ = 0;
@@ -586,17 +678,55 @@ Result FindMatchBound(const Problem& p, const Budget& budget, const MatchBoundOp
   if (p.strict.empty()) return Result::None();
   for (const Rule& r : p.strict)
     if (r.lhs.empty()) return Result::None("a rule with an empty left side");
-  const MarkedRules m = BuildMarkedRules(p, options.reversed);
   const Symbol marker = p.alphabet.size();
-  Builder a(m, marker + 1, options);
-  a.Add(1, marker, 1, 0);
-  for (std::size_t i = 0; i < m.firstMarkerRule; ++i) a.Chain(0, m.rules[i].rhs, 1, 0);
-  if (std::string why = a.Complete(budget); !why.empty()) return Result::None(why);
+  // One completion per direction tried, advanced in turns of a fixed number of
+  // transitions (so the result does not depend on timing) until one is compatible.
+  struct Attempt {
+    bool reversed;
+    MarkedRules rules;
+    std::unique_ptr<Builder> builder;
+  };
+  std::vector<Attempt> attempts;
+  attempts.reserve(2);  // a builder refers to its attempt's rules: they must not move
+  for (const bool reversed : {options.reversed, !options.reversed}) {
+    if (reversed != options.reversed && !options.bothDirections) break;
+    Attempt& at = attempts.emplace_back(Attempt{reversed, BuildMarkedRules(p, reversed), nullptr});
+    at.builder = std::make_unique<Builder>(at.rules, marker + 1, options);
+    at.builder->Add(1, marker, 1, 0);
+    for (std::size_t i = 0; i < at.rules.firstMarkerRule; ++i)
+      at.builder->Chain(0, at.rules.rules[i].rhs, 1, 0);
+  }
+  std::string why;
+  const std::size_t turn = attempts.size() > 1 ? 1 << 16 : SIZE_MAX;
+  const Attempt* done = nullptr;
+  while (!done) {
+    bool running = false;
+    // Equal turns: as long as the longest that any completion needs.
+    std::size_t round = turn;
+    for (const Attempt& at : attempts)
+      if (at.builder) round = std::max(round, at.builder->allowance());
+    for (Attempt& at : attempts) {
+      if (!at.builder) continue;
+      const auto progress = at.builder->Advance(budget, round);
+      if (progress == Builder::Progress::Compatible) {
+        done = &at;
+        break;
+      }
+      if (progress == Builder::Progress::GaveUp) {
+        why += (why.empty() ? "" : "; ") + std::string(at.reversed ? "reversed: " : "") +
+               at.builder->why();
+        at.builder.reset();
+        continue;
+      }
+      running = true;
+    }
+    if (!done && !running) return Result::None(why);
+  }
   auto w = std::make_shared<MatchBoundWitness>();
-  w->reversed = options.reversed;
-  w->bound = a.bound();
-  w->states = a.states();
-  w->transitions = a.transitions();
+  w->reversed = done->reversed;
+  w->bound = done->builder->bound();
+  w->states = done->builder->states();
+  w->transitions = done->builder->transitions();
   return Result::Proof(w);
 }
 

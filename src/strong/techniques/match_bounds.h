@@ -25,10 +25,16 @@ namespace velkin::strong {
 
 struct MatchBoundOptions {
   bool reversed = false;  // prove R^rev terminating (equivalent to R)
+  // Also try the other direction, in turns with the first, until one succeeds.
+  bool bothDirections = false;
   // Give up above this many transitions (the states are fewer: every state but the two
   // first is entered by a transition of its own). About 60 bytes each while completing.
   std::size_t maxTransitions = 1000000;
   int maxHeight = 12;  // give up when a completion asks for a larger height
+  // A right side that is missing goes into the end of the longest of its suffixes that
+  // is already readable into the path's end at its height (else: only the suffix
+  // without the first letter is looked for, and a whole new chain added without it).
+  bool reuseSuffixes = true;
 };
 
 // The automaton of a match-bound proof. States are 0..states-1, 0 initial, 1 final.
@@ -57,7 +63,9 @@ class MatchBoundWitness : public Witness {
 };
 
 // Tries a match-bound proof of the standard problem `p`. Nothing (with a note) for other
-// problems, a left side that is empty, or when a limit or the budget is reached.
+// problems, a left side that is empty, or when a limit or the budget is reached. The
+// same options and problem give the same automaton whatever the machine's speed (unless
+// the budget runs out).
 Result FindMatchBound(const Problem& p, const Budget& budget, const MatchBoundOptions& options);
 
 }  // namespace velkin::strong

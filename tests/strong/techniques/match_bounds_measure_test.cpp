@@ -3,9 +3,9 @@
 //   VELKIN_MB_LIST=ids.txt VELKIN_MB_SECONDS=10 velkin_strong_tests
 //     --gtest_also_run_disabled_tests --gtest_filter='*MatchBoundMeasure*'
 // where ids.txt holds one corpus id a line (e.g. SRS_Standard/ICFP_2010/107193). Each
-// problem is tried on R, then (when that fails) on R^rev, each with the full budget; one
-// line per attempt: id, direction, found, seconds, states, transitions, bound, re-check
-// seconds, note.
+// problem is tried on R, then (when that fails) on R^rev, each with the full budget, or
+// with VELKIN_MB_BOTH=1 on both in turns within one budget; one line per attempt: id, direction,
+// found, seconds, states, transitions, bound, re-check seconds, note.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -41,6 +41,7 @@ TEST(MatchBoundMeasure, DISABLED_TimesTheListedProblems) {
   ASSERT_NE(list, nullptr) << "VELKIN_MB_LIST names no list";
   const char* secondsText = std::getenv("VELKIN_MB_SECONDS");
   const double seconds = secondsText ? std::atof(secondsText) : 10.0;
+  const bool both = std::getenv("VELKIN_MB_BOTH") != nullptr;
   int found = 0, tried = 0;
   for (const std::string& id : Lines(list)) {
     if (id.empty()) continue;
@@ -53,6 +54,7 @@ TEST(MatchBoundMeasure, DISABLED_TimesTheListedProblems) {
     for (const bool reversed : {false, true}) {
       MatchBoundOptions o;
       o.reversed = reversed;
+      o.bothDirections = both;
       const auto start = Clock::now();
       const Result r = FindMatchBound(p,
                                       Budget().Within(std::chrono::duration_cast<Clock::duration>(
@@ -71,13 +73,15 @@ TEST(MatchBoundMeasure, DISABLED_TimesTheListedProblems) {
         EXPECT_EQ(w.Recheck(p, {}), "") << id;
         recheck = Since(t);
       }
-      std::cout << id << '\t' << (reversed ? "rev" : "fwd") << '\t' << (proved ? "found" : "-")
-                << '\t' << took << '\t' << states << '\t' << transitions << '\t' << bound << '\t'
-                << recheck << '\t' << r.note << std::endl;
-      if (proved) {
-        ++found;
-        break;
-      }
+      const bool wasReversed = proved && static_cast<const MatchBoundWitness&>(*r.witness).reversed;
+      std::cout << id << '\t'
+                << (both       ? (wasReversed ? "both:rev" : "both")
+                    : reversed ? "rev"
+                               : "fwd")
+                << '\t' << (proved ? "found" : "-") << '\t' << took << '\t' << states << '\t'
+                << transitions << '\t' << bound << '\t' << recheck << '\t' << r.note << std::endl;
+      if (proved) ++found;
+      if (proved || both) break;
     }
   }
   std::cout << "found " << found << " of " << tried << std::endl;
