@@ -329,7 +329,7 @@ class Builder {
     bound_ = std::max(bound_, h);
     const Word& r = rules_.rules[x.rule].rhs;
     if (Readable(x.q, r, h, x.p)) return "";
-    if (options_.reuseSuffixes) {
+    if (options_.reuse == MatchBoundOptions::Reuse::LongestSuffix) {
       // The longest proper suffix r[j..] that some state y already reads into p at
       // height h: r[0..j) is added from q to y through new states.
       const auto [j, y] = LongestSuffix(r, h, x.p);
@@ -340,7 +340,9 @@ class Builder {
         at = next;
       }
     } else {
-      const int via = r.size() >= 2 ? Shortcut(r, h, x.p) : -1;
+      const int via = options_.reuse == MatchBoundOptions::Reuse::FirstLetter && r.size() >= 2
+                          ? Shortcut(r, h, x.p)
+                          : -1;
       if (via >= 0)
         Add(x.q, r[0], via, h);
       else

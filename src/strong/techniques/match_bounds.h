@@ -31,10 +31,14 @@ struct MatchBoundOptions {
   // first is entered by a transition of its own). About 60 bytes each while completing.
   std::size_t maxTransitions = 1000000;
   int maxHeight = 12;  // give up when a completion asks for a larger height
-  // A right side that is missing goes into the end of the longest of its suffixes that
-  // is already readable into the path's end at its height (else: only the suffix
-  // without the first letter is looked for, and a whole new chain added without it).
-  bool reuseSuffixes = true;
+  // How a missing right side r is added between the path's ends q and p at height h.
+  enum class Reuse {
+    None,           // a new chain of states from q to p
+    FirstLetter,    // q -r[0]-> s when some s reads the rest of r into p, else a chain
+    LongestSuffix,  // q -r[0..j)-> s through new states, for the longest proper suffix
+                    // r[j..] that some s already reads into p
+  };
+  Reuse reuse = Reuse::LongestSuffix;
 };
 
 // The automaton of a match-bound proof. States are 0..states-1, 0 initial, 1 final.

@@ -4,7 +4,9 @@
 //     --gtest_also_run_disabled_tests --gtest_filter='*MatchBoundMeasure*'
 // where ids.txt holds one corpus id a line (e.g. SRS_Standard/ICFP_2010/107193). Each
 // problem is tried on R, then (when that fails) on R^rev, each with the full budget, or
-// with VELKIN_MB_BOTH=1 on both in turns within one budget; one line per attempt: id, direction,
+// with VELKIN_MB_BOTH=1 on both in turns within one budget (VELKIN_MB_REUSE=0, 1 or 2
+// picks the reuse of existing paths: none, first letter, longest suffix); one line per
+// attempt: id, direction,
 // found, seconds, states, transitions, bound, re-check seconds, note.
 #include <gtest/gtest.h>
 
@@ -42,6 +44,7 @@ TEST(MatchBoundMeasure, DISABLED_TimesTheListedProblems) {
   const char* secondsText = std::getenv("VELKIN_MB_SECONDS");
   const double seconds = secondsText ? std::atof(secondsText) : 10.0;
   const bool both = std::getenv("VELKIN_MB_BOTH") != nullptr;
+  const char* reuse = std::getenv("VELKIN_MB_REUSE");
   int found = 0, tried = 0;
   for (const std::string& id : Lines(list)) {
     if (id.empty()) continue;
@@ -55,6 +58,7 @@ TEST(MatchBoundMeasure, DISABLED_TimesTheListedProblems) {
       MatchBoundOptions o;
       o.reversed = reversed;
       o.bothDirections = both;
+      if (reuse) o.reuse = static_cast<MatchBoundOptions::Reuse>(std::atoi(reuse));
       const auto start = Clock::now();
       const Result r = FindMatchBound(p,
                                       Budget().Within(std::chrono::duration_cast<Clock::duration>(
