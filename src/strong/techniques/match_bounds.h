@@ -28,8 +28,9 @@ struct MatchBoundOptions {
   // Also try the other direction, in turns with the first, until one succeeds.
   bool bothDirections = false;
   // Give up above this many transitions (the states are fewer: every state but the two
-  // first is entered by a transition of its own). About 60 bytes each while completing.
-  std::size_t maxTransitions = 1000000;
+  // first is entered by a transition of its own). About 150 bytes each while completing,
+  // per direction.
+  std::size_t maxTransitions = 500000;
   int maxHeight = 12;  // give up when a completion asks for a larger height
   // How a missing right side r is added between the path's ends q and p at height h.
   enum class Reuse {
