@@ -2,11 +2,8 @@
 
 namespace velkin {
 
-std::unique_ptr<State> MakeState() { return std::make_unique<State>(); }
-
-std::uint32_t RandomDraw(State& st, std::uint32_t k) {
-  st.randomState = st.randomState * 134775813u + 1u;  // wraps mod 2^32
-  return static_cast<std::uint32_t>((static_cast<std::uint64_t>(st.randomState) * k) >> 32);
+std::unique_ptr<State> MakeState() {
+  return std::make_unique<State>();
 }
 
 bool CheckClock(State& st) {
@@ -18,12 +15,24 @@ bool CheckClock(State& st) {
   return st.cancelled;
 }
 
-void SaveCheckpoint(State& st) { CopySystem(st.primary, st.checkpoint); }
-void RestoreCheckpoint(State& st) { CopySystem(st.checkpoint, st.primary); }
-void SaveInputSnapshot(State& st) { CopySystem(st.primary, st.snapshot); }
-void RestoreInputSnapshot(State& st) { CopySystem(st.snapshot, st.primary); }
-void CopyPrimaryToWorking(State& st) { CopySystem(st.primary, st.working); }
-void CopyWorkingToPrimary(State& st) { CopySystem(st.working, st.primary); }
+void SaveCheckpoint(State& st) {
+  CopySystem(st.primary, st.checkpoint);
+}
+void RestoreCheckpoint(State& st) {
+  CopySystem(st.checkpoint, st.primary);
+}
+void SaveInputSnapshot(State& st) {
+  CopySystem(st.primary, st.snapshot);
+}
+void RestoreInputSnapshot(State& st) {
+  CopySystem(st.snapshot, st.primary);
+}
+void CopyPrimaryToWorking(State& st) {
+  CopySystem(st.primary, st.working);
+}
+void CopyWorkingToPrimary(State& st) {
+  CopySystem(st.working, st.primary);
+}
 
 int LookupSymbol(State& st, std::string_view name) {
   RuleSystem& p = st.primary;

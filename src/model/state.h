@@ -56,7 +56,7 @@ struct State {
   // A stop request from outside (a signal, the caller): the run gives up as at the
   // deadline once it is nonzero. Null: none.
   const std::atomic<int>* stop = nullptr;
-  bool cancelled = false;  // set once the deadline or a stop request has been seen
+  bool cancelled = false;            // set once the deadline or a stop request has been seen
   std::uint32_t clockCountdown = 1;  // TimeUp calls left before the next look at the clock
 
   // Scratch room for labelling: the complete labelled system of one attempt.
@@ -72,8 +72,12 @@ struct State {
 // A fresh state on the heap (the object is large: keep it off small stacks).
 std::unique_ptr<State> MakeState();
 
-// One draw of the random generator with bound k: 0..k-1.
-std::uint32_t RandomDraw(State& st, std::uint32_t k);
+// One draw of the random generator with bound k: 0..k-1. Inline: labelling draws one
+// per symbol and try, and a try is otherwise only a few table reads.
+inline std::uint32_t RandomDraw(State& st, std::uint32_t k) {
+  st.randomState = st.randomState * 134775813u + 1u;  // wraps mod 2^32
+  return static_cast<std::uint32_t>((static_cast<std::uint64_t>(st.randomState) * k) >> 32);
+}
 
 // The slow part of TimeUp: looks at the stop request and the clock (when there is a
 // deadline), latches `cancelled`, and sets the countdown to the next look.

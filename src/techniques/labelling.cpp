@@ -1,5 +1,7 @@
 #include "techniques/labelling.h"
 
+#include <algorithm>
+#include <array>
 #include <cassert>
 #include <string>
 
@@ -167,28 +169,109 @@ bool BuildLabelledSystem(State& st, const InterpretationCodes& codes) {
   return passes;
 }
 
-// The value of a side for v = 0 (bit 0) and v = 1 (bit 1), read from right to left.
-static int SideValues(const SymbolString& side, const InterpretationCodes& codes) {
-  std::uint8_t at0 = 0, at1 = 1;
-  for (int p = Length(side) - 1; p >= 0; --p) {
-    const std::uint8_t code = codes[side[p]];
-    at0 = ApplyInterpretation(code, at0);
-    at1 = ApplyInterpretation(code, at1);
-  }
-  return at0 | (at1 << 1);
+namespace {
+
+// The values of a side at v = 0 (bit 0) and v = 1 (bit 1) form a state of two bits; a
+// symbol acts on it by its code: kActs[4 * code + state] (codes above 3 act as 3).
+constexpr std::array<std::uint8_t, 16> kActs = {
+    0, 1, 2, 3,  // identity
+    0, 0, 0, 0,  // constant 0
+    3, 3, 3, 3,  // constant 1
+    3, 2, 1, 0,  // 1 - x on both values
+};
+constexpr std::uint8_t kOpenEnd = 2;  // x at v = 0 is 0, at v = 1 is 1
+
+// Each symbol's row in kActs under the codes: 4 * min(code, 3).
+using ActionRows = std::array<std::uint8_t, kMaxSymbols + 1>;
+void MakeActionRows(const InterpretationCodes& codes, int symbols, ActionRows& rows) {
+  for (int s = 1; s <= symbols; ++s)
+    rows[s] = static_cast<std::uint8_t>(4 * std::min<int>(codes[s], 3));
 }
+
+// The value of a side for v = 0 (bit 0) and v = 1 (bit 1), read from right to left;
+// `row(s)` is symbol s's row in kActs.
+template <typename Row>
+int SideValues(const SymbolString& side, Row row) {
+  std::uint8_t state = kOpenEnd;
+  for (int p = Length(side) - 1; p >= 0; --p) state = kActs[row(side[p]) + state];
+  return state;
+}
+
+// True when rule i keeps its value (model) or does not increase it (quasi-model).
+template <typename Row>
+bool RulePasses(const RuleSystem& p, int i, Row row, bool quasi) {
+  const int l = SideValues(p.lhs[i], row);
+  const int r = SideValues(p.rhs[i], row);
+  return quasi ? (r & ~l) == 0 : l == r;  // quasi: no v with L = 0 and R = 1
+}
+
+// The draws of DrawInterpretation made only for the symbols a test reads. The
+// generator's state after s more steps is an affine function of the state before the
+// first: so any symbol's draw of the current try can be made at once, and the next try
+// starts from the state after all S draws, as if each had been made in turn.
+class LazyDraws {
+ public:
+  LazyDraws(std::uint32_t start, int symbols, std::uint32_t bound)
+      : base_(start), symbols_(symbols), bound_(bound) {
+    assert(symbols >= 0 && symbols <= kMaxSymbols);
+    mul_[0] = 1;
+    add_[0] = 0;
+    for (int s = 1; s <= symbols; ++s) {
+      mul_[s] = mul_[s - 1] * kMultiplier;  // all mod 2^32
+      add_[s] = add_[s - 1] * kMultiplier + 1u;
+    }
+    drawnIn_.fill(0);
+  }
+  // Symbol s's row in kActs under this try's draw.
+  std::uint8_t Row(SymbolId s) {
+    assert(s >= 1 && s <= symbols_);
+    if (drawnIn_[s] != try_) {
+      drawnIn_[s] = try_;
+      rows_[s] = static_cast<std::uint8_t>(4 * Draw(s));
+    }
+    return rows_[s];
+  }
+  // The draws of this try, all of them.
+  void Codes(InterpretationCodes& codes) const {
+    for (int s = 1; s <= symbols_; ++s) codes[s] = static_cast<std::uint8_t>(Draw(s));
+  }
+  // The generator's state before this try's draws.
+  std::uint32_t Before() const { return base_; }
+  // The generator's state after this try: before the next one.
+  std::uint32_t After() const { return mul_[symbols_] * base_ + add_[symbols_]; }
+  void NextTry() {
+    base_ = After();
+    if (++try_ == 0) {  // the marks wrap: clear them once
+      drawnIn_.fill(0);
+      try_ = 1;
+    }
+  }
+
+ private:
+  static constexpr std::uint32_t kMultiplier = 134775813u;  // as RandomDraw
+  std::uint32_t Draw(int s) const {
+    const std::uint32_t state = mul_[s] * base_ + add_[s];
+    return static_cast<std::uint32_t>((static_cast<std::uint64_t>(state) * bound_) >> 32);
+  }
+  std::uint32_t base_;
+  int symbols_;
+  std::uint32_t bound_;
+  std::uint32_t try_ = 1;
+  std::array<std::uint32_t, kMaxSymbols + 1> mul_;
+  std::array<std::uint32_t, kMaxSymbols + 1> add_;
+  std::array<std::uint32_t, kMaxSymbols + 1> drawnIn_;  // the try a row was drawn in
+  std::array<std::uint8_t, kMaxSymbols + 1> rows_;
+};
+
+}  // namespace
 
 bool InterpretationPasses(const State& st, const InterpretationCodes& codes) {
   const RuleSystem& p = st.primary;
-  for (int i = 1; i <= p.ruleCount; ++i) {
-    const int l = SideValues(p.lhs[i], codes);
-    const int r = SideValues(p.rhs[i], codes);
-    if (st.quasiModel == 1) {
-      if ((r & ~l) != 0) return false;  // some v with L = 0 and R = 1
-    } else if (l != r) {
-      return false;
-    }
-  }
+  ActionRows rows{};
+  MakeActionRows(codes, p.symbolCount, rows);
+  auto row = [&rows](SymbolId s) { return rows[s]; };
+  for (int i = 1; i <= p.ruleCount; ++i)
+    if (!RulePasses(p, i, row, st.quasiModel == 1)) return false;
   return true;
 }
 
@@ -196,14 +279,37 @@ bool DrawLabelledSystem(State& st, InterpretationCodes& codes) {
   // Some interpretation always passes (all identities), so only the deadline ends
   // this loop without one. A try that fails leaves nothing behind that the next try
   // would not overwrite, so only the passing interpretation is built.
+  // Whether a try passes does not depend on the order of the rules, so the test visits
+  // them with the rule that refused last first: the next draw usually fails on it too.
+  // Each try draws, as DrawInterpretation would, only the symbols the test reads.
+  const RuleSystem& p = st.primary;
+  const bool quasi = st.quasiModel == 1;
+  std::array<std::int16_t, kMaxRules> order;
+  const int rules = p.ruleCount;
+  assert(rules >= 0 && rules <= kMaxRules);
+  for (int k = 0; k < rules; ++k) order[k] = static_cast<std::int16_t>(k + 1);
+  LazyDraws draws(st.randomState, p.symbolCount, quasi ? 3 : 4);
+  auto row = [&draws](SymbolId s) { return draws.Row(s); };
   for (;;) {
-    if (TimeUp(st)) return false;
-    DrawInterpretation(st, codes);
-    if (InterpretationPasses(st, codes)) {
+    if (TimeUp(st)) {
+      st.randomState = draws.Before();  // as after the draws of every failed try
+      return false;
+    }
+    int refused = -1;
+    for (int k = 0; k < rules && refused < 0; ++k)
+      if (!RulePasses(p, order[k], row, quasi)) refused = k;
+    if (refused < 0) {
+      draws.Codes(codes);
+      st.randomState = draws.After();
+      assert(InterpretationPasses(st, codes));
       const bool built = BuildLabelledSystem(st, codes);
       assert(built);
       return built;
     }
+    const std::int16_t i = order[refused];
+    for (int q = refused; q > 0; --q) order[q] = order[q - 1];
+    order[0] = i;
+    draws.NextTry();
   }
 }
 

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <initializer_list>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -135,6 +137,69 @@ TEST(InterpretationPasses, AgreesWithTheBuildForEveryInterpretation) {
       EXPECT_GT(passing, 0);  // at least all identities
     }
   }
+}
+
+TEST(DrawLabelledSystem, DrawsAndPassesAsTryingEachInterpretationInTurn) {
+  // The loop tests only the symbols it needs and the last refusing rule first; the
+  // interpretation it settles on, the generator's state and the labelled system must
+  // be those of drawing every symbol and testing every rule, try after try.
+  std::mt19937 random(4);
+  const std::string letters = "abcdfgh";
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    const int symbols = 1 + static_cast<int>(random() % letters.size());
+    for (int k = 1 + static_cast<int>(random() % 6); k > 0; --k) {
+      auto side = [&] {
+        std::string w;
+        for (int n = 1 + static_cast<int>(random() % 7); n > 0; --n)
+          w += letters[random() % symbols];
+        return w;
+      };
+      text += side() + (random() % 4 == 0 ? " ->= " : " -> ") + side() + "\n";
+    }
+    SCOPED_TRACE(text);
+    auto fast = MakeState();
+    auto slow = MakeState();
+    LoadPlain(*fast, text);
+    LoadPlain(*slow, text);
+    const std::uint32_t seed = static_cast<std::uint32_t>(random());
+    for (std::uint8_t quasi = 0; quasi <= 1; ++quasi) {
+      fast->quasiModel = slow->quasiModel = quasi;
+      fast->randomState = slow->randomState = seed;
+      for (int attempt = 0; attempt < 3; ++attempt) {
+        InterpretationCodes got{};
+        ASSERT_TRUE(DrawLabelledSystem(*fast, got));
+        InterpretationCodes want{};
+        do {
+          DrawInterpretation(*slow, want);
+        } while (!BuildLabelledSystem(*slow, want));
+        for (int s = 1; s <= fast->primary.symbolCount; ++s) ASSERT_EQ(got[s], want[s]);
+        ASSERT_EQ(fast->randomState, slow->randomState);
+        ASSERT_EQ(RuleTexts(fast->working), RuleTexts(slow->working));
+      }
+    }
+  }
+}
+
+TEST(DrawLabelledSystem, LeavesTheGeneratorAfterTheFailedTriesWhenTimeRunsOut) {
+  // A chain a -> b -> ... -> h is a model only when all seven codes agree: rare.
+  auto st = MakeState();
+  LoadPlain(*st, "a -> b\nb -> c\nc -> d\nd -> f\nf -> g\ng -> h\n");
+  auto shadow = MakeState();
+  LoadPlain(*shadow, "a -> b\nb -> c\nc -> d\nd -> f\nf -> g\ng -> h\n");
+  st->randomState = shadow->randomState = 5;
+  st->quasiModel = shadow->quasiModel = 0;
+  st->clockCountdown = 3;  // the third look at the clock finds the stop request
+  std::atomic<int> stop{1};
+  st->stop = &stop;
+  InterpretationCodes codes{};
+  ASSERT_FALSE(DrawLabelledSystem(*st, codes));
+  for (int tries = 0; tries < 2; ++tries) {  // two tries came before, and failed
+    InterpretationCodes c{};
+    DrawInterpretation(*shadow, c);
+    ASSERT_FALSE(InterpretationPasses(*shadow, c));
+  }
+  EXPECT_EQ(st->randomState, shadow->randomState);
 }
 
 TEST(BuildLabelledSystem, EachSymbolCarriesTheValueOfItsArgument) {
