@@ -24,7 +24,10 @@ TEST(StrongCommand, ProvesWithAPrintedTreeAndKeepsClassicTheDefault) {
   EXPECT_EQ(lines[1], "Problem 1: termination of R, with");
   EXPECT_EQ(lines[3], "    a b -> b a");
   EXPECT_EQ(lines.back(), "So problem 1 terminates.");
-  EXPECT_NE(o.out.find("by matrix interpretation"), std::string::npos);
+  // Rule removal and match bounds race from the start; either proof is printed in full.
+  EXPECT_TRUE(o.out.find("by matrix interpretation") != std::string::npos ||
+              o.out.find("by match bound") != std::string::npos)
+      << o.out;
 
   // The competition's first line; relative problems; standard input.
   EXPECT_EQ(Lines(Velkin("--strategy strong --termcomp -", "ab->ba\n").out).at(0), "YES");

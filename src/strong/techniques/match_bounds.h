@@ -9,6 +9,10 @@
 // with heights, the right side is made readable from q to p at one more than the smallest
 // height on that path. A completed automaton with finitely many heights proves that the
 // rules are match-bounded on those words, hence terminating.
+//
+// The completion is a worklist over transitions: each new transition is looked at once,
+// for the left-side paths whose newest transition it is, so the work follows the paths
+// that are new rather than the whole automaton in every round.
 #pragma once
 
 #include <cstddef>
@@ -21,8 +25,21 @@ namespace velkin::strong {
 
 struct MatchBoundOptions {
   bool reversed = false;  // prove R^rev terminating (equivalent to R)
-  std::size_t maxStates = 20000;
+  // Also try the other direction, in turns with the first, until one succeeds.
+  bool bothDirections = false;
+  // Give up above this many transitions (the states are fewer: every state but the two
+  // first is entered by a transition of its own). About 150 bytes each while completing,
+  // per direction.
+  std::size_t maxTransitions = 500000;
   int maxHeight = 12;  // give up when a completion asks for a larger height
+  // How a missing right side r is added between the path's ends q and p at height h.
+  enum class Reuse {
+    None,           // a new chain of states from q to p
+    FirstLetter,    // q -r[0]-> s when some s reads the rest of r into p, else a chain
+    LongestSuffix,  // q -r[0..j)-> s through new states, for the longest proper suffix
+                    // r[j..] that some s already reads into p
+  };
+  Reuse reuse = Reuse::LongestSuffix;
 };
 
 // The automaton of a match-bound proof. States are 0..states-1, 0 initial, 1 final.
@@ -51,7 +68,9 @@ class MatchBoundWitness : public Witness {
 };
 
 // Tries a match-bound proof of the standard problem `p`. Nothing (with a note) for other
-// problems, a left side that is empty, or when a limit or the budget is reached.
+// problems, a left side that is empty, or when a limit or the budget is reached. The
+// same options and problem give the same automaton whatever the machine's speed (unless
+// the budget runs out).
 Result FindMatchBound(const Problem& p, const Budget& budget, const MatchBoundOptions& options);
 
 }  // namespace velkin::strong

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "../strong_test_util.h"
+#include "match_bounds_reference.h"
 #include "model/readers.h"
 #include "model/state.h"
 #include "model/system.h"
@@ -150,6 +153,134 @@ TEST(MatchBound, PrintsTheRulesWithEndMarkerAndEveryTransition) {
   lines.clear();
   rh.witness->Print(hash, lines);
   EXPECT_NE(lines[0].find("end marker #1"), std::string::npos) << lines[0];
+}
+
+std::string RulesText(const Problem& p) {
+  std::string out;
+  for (const Rule& r : p.strict)
+    out += WordText(p.alphabet, r.lhs) + " -> " + WordText(p.alphabet, r.rhs) + "; ";
+  return out;
+}
+
+TEST(MatchBound, ReusingAPathIntoTheRedexEndIsWhatMakesTheCompletionFinite) {
+  const Problem p = Plain({"bbb->abb"});
+  MatchBoundOptions o;
+  o.maxTransitions = 20000;
+  o.reuse = MatchBoundOptions::Reuse::None;
+  const Result chains = FindMatchBound(p, Budget().Within(std::chrono::seconds(20)), o);
+  EXPECT_EQ(chains.kind, Result::Kind::Nothing) << "fresh chains only: the automaton keeps growing";
+  EXPECT_NE(chains.note.find("more than 20000 transitions"), std::string::npos) << chains.note;
+  for (const auto reuse :
+       {MatchBoundOptions::Reuse::FirstLetter, MatchBoundOptions::Reuse::LongestSuffix}) {
+    o.reuse = reuse;
+    const Result r = FindMatchBound(p, Budget().Within(std::chrono::seconds(20)), o);
+    ASSERT_EQ(r.kind, Result::Kind::Proved) << r.note;
+    EXPECT_EQ(RecheckResult(p, r), "");
+    EXPECT_LT(AutomatonOf(r).transitions.size(), 200u);
+  }
+}
+
+TEST(MatchBound, BothDirectionsInTurnsFindTheDirectionThatWorks) {
+  // Forwards the completion grows without end; on the reversed rules it is finite.
+  const Problem p = Plain({"bba->abbb", "aba->a"});
+  MatchBoundOptions o;
+  o.maxTransitions = 20000;
+  EXPECT_EQ(FindMatchBound(p, Budget().Within(std::chrono::seconds(20)), o).kind,
+            Result::Kind::Nothing);
+  o.bothDirections = true;
+  const Result r = FindMatchBound(p, Budget().Within(std::chrono::seconds(20)), o);
+  ASSERT_EQ(r.kind, Result::Kind::Proved) << r.note;
+  EXPECT_TRUE(AutomatonOf(r).reversed);
+  EXPECT_EQ(RecheckResult(p, r), "");
+  // The same automaton as the reversed direction alone: the turns change nothing in it.
+  MatchBoundOptions alone;
+  alone.reversed = true;
+  const Result single = FindMatchBound(p, Budget().Within(std::chrono::seconds(20)), alone);
+  ASSERT_EQ(single.kind, Result::Kind::Proved);
+  EXPECT_EQ(AutomatonOf(single).transitions.size(), AutomatonOf(r).transitions.size());
+  EXPECT_EQ(AutomatonOf(single).bound, AutomatonOf(r).bound);
+}
+
+TEST(MatchBound, RecheckRejectsCorruptionsOfALargeAutomaton) {
+  const Problem p = Plain({"aaa->aabb", "bbbb->abaa"});
+  const Result r = Bound(p);
+  ASSERT_EQ(r.kind, Result::Kind::Proved) << r.note;
+  const auto& good = AutomatonOf(r);
+  ASSERT_GT(good.transitions.size(), 800u);
+  ASSERT_EQ(good.Recheck(p, {}), "");
+  MatchBoundWitness noLoop = good;  // the end markers after a start word
+  std::erase_if(noLoop.transitions, [](const MatchBoundWitness::Transition& t) {
+    return t.from == 1 && t.to == 1 && t.letter == 2;
+  });
+  ASSERT_LT(noLoop.transitions.size(), good.transitions.size());
+  EXPECT_NE(noLoop.Recheck(p, {}), "");
+  MatchBoundWitness lowBound = good;
+  lowBound.bound -= 1;
+  EXPECT_NE(lowBound.Recheck(p, {}), "");
+  // Every transition at the largest height dropped in turn: the path that asked for it
+  // is then missing its right side, or another path is.
+  int dropped = 0;
+  for (std::size_t i = 0; i < good.transitions.size() && dropped < 40; ++i) {
+    if (good.transitions[i].height != good.bound) continue;
+    MatchBoundWitness bad = good;
+    bad.transitions.erase(bad.transitions.begin() + static_cast<std::ptrdiff_t>(i));
+    EXPECT_NE(bad.Recheck(p, {}), "") << "transition " << i << " dropped";
+    ++dropped;
+  }
+  EXPECT_GT(dropped, 0);
+}
+
+TEST(MatchBound, TheWorklistAgreesWithTheFixpointOnRandomSystems) {
+  // Small systems over two or three letters. Both completions stop at limits of their
+  // own (states, transitions, heights), never at the clock, so the test is the same on
+  // every machine.
+  std::mt19937 random(20261208);
+  int disagree = 0, proved = 0;
+  const int systems = 120;
+  for (int n = 0; n < systems; ++n) {
+    Problem p;
+    const int letters = 2 + static_cast<int>(random() % 2);
+    for (int i = 0; i < letters; ++i) p.alphabet.Add(std::string(1, static_cast<char>('a' + i)));
+    for (int k = 1 + static_cast<int>(random() % 3); k > 0; --k) {
+      Rule r;
+      for (int i = 1 + static_cast<int>(random() % 4); i > 0; --i)
+        r.lhs.push_back(static_cast<Symbol>(random() % letters));
+      for (int i = static_cast<int>(random() % 6); i > 0; --i)
+        r.rhs.push_back(static_cast<Symbol>(random() % letters));
+      p.strict.push_back(r);
+    }
+    reference::FixpointOptions fo;
+    fo.maxStates = 300;
+    fo.maxHeight = 6;
+    const Result old = reference::FixpointMatchBound(p, Budget(), fo);
+    MatchBoundOptions o;
+    o.maxHeight = 6;
+    o.maxTransitions = 1200;
+    o.reuse = MatchBoundOptions::Reuse::FirstLetter;
+    const Result now = FindMatchBound(p, Budget(), o);
+    const bool oldProved = old.kind == Result::Kind::Proved;
+    const bool nowProved = now.kind == Result::Kind::Proved;
+    proved += nowProved;
+    if (oldProved) {
+      EXPECT_EQ(RecheckResult(p, old), "") << RulesText(p);
+    }
+    if (nowProved) {
+      EXPECT_EQ(RecheckResult(p, now), "") << RulesText(p);
+    }
+    if (oldProved != nowProved) {
+      // The two take the paths in another order, so a completion near a limit may
+      // cross it in one and not in the other; anything else is a fault.
+      ++disagree;
+      const std::string& note = oldProved ? now.note : old.note;
+      EXPECT_TRUE(note.find("height") != std::string::npos ||
+                  note.find("more than") != std::string::npos)
+          << RulesText(p) << note;
+    }
+  }
+  EXPECT_LE(disagree, systems / 50) << "the two completions disagree too often";
+  // Both kinds of answer occur, so the agreement says something.
+  EXPECT_GT(proved, systems / 5);
+  EXPECT_LT(proved, systems - systems / 10);
 }
 
 }  // namespace
