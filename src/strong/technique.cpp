@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "strong/scheduler.h"
+
 namespace velkin::strong {
 
 Budget::Budget() : Budget(Clock::time_point::max(), std::make_shared<std::atomic<bool>>(false)) {}
@@ -9,10 +11,30 @@ Budget::Budget() : Budget(Clock::time_point::max(), std::make_shared<std::atomic
 Budget::Budget(Clock::time_point deadline, std::shared_ptr<std::atomic<bool>> stop)
     : deadline_(deadline), stops_{std::move(stop)} {}
 
-bool Budget::Expired() const {
+bool Budget::Stopped() const {
   for (const auto& s : stops_)
     if (s->load(std::memory_order_relaxed)) return true;
-  return deadline_ != Clock::time_point::max() && Clock::now() >= deadline_;
+  return false;
+}
+
+bool Budget::Expired() const {
+  if (!scheduler_) return Ended();
+  if (Stopped()) return true;
+  const auto now = Clock::now();
+  if (now >= deadline_) return true;
+  if (!scheduler_->Due(now)) return false;
+  scheduler_->TakeTurns(*this);
+  return Ended();
+}
+
+bool Budget::Ended() const {
+  return Stopped() || (deadline_ != Clock::time_point::max() && Clock::now() >= deadline_);
+}
+
+Budget Budget::Sharing(std::shared_ptr<Scheduler> scheduler) const {
+  Budget b = *this;
+  b.scheduler_ = std::move(scheduler);
+  return b;
 }
 
 Budget Budget::Child(std::shared_ptr<std::atomic<bool>> stop, Clock::time_point deadline) const {
