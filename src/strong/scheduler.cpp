@@ -146,4 +146,45 @@ int Scheduler::MostHolders() const {
   return mostHolders_;
 }
 
+ClausePool::ClausePool(std::int64_t clauses)
+    : total_(std::max<std::int64_t>(1, clauses)), free_(total_) {}
+
+ClauseLease ClausePool::Lease(std::int64_t n, const Budget& budget) {
+  n = std::clamp<std::int64_t>(n, 1, total_);
+  ClauseLease lease;
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (free_ < n) {
+    // Waiting here must not hold up the roads that hold the clauses; the pause ends
+    // (waiting for a turn) only after this pool's lock is let go.
+    lock.unlock();
+    const Scheduler::Pause pause(budget);
+    lock.lock();
+    while (free_ < n && !budget.Ended()) changed_.wait_for(lock, kLook);
+    const bool room = free_ >= n;
+    if (room) free_ -= n;
+    lock.unlock();
+    if (!room) {
+      lease.granted_ = false;
+      return lease;
+    }
+  } else {
+    free_ -= n;
+  }
+  lease.pool_ = this;
+  lease.clauses_ = n;
+  return lease;
+}
+
+void ClausePool::Return(std::int64_t n) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  free_ += n;
+  assert(free_ <= total_);
+  changed_.notify_all();
+}
+
+std::int64_t ClausePool::free() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return free_;
+}
+
 }  // namespace velkin::strong

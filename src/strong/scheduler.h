@@ -89,4 +89,28 @@ class Scheduler {
   int mostHolders_ = 0;
 };
 
+// The clauses that the SAT encodings of one run may hold at once, shared by its roads,
+// so that roads taking turns do not each hold a large solver. A technique leases its
+// estimate before it builds an encoding and returns it when the lease ends.
+class ClausePool {
+ public:
+  explicit ClausePool(std::int64_t clauses);
+  ClausePool(const ClausePool&) = delete;
+  ClausePool& operator=(const ClausePool&) = delete;
+
+  // Waits until `n` clauses (at most the whole pool) are free, holding no run token
+  // meanwhile, and leases them; an empty lease when `budget` ends first.
+  ClauseLease Lease(std::int64_t n, const Budget& budget);
+  std::int64_t free() const;
+
+ private:
+  friend class ClauseLease;
+  void Return(std::int64_t n);
+
+  const std::int64_t total_;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::int64_t free_;
+};
+
 }  // namespace velkin::strong

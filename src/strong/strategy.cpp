@@ -391,13 +391,20 @@ StrongResult RunRoads(const Problem& start, const std::vector<Road>& roads,
   // Every road runs on a thread of its own from the start. With fewer jobs than roads
   // they share `jobs` run tokens, taking turns where they poll their budgets, so that
   // no road loses the work it has done; with enough jobs they all run at once.
+  // Their SAT encodings then share the clauses that `jobs` roads running alone would
+  // hold at most, so that the roads alive at once do not multiply the memory.
   std::shared_ptr<Scheduler> scheduler;
-  if (jobs < roadCount)
+  std::shared_ptr<ClausePool> pool;
+  if (jobs < roadCount) {
     scheduler = std::make_shared<Scheduler>(
         jobs, Seconds(options.quantumSeconds > 0 ? options.quantumSeconds : kQuantumSeconds));
+    pool = std::make_shared<ClausePool>(
+        static_cast<std::int64_t>(jobs) *
+        std::max(MatrixOptions{}.maxClauses, ArcticOptions{}.maxClauses));
+  }
   // Set by the winner: ends the losers, not the caller's flag.
   const auto raceStop = std::make_shared<std::atomic<bool>>(false);
-  const Budget race = run.Child(raceStop).Sharing(scheduler);
+  const Budget race = run.Child(raceStop).Sharing(scheduler, pool);
   // Threads beyond one per road: lent to steps with independent subproblems. Under
   // the scheduler, a road that ends while fewer roads than jobs are left frees one.
   std::atomic<int> spare{std::max(0, jobs - roadCount)};

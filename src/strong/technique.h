@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +17,25 @@ namespace velkin::strong {
 using Clock = std::chrono::steady_clock;
 
 class Scheduler;
+class ClausePool;
+
+// Clauses leased from a run's pool (ClausePool), returned when the lease ends. An
+// empty lease (no pool, or no pool needed) is granted; a refused one is not.
+class ClauseLease {
+ public:
+  ClauseLease() = default;
+  ClauseLease(ClauseLease&& o) noexcept;
+  ClauseLease& operator=(ClauseLease&& o) noexcept;
+  ~ClauseLease();
+  // False when the budget ended before the clauses were free.
+  bool granted() const { return granted_; }
+
+ private:
+  friend class ClausePool;
+  ClausePool* pool_ = nullptr;
+  std::int64_t clauses_ = 0;
+  bool granted_ = true;
+};
 
 // How long a technique may work: a deadline and a chain of stop flags (the run's, then
 // one per race it is part of), and the scheduler (strong/scheduler.h) whose turns the
@@ -33,9 +53,15 @@ class Budget {
   bool Expired() const;
   // Expired without taking turns: for waiting on a turn.
   bool Ended() const;
-  // The same budget, polled under `scheduler` (null: none); Child and Within keep it.
-  Budget Sharing(std::shared_ptr<Scheduler> scheduler) const;
+  // The same budget, polled under `scheduler` and leasing clauses from `pool` (either
+  // null: none); Child and Within keep both.
+  Budget Sharing(std::shared_ptr<Scheduler> scheduler,
+                 std::shared_ptr<ClausePool> pool = nullptr) const;
   Scheduler* scheduler() const { return scheduler_.get(); }
+  // Leases `clauses` from the run's pool before a SAT encoding of about that size is
+  // built, waiting while other roads hold too many: see ClausePool::Lease. Granted at
+  // once without a pool.
+  ClauseLease LeaseClauses(std::int64_t clauses) const;
   // The same budget with a further stop flag (for a race) and the earlier of the two
   // deadlines. Setting `stop` ends the child only; setting the parent's ends both.
   Budget Child(std::shared_ptr<std::atomic<bool>> stop,
@@ -52,6 +78,7 @@ class Budget {
   Clock::time_point deadline_;
   std::vector<std::shared_ptr<std::atomic<bool>>> stops_;
   std::shared_ptr<Scheduler> scheduler_;
+  std::shared_ptr<ClausePool> pool_;
 };
 
 // A step's evidence: printed in full in the proof and re-checked, by code separate from

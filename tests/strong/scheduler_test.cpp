@@ -135,5 +135,54 @@ TEST(StrongScheduler, ARunnerAloneKeepsItsTokenAndOthersBudgetsDoNotYield) {
   EXPECT_FALSE(shared.Within(std::chrono::seconds(1)).Expired());
 }
 
+TEST(StrongScheduler, ClausesWaitForTheirRoomWithoutHoldingUpTheHolderAndAStopRefusesThem) {
+  const auto scheduler = std::make_shared<Scheduler>(1, milliseconds(2));
+  const auto pool = std::make_shared<ClausePool>(10);
+  const auto stop = std::make_shared<std::atomic<bool>>(false);
+  const Budget budget =
+      Budget(Clock::now() + std::chrono::seconds(30), stop).Sharing(scheduler, pool);
+  const int holder = scheduler->Add();
+  const int waiter = scheduler->Add();
+  std::atomic<bool> leased{false}, waiterGranted{false}, holderDone{false};
+  {
+    std::jthread h([&] {
+      const Scheduler::Seat seat(*scheduler, holder, budget);
+      {
+        const ClauseLease lease = budget.LeaseClauses(8);
+        EXPECT_TRUE(lease.granted());
+        leased = true;
+        // Keeps polling, so it would hand its token to the waiter were it waiting
+        // for a turn rather than for clauses.
+        for (int i = 0; i < 100; ++i) {
+          EXPECT_FALSE(budget.Expired());
+          std::this_thread::sleep_for(milliseconds(1));
+        }
+        holderDone = true;
+      }
+    });
+    while (!leased) std::this_thread::yield();
+    std::jthread w([&] {
+      const Scheduler::Seat seat(*scheduler, waiter, budget);
+      const ClauseLease lease = budget.LeaseClauses(5);  // more than the 2 left
+      EXPECT_TRUE(lease.granted());
+      EXPECT_TRUE(holderDone.load());
+      waiterGranted = true;
+    });
+  }
+  EXPECT_TRUE(waiterGranted.load());
+  EXPECT_EQ(pool->free(), 10);
+  EXPECT_EQ(scheduler->MostHolders(), 1);
+
+  // Without room, a stop ends the wait with a refused lease.
+  const ClauseLease big = budget.LeaseClauses(9);
+  std::jthread stopper([&] {
+    std::this_thread::sleep_for(milliseconds(50));
+    stop->store(true);
+  });
+  const ClauseLease refused = budget.LeaseClauses(5);
+  EXPECT_FALSE(refused.granted());
+  EXPECT_EQ(pool->free(), 1);
+}
+
 }  // namespace
 }  // namespace velkin::strong
