@@ -56,14 +56,17 @@ test-asan: deps deps-ceta
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  VELKIN_SANITIZED=1 ctest --output-on-failure -j $(JOBS)
 
-# Only the command-line tests (they run the batch's threads through the built velkin) are
-# built under ThreadSanitizer: the whole suite a third time would cost CI too much.
+# Only the command-line tests (they run the batch's threads through the built velkin) and
+# the strategy's scheduler tests run under ThreadSanitizer: the whole suite a third time
+# would cost CI too much.
 test-tsan: deps
 	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKIN_SANITIZE_THREAD=ON \
 	  -DVELKIN_GUI=OFF >/dev/null
-	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target velkin_cli_tests
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target velkin_cli_tests velkin_strong_tests
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 	  ctest --output-on-failure -j $(JOBS) -L cli
+	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	  ./tests/velkin_strong_tests --gtest_filter='StrongScheduler.*:StrongStrategy.*'
 
 # The libFuzzer harnesses under ASan and UBSan, FUZZ_SECONDS each. New inputs collect in
 # fuzz-artifacts/corpus-*, crashes in fuzz-artifacts/ (copy them to tests/fuzz-regressions/).

@@ -108,8 +108,11 @@ the window shows it, and its capacities (sides of at most 19 symbols). Choose it
 to reproduce earlier results. strong is the engine without capacities: it races
 several roads of techniques on the cores (--jobs) under one time limit and
 prints a proof tree whose every step was re-checked with exact arithmetic before
-it was accepted. Choose it to answer as many problems as possible. Notes of the
-strong strategy (a technique skipped, a step dropped) go to stderr.
+it was accepted. Choose it to answer as many problems as possible. With fewer
+--jobs than roads, the roads take turns every few tens of milliseconds, each
+going on where it left off. Notes of the strong strategy go to stderr: a step
+dropped because its re-check failed, or an internal error, always; why
+techniques gave up (skipped, out of time) only when no road answered.
 )TEXT";
 
 constexpr const char* kFormatsText = R"TEXT(
@@ -150,7 +153,7 @@ constexpr const char* kBatchFooter = R"TEXT(
 Every problem runs in a fresh state (random generator from 0), so its result does
 not depend on the order or on the number of jobs. With --strategy strong each
 problem gets one thread of the --jobs, so that the machine is never
-oversubscribed; its roads then take turns in growing time slices. Each row is
+oversubscribed; its roads then take turns, none losing its work. Each row is
 written and flushed as soon as its problem finishes: in the sorted order of the
 files with --jobs 1, in the order of finishing otherwise. CSV columns: path,
 status, ms, rules, symbols, timed_out, error; JSONL objects have the same fields.

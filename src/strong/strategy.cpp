@@ -2,20 +2,20 @@
 
 #include <algorithm>
 #include <cassert>
-#include <condition_variable>
-#include <deque>
 #include <exception>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <thread>
 
 #include "strong/loop.h"
 #include "strong/print.h"
-#include "strong/techniques/closures.h"
-#include "strong/techniques/match_bounds.h"
+#include "strong/scheduler.h"
 #include "strong/techniques/arctic.h"
+#include "strong/techniques/closures.h"
 #include "strong/techniques/dependency_graph.h"
 #include "strong/techniques/dependency_pairs.h"
+#include "strong/techniques/match_bounds.h"
 #include "strong/techniques/matrix.h"
 #include "strong/techniques/relative_as_standard.h"
 #include "strong/techniques/reversal.h"
@@ -198,14 +198,23 @@ std::vector<Road> StrongRoads() {
 
 namespace {
 
-// One attempt of one road under one budget.
+// The notes of a run for stderr, in the order made, each once.
+struct Notes {
+  struct Entry {
+    std::string text;
+    bool always;  // printed even when some road answered (a bug, not a lost race)
+  };
+  std::mutex mutex;
+  std::vector<Entry> entries;
+};
+
+// One road's attempt under one budget.
 class RoadRun {
  public:
   // `spare`: threads of the run that no road uses, which a step with several
   // independent subproblems may borrow (null: none).
-  RoadRun(const Road& road, std::vector<std::string>& notes, std::mutex& notesMutex,
-          std::atomic<int>* spare = nullptr)
-      : road_(road), notes_(notes), notesMutex_(notesMutex), spare_(spare) {}
+  RoadRun(const Road& road, Notes& notes, std::atomic<int>* spare = nullptr)
+      : road_(road), notes_(notes), spare_(spare) {}
 
   // The tree the road builds for `p` within `budget`. `loopsCount`: a loop of `p`
   // would be a loop of the start problem.
@@ -213,10 +222,7 @@ class RoadRun {
     ProofNode node;
     node.problem = p;
     for (const RoadStep& step : road_.steps) {
-      if (budget.Expired()) {
-        timeLimited_ = true;
-        return node;
-      }
+      if (budget.Expired()) return node;
       if (step.onReversed && !p.IsRelative()) continue;
       // A step on the reversed problem enters the tree behind this reversal, which is
       // re-checked like every other step.
@@ -225,7 +231,7 @@ class RoadRun {
         reversal = Reverse(p, budget);
         if (const std::string error = RecheckResult(p, reversal);
             !error.empty() || reversal.subproblems.size() != 1) {
-          Note("a reversal failed its re-check: " + error);
+          Note("a reversal failed its re-check: " + error, true);
           continue;
         }
       }
@@ -242,17 +248,16 @@ class RoadRun {
         Note(step.name + ": skipped, its search needs more memory than there is");
         continue;
       } catch (const std::exception& e) {
-        Note(step.name + ": skipped after an internal error: " + e.what());
+        Note(step.name + ": skipped after an internal error: " + e.what(), true);
         continue;
       }
       if (r.kind == Result::Kind::Nothing) {
         if (!r.note.empty()) Note(step.name + ": " + r.note);
-        if (sub.Expired()) timeLimited_ = true;
         continue;
       }
       if (const std::string error = RecheckResult(target, r); !error.empty()) {
         // A bug in the technique: the step is dropped, never printed.
-        Note(step.name + ": a step failed its re-check and was dropped: " + error);
+        Note(step.name + ": a step failed its re-check and was dropped: " + error, true);
         continue;
       }
       // A loop of a problem that does not carry back to the start proves nothing.
@@ -288,15 +293,16 @@ class RoadRun {
     return node;
   }
 
-  // True when some technique ran out of time, so that a longer slice may help.
-  bool timeLimited() const { return timeLimited_; }
-
-  // Adds a note for stderr, once, naming the road.
-  void Note(std::string text) {
-    const std::lock_guard<std::mutex> lock(notesMutex_);
+  // Adds a note for stderr, once, naming the road; `always`: see Notes::Entry.
+  void Note(std::string text, bool always = false) {
+    const std::lock_guard<std::mutex> lock(notes_.mutex);
     text = road_.name + " road: " + text;
-    if (std::find(notes_.begin(), notes_.end(), text) == notes_.end())
-      notes_.push_back(std::move(text));
+    const auto same = [&](const Notes::Entry& e) { return e.text == text; };
+    const auto it = std::find_if(notes_.entries.begin(), notes_.entries.end(), same);
+    if (it == notes_.entries.end())
+      notes_.entries.push_back(Notes::Entry{std::move(text), always});
+    else
+      it->always = it->always || always;
   }
 
  private:
@@ -322,32 +328,42 @@ class RoadRun {
         try {
           kids[i] = run.Solve(subs[i], false, shared);
         } catch (const std::exception& e) {  // as for a whole road: this part stays open
-          run.Note(std::string("stopped: ") + e.what());
+          run.Note(std::string("stopped: ") + e.what(), true);
         }
         if (TreeVerdict(kids[i]) != Verdict::Proved) stop->store(true);
       }
     };
     std::vector<std::unique_ptr<RoadRun>> runs;
     {
+      // Under a scheduler the helpers take turns like the roads, and this thread holds
+      // no token while it waits for them.
+      Scheduler* const scheduler = budget.scheduler();
       std::vector<std::jthread> helpers;
       for (int t = 0; t < borrowed; ++t) {
-        runs.push_back(std::make_unique<RoadRun>(road_, notes_, notesMutex_, spare_));
-        helpers.emplace_back([&work, run = runs.back().get()] { work(*run); });
+        runs.push_back(std::make_unique<RoadRun>(road_, notes_, spare_));
+        const int seat = scheduler ? scheduler->Add(road_.weight) : -1;
+        helpers.emplace_back([&work, &shared, scheduler, seat, run = runs.back().get()] {
+          std::optional<Scheduler::Seat> s;
+          if (scheduler) s.emplace(*scheduler, seat, shared);
+          work(*run);
+        });
       }
       work(*this);
+      const Scheduler::Pause pause(budget);
+      helpers.clear();  // joins
     }
     spare_->fetch_add(borrowed);
-    for (const auto& run : runs) timeLimited_ = timeLimited_ || run->timeLimited();
     done.children = std::move(kids);
     return true;
   }
 
   const Road& road_;
-  std::vector<std::string>& notes_;
-  std::mutex& notesMutex_;
+  Notes& notes_;
   std::atomic<int>* spare_;
-  bool timeLimited_ = false;
 };
+
+// A runner's quantum under the scheduler when the options give none.
+constexpr double kQuantumSeconds = 0.05;
 
 Clock::duration Seconds(double s) {
   return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(s));
@@ -363,85 +379,82 @@ StrongResult RunRoads(const Problem& start, const std::vector<Road>& roads,
   // At most about three years, so that the clock's arithmetic cannot overflow.
   const double timeout = std::min(options.timeoutSeconds, 1e8);
   const Budget run(Clock::now() + Seconds(timeout), runStop);
-  // Set by the winner: ends the losers, not the caller's flag.
-  const auto raceStop = std::make_shared<std::atomic<bool>>(false);
-  const Budget race = run.Child(raceStop);
 
   std::vector<const Road*> entered;
   for (const Road& r : roads)
     if (!r.applies || r.applies(start)) entered.push_back(&r);
+  const int roadCount = static_cast<int>(entered.size());
   const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
   const int jobs = options.jobs > 0 ? options.jobs : cores;
-  const int threads = std::max(1, std::min<int>(jobs, static_cast<int>(entered.size())));
-  // Threads beyond one per road: lent to steps with independent subproblems.
-  std::atomic<int> spare{std::max(0, jobs - threads)};
 
-  // With a thread per road every road runs once with the whole budget. Otherwise
-  // roads take turns in time slices that double for a road each time it runs out of
-  // its slice, so that every road gets its share however few the threads.
-  const bool slicing = threads < static_cast<int>(entered.size());
-  const double firstSlice = options.firstSliceSeconds > 0 ? options.firstSliceSeconds
-                                                          : std::clamp(timeout / 16, 0.2, 5.0);
-  struct Turn {
-    const Road* road;
-    double slice;  // seconds; ignored without slicing
-  };
-  std::deque<Turn> queue;
-  for (const Road* r : entered) queue.push_back(Turn{r, firstSlice});
+  // Every road runs on a thread of its own from the start. With fewer jobs than roads
+  // they share `jobs` run tokens, taking turns where they poll their budgets, so that
+  // no road loses the work it has done; with enough jobs they all run at once.
+  // Their SAT encodings then share the clauses that `jobs` roads running alone would
+  // hold at most, so that the roads alive at once do not multiply the memory.
+  std::shared_ptr<Scheduler> scheduler;
+  std::shared_ptr<ClausePool> pool;
+  if (jobs < roadCount) {
+    scheduler = std::make_shared<Scheduler>(
+        jobs, Seconds(options.quantumSeconds > 0 ? options.quantumSeconds : kQuantumSeconds));
+    pool = std::make_shared<ClausePool>(
+        static_cast<std::int64_t>(jobs) *
+        std::max(MatrixOptions{}.maxClauses, ArcticOptions{}.maxClauses));
+  }
+  // Set by the winner: ends the losers, not the caller's flag.
+  const auto raceStop = std::make_shared<std::atomic<bool>>(false);
+  const Budget race = run.Child(raceStop).Sharing(scheduler, pool);
+  // Threads beyond one per road: lent to steps with independent subproblems. Under
+  // the scheduler, a road that ends while fewer roads than jobs are left frees one.
+  std::atomic<int> spare{std::max(0, jobs - roadCount)};
+  std::atomic<int> live{roadCount};
+  std::vector<int> seats;
+  if (scheduler)
+    for (const Road* r : entered) seats.push_back(scheduler->Add(r->weight));
 
-  std::mutex mutex;  // guards queue, running, winner and the notes
-  std::condition_variable changed;
-  int running = 0;
-  bool won = false;
-
-  const auto worker = [&] {
-    std::unique_lock<std::mutex> lock(mutex);
-    for (;;) {
-      changed.wait_for(lock, std::chrono::milliseconds(20),
-                       [&] { return won || !queue.empty() || running == 0 || race.Expired(); });
-      if (won || race.Expired()) return;
-      if (queue.empty()) {
-        if (running == 0) return;
-        continue;
-      }
-      const Turn turn = queue.front();
-      queue.pop_front();
-      ++running;
-      lock.unlock();
-      const Budget budget = slicing ? race.Within(Seconds(std::min(turn.slice, timeout))) : race;
-      RoadRun attempt(*turn.road, result.notes, mutex, &spare);
-      ProofNode tree;
+  Notes notes;
+  bool won = false;  // guarded by notes.mutex
+  const auto runRoad = [&](int k) {
+    const Road& road = *entered[k];
+    ProofNode tree;
+    {
+      std::optional<Scheduler::Seat> seat;
+      if (scheduler) seat.emplace(*scheduler, seats[k], race);
+      RoadRun attempt(road, notes, &spare);
       try {
-        tree = attempt.Solve(start, true, budget);
+        tree = attempt.Solve(start, true, race);
       } catch (const std::exception& e) {
         // Out of memory outside a technique, say: this road ends, the others go on.
-        attempt.Note(std::string("stopped: ") + e.what());
+        attempt.Note(std::string("stopped: ") + e.what(), true);
         tree = ProofNode{};
       }
-      const Verdict verdict = TreeVerdict(tree);
-      lock.lock();
-      --running;
-      if (verdict != Verdict::Open && !won) {
-        won = true;
-        raceStop->store(true);
-        result.proof = std::move(tree);
-        result.road = turn.road->name;
-        result.status =
-            verdict == Verdict::Proved ? StrongStatus::Terminating : StrongStatus::LoopFound;
-      } else if (verdict == Verdict::Open && slicing && attempt.timeLimited() && !race.Expired()) {
-        queue.push_back(Turn{turn.road, turn.slice * 2});
-      }
-      changed.notify_all();
     }
+    const Verdict verdict = TreeVerdict(tree);
+    if (scheduler && live.fetch_sub(1) - 1 < jobs) spare.fetch_add(1);
+    {
+      const std::lock_guard<std::mutex> lock(notes.mutex);
+      if (verdict == Verdict::Open || won) return;
+      won = true;
+      raceStop->store(true);
+      result.proof = std::move(tree);
+      result.road = road.name;
+      result.status =
+          verdict == Verdict::Proved ? StrongStatus::Terminating : StrongStatus::LoopFound;
+    }
+    if (scheduler) scheduler->Wake();
   };
   {
     std::vector<std::jthread> pool;
-    for (int t = 0; t < threads; ++t) pool.emplace_back(worker);
+    for (int k = 0; k < roadCount; ++k) pool.emplace_back(runRoad, k);
   }
   if (result.status != StrongStatus::NoProof)
     result.lines = PrintProof(result.proof);
   else
     result.timedOut = run.Expired();
+  // The notes of roads that lost a race are noise once some road answered; failed
+  // re-checks and internal errors are bugs, always worth reporting.
+  for (const Notes::Entry& e : notes.entries)
+    if (e.always || result.status == StrongStatus::NoProof) result.notes.push_back(e.text);
   return result;
 }
 

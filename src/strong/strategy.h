@@ -38,6 +38,9 @@ struct Road {
   std::string name;
   std::function<bool(const Problem&)> applies;  // for the start problem
   std::vector<RoadStep> steps;
+  // Its share of the time when the roads take turns on fewer threads: its quantum is
+  // `weight` times the others' (>= 1).
+  int weight = 1;
 };
 
 // The roads of the strong strategy for both kinds of start problem. Every road and
@@ -53,10 +56,11 @@ struct StrongOptions {
   int jobs = 0;                // threads for the race; 0: the number of cores
   // Set from outside to end the run early (optional).
   std::shared_ptr<std::atomic<bool>> stop;
-  // With fewer threads than roads, a road's first time slice (seconds); each slice
-  // of a road that ran out of time is twice its previous one. 0: chosen from the
-  // timeout.
-  double firstSliceSeconds = 0;
+  // With fewer jobs than roads, every road still runs on a thread of its own from the
+  // start, but at most `jobs` of them at any moment: a road keeps the run for this
+  // long (seconds, times its weight) while others wait, then yields where it next
+  // polls its budget. 0: the default (50 ms).
+  double quantumSeconds = 0;
   // Only steps with a certifiable form (CertifiableRoads), so that every answer comes
   // with a certificate.
   bool certified = false;
@@ -69,8 +73,10 @@ struct StrongResult {
   ProofNode proof;                 // complete unless the status is NoProof
   std::string road;                // the road that won; "" for no proof
   std::vector<std::string> lines;  // the proof text; empty for no proof
-  std::vector<std::string> notes;  // for stderr: skipped techniques, failed re-checks
-  bool timedOut = false;           // no proof, and the budget ran out
+  // For stderr: failed re-checks and internal errors always; what a technique said
+  // about giving up (skipped, out of time) only when no road answered.
+  std::vector<std::string> notes;
+  bool timedOut = false;  // no proof, and the budget ran out
 };
 
 // Races `roads` on `start`. Guarantees: every step in the returned tree passed

@@ -1,6 +1,9 @@
 #include "strong/technique.h"
 
 #include <algorithm>
+#include <utility>
+
+#include "strong/scheduler.h"
 
 namespace velkin::strong {
 
@@ -9,10 +12,56 @@ Budget::Budget() : Budget(Clock::time_point::max(), std::make_shared<std::atomic
 Budget::Budget(Clock::time_point deadline, std::shared_ptr<std::atomic<bool>> stop)
     : deadline_(deadline), stops_{std::move(stop)} {}
 
-bool Budget::Expired() const {
+bool Budget::Stopped() const {
   for (const auto& s : stops_)
     if (s->load(std::memory_order_relaxed)) return true;
-  return deadline_ != Clock::time_point::max() && Clock::now() >= deadline_;
+  return false;
+}
+
+bool Budget::Expired() const {
+  if (!scheduler_) return Ended();
+  if (Stopped()) return true;
+  const auto now = Clock::now();
+  if (now >= deadline_) return true;
+  if (!scheduler_->Due(now)) return false;
+  scheduler_->TakeTurns(*this);
+  return Ended();
+}
+
+bool Budget::Ended() const {
+  return Stopped() || (deadline_ != Clock::time_point::max() && Clock::now() >= deadline_);
+}
+
+Budget Budget::Sharing(std::shared_ptr<Scheduler> scheduler,
+                       std::shared_ptr<ClausePool> pool) const {
+  Budget b = *this;
+  b.scheduler_ = std::move(scheduler);
+  b.pool_ = std::move(pool);
+  return b;
+}
+
+ClauseLease Budget::LeaseClauses(std::int64_t clauses) const {
+  if (!pool_ || clauses <= 0) return ClauseLease{};
+  return pool_->Lease(clauses, *this);
+}
+
+ClauseLease::ClauseLease(ClauseLease&& o) noexcept
+    : pool_(std::exchange(o.pool_, nullptr)),
+      clauses_(std::exchange(o.clauses_, 0)),
+      granted_(o.granted_) {}
+
+ClauseLease& ClauseLease::operator=(ClauseLease&& o) noexcept {
+  if (this != &o) {
+    if (pool_) pool_->Return(clauses_);
+    pool_ = std::exchange(o.pool_, nullptr);
+    clauses_ = std::exchange(o.clauses_, 0);
+    granted_ = o.granted_;
+  }
+  return *this;
+}
+
+ClauseLease::~ClauseLease() {
+  if (pool_) pool_->Return(clauses_);
 }
 
 Budget Budget::Child(std::shared_ptr<std::atomic<bool>> stop, Clock::time_point deadline) const {

@@ -9,7 +9,9 @@
 #include <atomic>
 #include <chrono>
 #include <new>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "strong/print.h"
 #include "strong/techniques/relative_as_standard.h"
@@ -116,27 +118,167 @@ TEST(StrongStrategy, TheFirstProofStopsTheLosersAndTheCallersFlagEndsTheRun) {
   EXPECT_EQ(r.status, StrongStatus::NoProof);
 }
 
-TEST(StrongStrategy, OnOneThreadEveryRoadGetsGrowingSlices) {
-  // "patient" needs 0.3 s in one piece and "greedy" would take all the time there
-  // is: with slices of 0.05 s that double, "patient" wins in its fourth turn. A road
-  // that gives up before its slice ends is not run again.
-  std::atomic<int> quitterRuns{0};
+// Proves the problem after `polls` polls of its budget, each after 1 ms of work;
+// nothing when the budget ends first. `calls` counts how often it was started.
+TechniqueFn ProveAfterPolls(int polls, std::atomic<int>& calls) {
+  return [polls, &calls](const Problem&, const Budget& b) {
+    ++calls;
+    for (int i = 0; i < polls; ++i) {
+      if (b.Expired()) return Result::None();
+      std::this_thread::sleep_for(milliseconds(1));
+    }
+    return Result::Proof(std::make_shared<FixedWitness>());
+  };
+}
+
+// Polls until the budget ends, recording how many of its kind work at once between
+// polls and how often it ran.
+struct Crowd {
+  std::atomic<int> active{0}, most{0}, turns{0};
+  TechniqueFn Member() {
+    return [this](const Problem&, const Budget& b) {
+      while (!b.Expired()) {
+        const int now = ++active;
+        int m = most.load();
+        while (m < now && !most.compare_exchange_weak(m, now)) {
+        }
+        ++turns;
+        std::this_thread::sleep_for(milliseconds(1));
+        --active;
+      }
+      return Result::None();
+    };
+  }
+};
+
+TEST(StrongStrategy, OnFewerJobsThanRoadsEveryRoadTakesTurnsWithoutStartingAgain) {
+  // "patient" needs 300 polls of 1 ms and "greedy" would take all the time there is:
+  // sharing one job, "patient" wins after about twice its own time, started once. A
+  // road that gives up is not run again.
+  std::atomic<int> quitterRuns{0}, patientRuns{0};
   const TechniqueFn quitter = [&](const Problem&, const Budget&) {
     ++quitterRuns;
     return Result::None();
   };
-  const std::vector<Road> roads{{"greedy", nullptr, {{"spin", Spin}}},
-                                {"quitter", nullptr, {{"quit", quitter}}},
-                                {"patient", nullptr, {{"prove", ProveAfter(milliseconds(300))}}}};
+  const std::vector<Road> roads{
+      {"greedy", nullptr, {{"spin", Spin}}},
+      {"quitter", nullptr, {{"quit", quitter}}},
+      {"patient", nullptr, {{"prove", ProveAfterPolls(300, patientRuns)}}}};
   StrongOptions o = Options(20, 1);
-  o.firstSliceSeconds = 0.05;
+  o.quantumSeconds = 0.02;
   const auto start = Clock::now();
   const StrongResult r = RunRoads(kProblem, roads, o);
   EXPECT_EQ(r.status, StrongStatus::Terminating);
   EXPECT_EQ(r.road, "patient");
   EXPECT_EQ(quitterRuns.load(), 1);
-  // 0.05 + 0.1 + 0.2 s for each of the two roads that ran out, then 0.3 s.
+  EXPECT_EQ(patientRuns.load(), 1);
   EXPECT_LT(SecondsSince(start), 3.0);
+}
+
+TEST(StrongStrategy, NoMoreTechniquesWorkAtOnceThanJobsAndEveryRoadGetsTurns) {
+  for (const int jobs : {1, 2}) {
+    SCOPED_TRACE(jobs);
+    std::vector<Crowd> crowds(6);
+    std::vector<Road> roads;
+    for (std::size_t k = 0; k < crowds.size(); ++k)
+      roads.push_back(Road{"road " + std::to_string(k), nullptr, {{"poll", crowds[k].Member()}}});
+    Crowd all;  // the same, counted over every road
+    roads.push_back(Road{"all", nullptr, {{"poll", all.Member()}}});
+    StrongOptions o = Options(0.5, jobs);
+    o.quantumSeconds = 0.01;
+    const StrongResult r = RunRoads(kProblem, roads, o);
+    EXPECT_EQ(r.status, StrongStatus::NoProof);
+    EXPECT_TRUE(r.timedOut);
+    for (const Crowd& c : crowds) EXPECT_GT(c.turns.load(), 3);
+    EXPECT_GT(all.turns.load(), 3);
+  }
+  // Across roads: one crowd shared by all of them.
+  for (const int jobs : {1, 3}) {
+    SCOPED_TRACE(jobs);
+    Crowd crowd;
+    std::vector<Road> roads(7, Road{"member", nullptr, {{"poll", crowd.Member()}}});
+    StrongOptions o = Options(0.4, jobs);
+    o.quantumSeconds = 0.01;
+    RunRoads(kProblem, roads, o);
+    EXPECT_LE(crowd.most.load(), jobs);
+    EXPECT_GT(crowd.turns.load(), 20);
+  }
+}
+
+TEST(StrongStrategy, AStopEndsWaitingRoadsAtOnceWhileTheHolderDoesNotPoll) {
+  std::atomic<int> ended{0};
+  std::atomic<double> lastWaiterEnd{0};
+  const auto start = Clock::now();
+  const TechniqueFn sleeper = [](const Problem&, const Budget&) {
+    std::this_thread::sleep_for(milliseconds(500));  // holds its token all along
+    return Result::None();
+  };
+  const TechniqueFn waiter = [&](const Problem&, const Budget& b) {
+    while (!b.Expired()) std::this_thread::sleep_for(milliseconds(1));
+    ++ended;
+    lastWaiterEnd = SecondsSince(start);
+    return Result::None();
+  };
+  std::vector<Road> roads{{"sleeper", nullptr, {{"sleep", sleeper}}}};
+  for (int k = 0; k < 5; ++k) roads.push_back(Road{"waiter", nullptr, {{"wait", waiter}}});
+  StrongOptions o = Options(30, 1);
+  o.stop = std::make_shared<std::atomic<bool>>(false);
+  std::jthread stopper([flag = o.stop] {
+    std::this_thread::sleep_for(milliseconds(100));
+    flag->store(true);
+  });
+  const StrongResult r = RunRoads(kProblem, roads, o);
+  EXPECT_EQ(r.status, StrongStatus::NoProof);
+  // The waiters never got a turn before the stop: they end without running.
+  EXPECT_EQ(ended.load(), 0);
+  EXPECT_LT(SecondsSince(start), 1.5);  // the sleeper's 0.5 s, then nothing more
+}
+
+TEST(StrongStrategy, BorrowedThreadsTakeTurnsUnderTheSameJobs) {
+  // Two roads give up at once, leaving a spare job; the third splits its problem in
+  // three, solved on the spare thread too, never more than two at once.
+  const TechniqueFn split = [](const Problem& p, const Budget& b) {
+    std::this_thread::sleep_for(milliseconds(50));
+    if (b.Expired() || !(p.strict == kProblem.strict)) return Result::None();
+    return Result::Step(std::make_shared<FixedWitness>(),
+                        {Plain({"aab->ba"}), Plain({"abb->ba"}), Plain({"abc->ba"})});
+  };
+  std::atomic<int> polls{0};
+  const TechniqueFn part = [&](const Problem& p, const Budget& b) {
+    if (p.strict == kProblem.strict) return Result::None();
+    for (int i = 0; i < 50; ++i) {
+      if (b.Expired()) return Result::None();
+      ++polls;
+      std::this_thread::sleep_for(milliseconds(1));
+    }
+    return Result::Proof(std::make_shared<FixedWitness>());
+  };
+  const TechniqueFn quit = [](const Problem&, const Budget&) { return Result::None(); };
+  const std::vector<Road> roads{{"quit", nullptr, {{"quit", quit}}},
+                                {"split", nullptr, {{"split", split}, {"part", part}}},
+                                {"quit too", nullptr, {{"quit", quit}}}};
+  StrongOptions o = Options(10, 2);
+  o.quantumSeconds = 0.005;
+  const StrongResult r = RunRoads(kProblem, roads, o);
+  ASSERT_EQ(r.status, StrongStatus::Terminating);
+  EXPECT_EQ(r.proof.children.size(), 3u);
+  EXPECT_EQ(polls.load(), 150);
+}
+
+TEST(StrongStrategy, OneJobAnswersAsEnoughJobsDoOnSmallProblems) {
+  for (const auto& rules : std::vector<std::vector<std::string>>{{"ab->ba"},
+                                                                 {"aab->baa", "b->"},
+                                                                 {"ab->bba"},
+                                                                 {"a->aa"},
+                                                                 {"ab->bab"},
+                                                                 {"a->b", "b->c"}}) {
+    SCOPED_TRACE(rules[0]);
+    const Problem p = Plain(rules);
+    const StrongResult many = RunRoads(p, StrongRoads(), Options(10, 16));
+    const StrongResult one = RunRoads(p, StrongRoads(), Options(10, 1));
+    EXPECT_NE(many.status, StrongStatus::NoProof);
+    EXPECT_EQ(one.status, many.status);
+  }
 }
 
 TEST(StrongStrategy, AStepThatFailsItsRecheckIsDroppedWithANote) {
@@ -183,8 +325,13 @@ TEST(StrongStrategy, ATechniqueOutOfMemoryIsSkippedWithANote) {
   const StrongResult r = RunRoads(
       kProblem, {{"hungry", nullptr, {{"big", hungry}, {"prove", ProveAfter({})}}}}, Options(5, 1));
   EXPECT_EQ(r.status, StrongStatus::Terminating);
-  ASSERT_EQ(r.notes.size(), 1u);
-  EXPECT_NE(r.notes[0].find("memory"), std::string::npos);
+  // Since some road answered, the note is not worth printing.
+  EXPECT_TRUE(r.notes.empty());
+  const StrongResult open =
+      RunRoads(kProblem, {{"hungry", nullptr, {{"big", hungry}}}}, Options(5, 1));
+  EXPECT_EQ(open.status, StrongStatus::NoProof);
+  ASSERT_EQ(open.notes.size(), 1u);
+  EXPECT_NE(open.notes[0].find("memory"), std::string::npos);
 }
 
 TEST(StrongStrategy, OnlyRoadsForTheStartProblemRun) {

@@ -162,6 +162,8 @@ Result ArcticInterpretation(const Problem& p, const Budget& budget, const Arctic
     return Result::None("arctic: dimension " + std::to_string(o.dimension) + " needs about " +
                         std::to_string(estimate) + " clauses, more than the " +
                         std::to_string(o.maxClauses) + " allowed");
+  const ClauseLease lease = budget.LeaseClauses(estimate);
+  if (!lease.granted()) return Result::None();
   Encoding enc(p, o);
   if (!enc.Build(budget) || enc.Solve(budget) != sat::Solver::Outcome::Sat) return Result::None();
   std::shared_ptr<ArcticWitness> w = enc.Witness();

@@ -258,6 +258,7 @@ Result MatrixInterpretation(const Problem& problem, const Budget& budget,
   if (problem.strict.empty()) return Result::None();
   const bool dp = problem.IsDependencyPairs();
 
+  ClauseLease lease;  // outlives the encoder, so that its clauses are freed first
   Encoder enc(problem, options);
   const std::int64_t estimate = enc.EstimatedClauses();
   if (estimate > options.maxClauses)
@@ -265,7 +266,8 @@ Result MatrixInterpretation(const Problem& problem, const Budget& budget,
                         " skipped: its encoding would take about " + std::to_string(estimate) +
                         " clauses, more than the " + std::to_string(options.maxClauses) +
                         " that fit in memory");
-  if (budget.Expired()) return Result::None();
+  lease = budget.LeaseClauses(estimate);
+  if (!lease.granted() || budget.Expired()) return Result::None();
   if (!enc.Build(dp, budget)) return Result::None();
   sat::Solver& s = enc.solver();
   if (s.Solve(budget) != sat::Solver::Outcome::Sat) return Result::None();
