@@ -6,6 +6,7 @@
 #include <functional>
 #include <queue>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <utility>
 
@@ -32,7 +33,10 @@ struct SearchRule {
 // the search leaves it out: every pair is still reached, by the derivation with such
 // steps swapped forward (the words and the rules used stay the same).
 struct Node {
-  Bytes s, t;
+  std::uint64_t s;      // where s begins in the search's word store
+  std::uint64_t t;      // where t begins
+  std::uint32_t sSize;  // |s|
+  std::uint32_t tSize;  // |t|
   std::int32_t parent;  // -1: the pair (l, r) of rule `rule`
   std::int32_t rule;
   std::uint32_t at;
@@ -47,7 +51,7 @@ Bytes ToBytes(const Word& w) {
   return b;
 }
 
-Word ToWord(const Bytes& b) {
+Word ToWord(std::string_view b) {
   Word w(b.size());
   for (std::size_t i = 0; i < b.size(); ++i) w[i] = static_cast<unsigned char>(b[i]);
   return w;
@@ -56,13 +60,13 @@ Word ToWord(const Bytes& b) {
 class Search {
  public:
   Search(std::vector<SearchRule> rules, const ClosureOptions& options)
-      : rules_(std::move(rules)), options_(options), seen_(1024, Hash{&nodes_}, Equal{&nodes_}) {}
+      : rules_(std::move(rules)), options_(options), seen_(1024, Hash{this}, Equal{this}) {}
 
   // Runs until a loop is found (its node's index), or returns -1 with `note_` saying why.
   std::int32_t Run(const Budget& budget) {
     for (std::size_t i = 0; i < rules_.size(); ++i) {
       const SearchRule& r = rules_[i];
-      if (Offer(Node{r.l, r.r, -1, static_cast<std::int32_t>(i), 0, 0, r.strict})) return found_;
+      if (Offer(r.l, r.r, -1, static_cast<std::int32_t>(i), 0, 0, r.strict)) return found_;
     }
     std::size_t polls = 0;
     while (!queue_.empty()) {
@@ -95,62 +99,72 @@ class Search {
     std::reverse(positions.begin(), positions.end());
   }
 
-  const Node& node(std::int32_t n) const { return nodes_[n]; }
+  // The words s and t of node n: views into the store, valid until the next Offer.
+  std::string_view S(std::int32_t n) const {
+    return {words_.data() + nodes_[n].s, nodes_[n].sSize};
+  }
+  std::string_view T(std::int32_t n) const {
+    return {words_.data() + nodes_[n].t, nodes_[n].tSize};
+  }
   const std::string& note() const { return note_; }
 
  private:
   struct Hash {
-    const std::vector<Node>* nodes;
+    const Search* search;
     std::size_t operator()(std::int32_t n) const {
-      const Node& x = (*nodes)[n];
-      const std::size_t h = std::hash<Bytes>{}(x.s);
-      return h ^ (std::hash<Bytes>{}(x.t) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2));
+      const std::size_t h = std::hash<std::string_view>{}(search->S(n));
+      return h ^ (std::hash<std::string_view>{}(search->T(n)) + 0x9e3779b97f4a7c15ULL + (h << 6) +
+                  (h >> 2));
     }
   };
   struct Equal {
-    const std::vector<Node>* nodes;
+    const Search* search;
     bool operator()(std::int32_t a, std::int32_t b) const {
-      const Node& x = (*nodes)[a];
-      const Node& y = (*nodes)[b];
-      return x.s == y.s && x.t == y.t;
+      return search->S(a) == search->S(b) && search->T(a) == search->T(b);
     }
   };
 
-  // Keeps a new pair unless it was seen with a strict step when this one has one, or
-  // with as few restrictions on its next inside steps (an `at` no greater). Returns
-  // true when it is a loop.
-  bool Offer(Node&& candidate) {
-    if (candidate.s.size() + candidate.t.size() > options_.maxPairLength) return false;
-    nodes_.push_back(std::move(candidate));
+  // Keeps the new pair (s, t) unless it was seen with a strict step when this one has
+  // one, or with as few restrictions on its next inside steps (an `at` no greater).
+  // `s` and `t` must not point into the store. Returns true when it is a loop.
+  bool Offer(std::string_view s, std::string_view t, std::int32_t parent, std::int32_t rule,
+             std::uint32_t at, std::uint32_t shift, bool strict) {
+    if (s.size() + t.size() > options_.maxPairLength) return false;
+    const std::size_t mark = words_.size();
+    words_.append(s).append(t);
+    nodes_.push_back(Node{mark, mark + s.size(), static_cast<std::uint32_t>(s.size()),
+                          static_cast<std::uint32_t>(t.size()), parent, rule, at, shift, strict});
     const std::int32_t n = static_cast<std::int32_t>(nodes_.size() - 1);
     const auto it = seen_.find(n);
     if (it != seen_.end()) {
       const Node& old = nodes_[*it];
-      const Node& now = nodes_[n];
-      const bool better = old.strict == now.strict ? now.at < old.at : now.strict;
+      const bool better = old.strict == strict ? at < old.at : strict;
       if (!better) {
         nodes_.pop_back();
+        words_.resize(mark);
         return false;
       }
       seen_.erase(it);  // the same pair, now with a strict step or fewer restrictions
     }
     seen_.insert(n);
-    const Node& x = nodes_[n];
-    memory_ +=
-        sizeof(Node) + 48 + (x.s.size() > 15 ? x.s.size() : 0) + (x.t.size() > 15 ? x.t.size() : 0);
-    if (x.strict && (x.t.find(x.s) != Bytes::npos)) {
+    memory_ += sizeof(Node) + 24 + s.size() + t.size();  // the node, its hash entry, its words
+    if (strict && t.find(s) != std::string_view::npos) {
       found_ = n;
       return true;
     }
-    queue_.emplace(static_cast<std::uint32_t>(options_.startWeight * x.s.size() + x.t.size()), n);
+    queue_.emplace(static_cast<std::uint32_t>(options_.startWeight * s.size() + t.size()), n);
     return false;
   }
 
   // Offers every combination of node n with every rule; true when one is a loop.
   bool Expand(std::int32_t n) {
-    // Copies: Offer may move the node table.
-    const Bytes s = nodes_[n].s;
-    const Bytes t = nodes_[n].t;
+    // Copies: Offer may move the store.
+    s_.assign(S(n));
+    t_.assign(T(n));
+    const Bytes& s = s_;
+    const Bytes& t = t_;
+    Bytes& ns = nextS_;
+    Bytes& nt = nextT_;
     const bool parentStrict = nodes_[n].strict;
     const std::size_t last = nodes_[n].parent < 0 ? 0 : nodes_[n].at;
     for (std::size_t i = 0; i < rules_.size(); ++i) {
@@ -163,9 +177,8 @@ class Search {
         // Left sides that end after `last`, the earliest start being last + 1 - |l|.
         const std::size_t from = last + 1 > l.size() ? last + 1 - l.size() : 0;
         for (std::size_t pos = t.find(l, from); pos != Bytes::npos; pos = t.find(l, pos + 1)) {
-          Bytes u = t.substr(0, pos) + r + t.substr(pos + l.size());
-          if (Offer(Node{s, std::move(u), n, ri, static_cast<std::uint32_t>(pos), 0, strict}))
-            return true;
+          nt.assign(t, 0, pos).append(r).append(t, pos + l.size());
+          if (Offer(s, nt, n, ri, static_cast<std::uint32_t>(pos), 0, strict)) return true;
         }
       }
       const std::size_t most = l.empty() ? 0 : std::min(l.size() - 1, t.size());
@@ -174,9 +187,9 @@ class Search {
         for (std::size_t k = 1; k <= most; ++k) {
           if (t.compare(t.size() - k, k, l, 0, k) != 0) continue;
           const std::size_t x = t.size() - k;
-          if (Offer(Node{s + l.substr(k), t.substr(0, x) + r, n, ri, static_cast<std::uint32_t>(x),
-                         0, strict}))
-            return true;
+          ns.assign(s).append(l, k);
+          nt.assign(t, 0, x).append(r);
+          if (Offer(ns, nt, n, ri, static_cast<std::uint32_t>(x), 0, strict)) return true;
         }
       }
       if (options_.overlaps & kLeft) {
@@ -184,16 +197,15 @@ class Search {
         for (std::size_t k = 1; k <= most; ++k) {
           if (t.compare(0, k, l, l.size() - k, k) != 0) continue;
           const std::size_t l1 = l.size() - k;
-          if (Offer(Node{l.substr(0, l1) + s, r + t.substr(k), n, ri, 0,
-                         static_cast<std::uint32_t>(l1), strict}))
-            return true;
+          ns.assign(l, 0, l1).append(s);
+          nt.assign(r).append(t, k);
+          if (Offer(ns, nt, n, ri, 0, static_cast<std::uint32_t>(l1), strict)) return true;
         }
       }
       if ((options_.overlaps & kContaining) && t.size() < l.size()) {
         for (std::size_t pos = l.find(t); pos != Bytes::npos; pos = l.find(t, pos + 1)) {
-          if (Offer(Node{l.substr(0, pos) + s + l.substr(pos + t.size()), r, n, ri, 0,
-                         static_cast<std::uint32_t>(pos), strict}))
-            return true;
+          ns.assign(l, 0, pos).append(s).append(l, pos + t.size());
+          if (Offer(ns, r, n, ri, 0, static_cast<std::uint32_t>(pos), strict)) return true;
         }
       }
     }
@@ -203,6 +215,10 @@ class Search {
   std::vector<SearchRule> rules_;
   ClosureOptions options_;
   std::vector<Node> nodes_;
+  // Every kept pair's s and t, one after the other: a few large blocks, so that a search
+  // of millions of pairs is freed at once when it ends.
+  Bytes words_;
+  Bytes s_, t_, nextS_, nextT_;  // scratch words of Expand
   std::unordered_set<std::int32_t, Hash, Equal> seen_;
   std::priority_queue<std::pair<std::uint32_t, std::int32_t>,
                       std::vector<std::pair<std::uint32_t, std::int32_t>>, std::greater<>>
@@ -257,7 +273,7 @@ Result FindLoopByClosures(const Problem& p, const Budget& budget, const ClosureO
   std::vector<std::size_t> ruleIndex, positions;
   search.Derivation(n, ruleIndex, positions);
   const std::string by = options.reversed ? "closures of the reversed rules" : "closures";
-  auto w = MakeLoopWitness(searched, ToWord(search.node(n).s), ruleIndex, positions, by);
+  auto w = MakeLoopWitness(searched, ToWord(search.S(n)), ruleIndex, positions, by);
   if (!w) return Result::None("a derivation did not replay (a bug)");
   if (options.reversed) w = Unreverse(*w);
   return Result::Loop(w);
