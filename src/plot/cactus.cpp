@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "model/xml_text.h"
+
 namespace velkin::plot {
 
 namespace {
@@ -172,36 +174,6 @@ ReportRead ReadBatchReport(std::string_view csv) {
   std::sort(r.times.begin(), r.times.end());
   r.ok = true;
   return r;
-}
-
-std::string XmlEscape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&apos;";
-        break;
-      default: {
-        // XML has no place for other control characters, not even escaped.
-        const bool control = static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n';
-        out += control ? '?' : c;
-      }
-    }
-  }
-  return out;
 }
 
 std::vector<double> LinearTicks(double top, int maxTicks) {

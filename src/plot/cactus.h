@@ -53,10 +53,6 @@ struct PlotOptions {
 // resource (no fonts, no scripts, no images).
 std::string RenderCactusSvg(const std::vector<Series>& series, const PlotOptions& options);
 
-// Escapes &, <, >, " and ' for XML text and attributes; control characters other than
-// tab and line feed, which XML cannot hold, become '?'.
-std::string XmlEscape(std::string_view text);
-
 // "Nice" tick values covering [0, top]: multiples of 1, 2 or 5 times a power of ten,
 // at most about `maxTicks` of them, starting at 0 and reaching at least `top`.
 std::vector<double> LinearTicks(double top, int maxTicks);

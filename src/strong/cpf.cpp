@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 
+#include "model/xml_text.h"
 #include "strong/technique.h"
 
 namespace velkin::strong::cpf {
@@ -10,6 +11,21 @@ namespace {
 
 bool HasWeak(const Problem& p) {
   return p.IsRelative() && !p.weak.empty();
+}
+
+// Why a certificate cannot carry one of the alphabet's names or of `others` (a
+// character XML cannot hold, which escaping would turn into '?' and so make two names
+// one), or "" when it can.
+std::string UnwritableName(const Alphabet& alphabet, std::initializer_list<std::string> others) {
+  const auto why = [](const std::string& name) {
+    return "the name \"" + XmlEscape(name) +
+           "\" holds a character that XML cannot carry, so there is no certifiable form";
+  };
+  for (const std::string& name : alphabet.names)
+    if (!XmlCanHold(name)) return why(name);
+  for (const std::string& name : others)
+    if (!XmlCanHold(name)) return why(name);
+  return "";
 }
 
 std::string Element(const std::string& tag, const std::string& body) {
@@ -150,28 +166,7 @@ std::string Positions(int n) {
 }  // namespace
 
 std::string Escape(const std::string& s) {
-  std::string out;
-  out.reserve(s.size());
-  for (char c : s) switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&apos;";
-        break;
-      default:
-        out += c;
-    }
-  return out;
+  return XmlEscape(s);
 }
 
 std::string Term(const Alphabet& alphabet, const Word& w) {
@@ -436,6 +431,8 @@ Written Document(const Problem& input, const Fragment& proof, const std::string&
     case FragmentKind::DpTermination:
       return std::string("a dependency pair proof as the proof of the input");
   }
+  if (const std::string bad = UnwritableName(input.alphabet, {tool, variable}); !bad.empty())
+    return bad;
   std::string trs = Trs(input.alphabet, input.strict);
   if (!input.weak.empty()) trs += Element("relativeRules", Rules(input.alphabet, input.weak));
   std::string xml =
@@ -464,6 +461,7 @@ namespace {
 
 Written FromNode(const ProofNode& node) {
   if (node.kind == Result::Kind::Nothing) return std::string("an open problem in the proof");
+  if (const std::string bad = UnwritableName(node.problem.alphabet, {}); !bad.empty()) return bad;
   if (!node.witness) return std::string("a step without a witness");
   std::vector<Problem> after;
   std::vector<Fragment> subproofs;

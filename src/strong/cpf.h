@@ -192,7 +192,8 @@ Written FromProof(const ProofNode& root, const std::string& tool,
 std::string Term(const Alphabet& alphabet, const Word& w);
 // <rules> ... </rules> of `rules`.
 std::string Rules(const Alphabet& alphabet, const std::vector<Rule>& rules);
-// `s` with the five XML special characters escaped.
+// `s` with the five XML special characters escaped (Document and FromProof refuse names
+// that XML cannot hold, so nothing else changes).
 std::string Escape(const std::string& s);
 
 }  // namespace velkin::strong::cpf

@@ -101,5 +101,29 @@ TEST(CpfTree, StepsAreWrittenAroundTheirSubproofs) {
   EXPECT_NE(xml.find("<cpfVersion>2.1</cpfVersion>"), std::string::npos);
 }
 
+TEST(CpfTree, ANameThatXmlCannotHoldGivesNoCertificate) {
+  // Escaping would make "a\x01" and "a\x02" both "a?": one letter where there are two.
+  Problem p;
+  const Symbol a = p.alphabet.Add("a\x01"), b = p.alphabet.Add("a\x02");
+  p.strict = {Rule{{a, b}, {b, a}}};
+  Problem empty = p;
+  empty.strict.clear();
+  ProofNode root{p,
+                 Result::Kind::Transformed,
+                 std::make_shared<ReverseWitness>(),
+                 {Leaf(empty, std::make_shared<EmptyWitness>())}};
+  const cpf::Written w = cpf::FromProof(root, "velkin");
+  ASSERT_FALSE(cpf::Ok(w));
+  EXPECT_NE(std::get<std::string>(w).find("XML cannot carry"), std::string::npos);
+  // The same holds for the tool's name and the variable.
+  const Problem good = Standard();
+  Problem goodEmpty = good;
+  goodEmpty.strict.clear();
+  ProofNode leaf = Leaf(goodEmpty, std::make_shared<EmptyWitness>());
+  EXPECT_TRUE(cpf::Ok(cpf::FromProof(leaf, "velkin")));
+  EXPECT_FALSE(cpf::Ok(cpf::FromProof(leaf, "velkin\x07")));
+  EXPECT_FALSE(cpf::Ok(cpf::FromProof(leaf, "velkin", "x\x1B")));
+}
+
 }  // namespace
 }  // namespace velkin::strong
