@@ -28,6 +28,14 @@ class Encoding {
       if (!used[a]) continue;
       sat::ArcticAffine f{sat::FreshArcticMatrix(s_, d_, d_, o.bits),
                           sat::FreshArcticMatrix(s_, d_, 1, o.bits)};
+      // A marked letter stands first, so only the first row of a pair's sides is
+      // compared: its other rows are -∞, which keeps every interpretation there is
+      // (clearing them satisfies those rows' conditions) and folds their gates away.
+      if (o.markedFirstRowOnly && p.alphabet.IsMarked(a))
+        for (int i = 1; i < d_; ++i) {
+          f.c.at(i, 0) = sat::MinusInfinity(s_);
+          for (int j = 0; j < d_; ++j) f.m.at(i, j) = sat::MinusInfinity(s_);
+        }
       s_.AddClause({f.m.at(0, 0).finite, f.c.at(0, 0).finite});
       letters_[a] = std::move(f);
     }

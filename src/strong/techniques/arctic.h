@@ -34,6 +34,10 @@ struct ArcticOptions {
   // After the first interpretation, look for ones that remove more pairs, each round
   // given at most this long (0: no such rounds).
   double improveSeconds = 1.0;
+  // A marked letter's map gets a fresh first row only, its other rows fixed (to -∞):
+  // the same interpretations exist (only first rows of a pair's sides are compared,
+  // and clearing the other rows keeps every condition), with a smaller encoding.
+  bool markedFirstRowOnly = true;
 };
 
 // An arctic number: nullopt is -∞.

@@ -101,6 +101,7 @@ class Encoder {
         bits_(o.bits),
         cap_(o.resultBits ? o.resultBits : o.bits + 3),
         kind_(o.kind),
+        firstRowOnly_(o.markedFirstRowOnly),
         used_(UsedLetters(p)) {
     // Factors shared between sides: by suffix ([a w] = [a] ∘ [w]) or by prefix
     // ([w a] = [w] ∘ [a]), whichever needs fewer compositions.
@@ -133,7 +134,9 @@ class Encoder {
     budget_ = &budget;
     letters_.resize(p_.alphabet.size());
     for (Symbol a = 0; a < p_.alphabet.size(); ++a)
-      if (used_[a]) letters_[a] = FreshLetter(NeedsMonotone(p_, a));
+      if (used_[a])
+        letters_[a] = FreshLetter(NeedsMonotone(p_, a),
+                                  firstRowOnly_ && dpProblem && p_.alphabet.IsMarked(a));
     std::vector<sat::Lit> removable;
     for (const auto* rules : {&p_.strict, &p_.weak}) {
       const bool isPairs = rules == &p_.strict;
@@ -177,9 +180,15 @@ class Encoder {
     return z;
   }
 
-  sat::NatAffine FreshLetter(bool monotone) {
-    sat::NatAffine f{sat::NatZero(s_, d_, d_), sat::FreshNatMatrix(s_, d_, 1, bits_)};
-    for (int i = 0; i < d_; ++i)
+  // A letter's map with fresh entries. A marked letter of a dependency pair problem
+  // gets a fresh first row only, the rest 0: it stands first, so only the first row
+  // of a pair's sides is compared, and any interpretation stays one with those rows
+  // cleared. The constant rows fold away in the encoding.
+  sat::NatAffine FreshLetter(bool monotone, bool firstRowOnly) {
+    sat::NatAffine f{sat::NatZero(s_, d_, d_), sat::NatZero(s_, d_, 1)};
+    const int rows = firstRowOnly ? 1 : d_;
+    for (int i = 0; i < rows; ++i) f.c.at(i, 0) = sat::FreshNat(s_, bits_);
+    for (int i = 0; i < rows; ++i)
       for (int j = 0; j < d_; ++j) {
         if (kind_ == MatrixKind::Triangular && i > j) continue;  // stays 0
         const int w = kind_ == MatrixKind::Triangular && i == j ? 1 : bits_;
@@ -212,6 +221,7 @@ class Encoder {
   const Problem& p_;
   const int d_, bits_, cap_;
   const MatrixKind kind_;
+  const bool firstRowOnly_;
   std::vector<bool> used_;
   bool bySuffix_ = true;
   std::size_t compositions_ = 0, removable_ = 0;
