@@ -7,8 +7,8 @@
 #include <queue>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <utility>
+#include <vector>
 
 namespace velkin::strong {
 
@@ -60,7 +60,7 @@ Word ToWord(std::string_view b) {
 class Search {
  public:
   Search(std::vector<SearchRule> rules, const ClosureOptions& options)
-      : rules_(std::move(rules)), options_(options), seen_(1024, Hash{this}, Equal{this}) {}
+      : rules_(std::move(rules)), options_(options), slots_(1024, -1) {}
 
   // Runs until a loop is found (its node's index), or returns -1 with `note_` saying why.
   std::int32_t Run(const Budget& budget) {
@@ -109,20 +109,35 @@ class Search {
   const std::string& note() const { return note_; }
 
  private:
-  struct Hash {
-    const Search* search;
-    std::size_t operator()(std::int32_t n) const {
-      const std::size_t h = std::hash<std::string_view>{}(search->S(n));
-      return h ^ (std::hash<std::string_view>{}(search->T(n)) + 0x9e3779b97f4a7c15ULL + (h << 6) +
-                  (h >> 2));
+  // The hash of node n's pair.
+  std::size_t HashOf(std::int32_t n) const {
+    const std::size_t h = std::hash<std::string_view>{}(S(n));
+    return h ^ (std::hash<std::string_view>{}(T(n)) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2));
+  }
+
+  // The slot of the kept node with n's pair, or the empty slot (-1) where it would go:
+  // open addressing with linear probing, no more than half the slots used, so that a
+  // search of millions of pairs holds one array instead of a node per pair.
+  std::int32_t& Slot(std::int32_t n) {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = HashOf(n) & mask;; i = (i + 1) & mask) {
+      std::int32_t& k = slots_[i];
+      if (k < 0 || (S(k) == S(n) && T(k) == T(n))) return k;
     }
-  };
-  struct Equal {
-    const Search* search;
-    bool operator()(std::int32_t a, std::int32_t b) const {
-      return search->S(a) == search->S(b) && search->T(a) == search->T(b);
+  }
+
+  // Doubles the slots, placing every kept node again.
+  void Grow() {
+    std::vector<std::int32_t> old(slots_.size() * 2, -1);
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const std::int32_t k : old) {
+      if (k < 0) continue;
+      std::size_t i = HashOf(k) & mask;
+      while (slots_[i] >= 0) i = (i + 1) & mask;
+      slots_[i] = k;
     }
-  };
+  }
 
   // Keeps the new pair (s, t) unless it was seen with a strict step when this one has
   // one, or with as few restrictions on its next inside steps (an `at` no greater).
@@ -135,19 +150,21 @@ class Search {
     nodes_.push_back(Node{mark, mark + s.size(), static_cast<std::uint32_t>(s.size()),
                           static_cast<std::uint32_t>(t.size()), parent, rule, at, shift, strict});
     const std::int32_t n = static_cast<std::int32_t>(nodes_.size() - 1);
-    const auto it = seen_.find(n);
-    if (it != seen_.end()) {
-      const Node& old = nodes_[*it];
+    std::int32_t& slot = Slot(n);
+    if (slot >= 0) {
+      const Node& old = nodes_[slot];
       const bool better = old.strict == strict ? at < old.at : strict;
       if (!better) {
         nodes_.pop_back();
         words_.resize(mark);
         return false;
       }
-      seen_.erase(it);  // the same pair, now with a strict step or fewer restrictions
+      slot = n;  // the same pair, now with a strict step or fewer restrictions
+    } else {
+      slot = n;
+      if (++used_ * 2 > slots_.size()) Grow();
     }
-    seen_.insert(n);
-    memory_ += sizeof(Node) + 24 + s.size() + t.size();  // the node, its hash entry, its words
+    memory_ += sizeof(Node) + 8 + s.size() + t.size();  // the node, its slots, its words
     if (strict && t.find(s) != std::string_view::npos) {
       found_ = n;
       return true;
@@ -218,8 +235,9 @@ class Search {
   // Every kept pair's s and t, one after the other: a few large blocks, so that a search
   // of millions of pairs is freed at once when it ends.
   Bytes words_;
-  Bytes s_, t_, nextS_, nextT_;  // scratch words of Expand
-  std::unordered_set<std::int32_t, Hash, Equal> seen_;
+  Bytes s_, t_, nextS_, nextT_;      // scratch words of Expand
+  std::vector<std::int32_t> slots_;  // the kept pairs by hash; -1: empty
+  std::size_t used_ = 0;             // slots holding a pair
   std::priority_queue<std::pair<std::uint32_t, std::int32_t>,
                       std::vector<std::pair<std::uint32_t, std::int32_t>>, std::greater<>>
       queue_;
