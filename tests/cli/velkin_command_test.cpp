@@ -370,13 +370,19 @@ TEST(TermcompSolver, AnswersFromAnyFolderAndFindsVelkin) {
   o = RunShell(env + "'" + solver + "' --timeout=30 --category=SRS_Standard ab.xml", "",
                dir.path().string());
   EXPECT_EQ(o.code, 0) << o.err;
-  EXPECT_EQ(o.out, abStrong);
+  // Roads race, so which proof wins may differ from run to run: the answer may not.
+  const auto firstLine = [](const std::string& s) { return s.substr(0, s.find('\n') + 1); };
+  EXPECT_EQ(firstLine(o.out), "YES\n") << o.out;
+  EXPECT_NE(o.out.find("So problem 1 terminates."), std::string::npos) << o.out;
 
   WriteFile(dir / "loop.ari", "(format TRS)\n(fun a 1)\n(rule (a x) (a (a x)))\n");
   o = RunShell(env + "'" + solver + "' --category=SRS_Relative --timeout=1 '" + (dir / "loop.ari") +
                "'");
-  EXPECT_EQ(o.out,
-            Velkin("--strategy strong --termcomp --timeout 0.9 '" + (dir / "loop.ari") + "'").out);
+  EXPECT_EQ(
+      firstLine(o.out),
+      firstLine(
+          Velkin("--strategy strong --termcomp --timeout 0.9 '" + (dir / "loop.ari") + "'").out));
+  EXPECT_EQ(firstLine(o.out), "NO\n") << o.out;
 
   // Input that velkin refuses gives MAYBE; so does a category it does not handle.
   WriteFile(dir / "wide.ari", "(format TRS)\n(fun f 2)\n");
