@@ -401,7 +401,8 @@ TEST(TermcompSolver, AnswersFromAnyFolderAndFindsVelkin) {
   o = RunShell("'" + (dir / "pkg/solver") + "' --timeout=30 --category=SRS_Standard '" +
                    (dir / "ab.xml") + "'",
                "", "/");
-  EXPECT_EQ(o.out, abStrong) << o.err;
+  EXPECT_EQ(firstLine(o.out), "YES\n") << o.err;
+  EXPECT_NE(o.out.find("So problem 1 terminates."), std::string::npos) << o.out;
   o = RunShell("'" + (dir / "pkg/solver") + "' --name", "", "/");
   EXPECT_EQ(o.out, "VELKIN 1.3\n") << o.err;
 }
