@@ -12,17 +12,6 @@
 
 namespace velkin::strong {
 
-namespace {
-
-// ---- The construction ----------------------------------------------------------------
-
-// The rules the automaton is completed for: R (or R^rev) with empty right sides
-// expanded, followed by the end-marker rules. `firstMarkerRule` is where those start.
-struct MarkedRules {
-  std::vector<Rule> rules;
-  std::size_t firstMarkerRule = 0;
-};
-
 MarkedRules BuildMarkedRules(const Problem& p, bool reversed) {
   const std::vector<Rule> base = reversed ? Reversed(p.strict) : p.strict;
   MarkedRules m;
@@ -49,6 +38,10 @@ MarkedRules BuildMarkedRules(const Problem& p, bool reversed) {
   }
   return m;
 }
+
+namespace {
+
+// ---- The construction ----------------------------------------------------------------
 
 // Every piece of a left side around one of its letters: occurrence o is the letter at
 // position pos of rule rule. For each letter a, a trie of the words that follow its

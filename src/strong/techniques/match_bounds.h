@@ -73,4 +73,14 @@ class MatchBoundWitness : public Witness {
 // the budget runs out).
 Result FindMatchBound(const Problem& p, const Budget& budget, const MatchBoundOptions& options);
 
+// The rules an automaton is completed for: R (or R^rev) of the standard problem `p` with
+// empty right sides expanded (l -> ε becomes l a -> a for every letter a), followed from
+// `firstMarkerRule` on by the end-marker rules l1 # -> r for every rule l1 l2 -> r with
+// l1, l2 not empty; # is the letter p.alphabet.size().
+struct MarkedRules {
+  std::vector<Rule> rules;
+  std::size_t firstMarkerRule = 0;
+};
+MarkedRules BuildMarkedRules(const Problem& p, bool reversed);
+
 }  // namespace velkin::strong

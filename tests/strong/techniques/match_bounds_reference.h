@@ -20,40 +20,6 @@ struct FixpointOptions {
   int maxHeight = 12;
 };
 
-// The rules the automaton is completed for: R (or R^rev) with empty right sides
-// expanded, followed by the end-marker rules. `firstMarkerRule` is where those start.
-struct MarkedRules {
-  std::vector<Rule> rules;
-  std::size_t firstMarkerRule = 0;
-};
-
-inline MarkedRules BuildMarkedRules(const Problem& p, bool reversed) {
-  const std::vector<Rule> base = reversed ? Reversed(p.strict) : p.strict;
-  MarkedRules m;
-  for (const Rule& r : base) {
-    if (!r.rhs.empty()) {
-      m.rules.push_back(r);
-      continue;
-    }
-    for (Symbol a = 0; a < p.alphabet.size(); ++a) {
-      Rule e{r.lhs, {a}};
-      e.lhs.push_back(a);
-      m.rules.push_back(std::move(e));
-    }
-  }
-  m.firstMarkerRule = m.rules.size();
-  const Symbol marker = p.alphabet.size();
-  for (std::size_t i = 0; i < m.firstMarkerRule; ++i) {
-    const Rule r = m.rules[i];
-    for (std::size_t j = 1; j < r.lhs.size(); ++j) {
-      Rule e{Word(r.lhs.begin(), r.lhs.begin() + static_cast<std::ptrdiff_t>(j)), r.rhs};
-      e.lhs.push_back(marker);
-      m.rules.push_back(std::move(e));
-    }
-  }
-  return m;
-}
-
 // The growing automaton with transitions indexed by (state, letter) both ways.
 class Builder {
  public:
