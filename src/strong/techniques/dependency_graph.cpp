@@ -12,10 +12,13 @@ namespace {
 // their common length?" in time linear in the word.
 class LeftSides {
  public:
-  explicit LeftSides(const std::vector<Rule>& rules) : next_(1), ends_(1, false) {
+  // The trie of the rules' left sides, or of their right sides when `rightSides` (the
+  // left sides of the inverse rules).
+  explicit LeftSides(const std::vector<Rule>& rules, bool rightSides = false)
+      : next_(1), ends_(1, false) {
     for (const Rule& r : rules) {
       int node = 0;
-      for (Symbol s : r.lhs) {
+      for (Symbol s : rightSides ? r.rhs : r.lhs) {
         auto [it, fresh] = next_[node].try_emplace(s, static_cast<int>(next_.size()));
         if (fresh) {
           next_.emplace_back();
@@ -64,15 +67,26 @@ std::size_t StableLength(const Word& t, const std::vector<Rule>& rules) {
   return Stable(t, LeftSides(rules));
 }
 
+std::size_t StableLengthBackward(const Word& u, const std::vector<Rule>& rules) {
+  return Stable(u, LeftSides(rules, /*rightSides=*/true));
+}
+
 std::vector<std::vector<int>> EstimatedArcs(const Problem& p) {
-  const LeftSides lhs(p.weak);
+  const LeftSides lhs(p.weak), rhs(p.weak, /*rightSides=*/true);
   const int n = static_cast<int>(p.strict.size());
+  std::vector<std::size_t> from(n), to(n);  // stable lengths of right and left sides
+  for (int i = 0; i < n; ++i) {
+    const Rule& pair = p.strict[i];
+    from[i] = pair.rhs.empty() ? 0 : Stable(pair.rhs, lhs);
+    to[i] = pair.lhs.empty() ? 0 : Stable(pair.lhs, rhs);
+  }
   std::vector<std::vector<int>> arcs(n);
   for (int i = 0; i < n; ++i) {
     const Word& t = p.strict[i].rhs;
-    const std::size_t stable = t.empty() ? 0 : Stable(t, lhs);
-    for (int j = 0; j < n; ++j)
-      if (AgreesWithPrefix(p.strict[j].lhs, t, stable)) arcs[i].push_back(j);
+    for (int j = 0; j < n; ++j) {
+      const Word& u = p.strict[j].lhs;
+      if (AgreesWithPrefix(u, t, from[i]) && AgreesWithPrefix(t, u, to[j])) arcs[i].push_back(j);
+    }
   }
   return arcs;
 }
@@ -164,20 +178,34 @@ bool Agree(const Word& a, const Word& b, std::size_t from, std::size_t to) {
   return true;
 }
 
+// The letters of w that stay under steps after the first letter by rules l -> r
+// (`inverse`: by r -> l), capped from the right.
+std::size_t PlainStable(const Word& w, const std::vector<Rule>& rules, bool inverse) {
+  std::size_t stable = w.size();
+  for (std::size_t j = w.size(); j >= 2; --j)
+    for (const Rule& r : rules)
+      if (Agree(inverse ? r.rhs : r.lhs, w, j - 1, stable)) {
+        stable = j - 1;
+        break;
+      }
+  return stable;
+}
+
+// An arc from s -> t to u -> v needs a word t w that reaches some u w' by R-steps after
+// the first letter: then t w starts with the letters of t that R-steps keep, and u w'
+// with those of u that steps of the inverse rules keep (read backwards, the derivation
+// goes from u w' to t w), so each word agrees with the other's stable part.
 std::vector<std::vector<bool>> PlainArcs(const Problem& p) {
   const std::size_t n = p.strict.size();
   std::vector<std::vector<bool>> arc(n, std::vector<bool>(n, false));
   for (std::size_t i = 0; i < n; ++i) {
     const Word& t = p.strict[i].rhs;
-    std::size_t stable = t.size();
-    for (std::size_t j = t.size(); j >= 2; --j)
-      for (const Rule& r : p.weak)
-        if (Agree(r.lhs, t, j - 1, stable)) {
-          stable = j - 1;
-          break;
-        }
-    for (std::size_t k = 0; k < n; ++k)
-      arc[i][k] = t.empty() || Agree(p.strict[k].lhs, t, 0, stable);
+    const std::size_t stable = PlainStable(t, p.weak, false);
+    for (std::size_t k = 0; k < n; ++k) {
+      const Word& u = p.strict[k].lhs;
+      arc[i][k] = t.empty() || u.empty() ||
+                  (Agree(u, t, 0, stable) && Agree(t, u, 0, PlainStable(u, p.weak, true)));
+    }
   }
   return arc;
 }
@@ -224,16 +252,19 @@ std::string DependencyGraphWitness::Recheck(const Problem& before,
 
 void DependencyGraphWitness::Print(const Problem& before, std::vector<std::string>& lines) const {
   const Alphabet& a = before.alphabet;
-  lines.push_back("pairs, their capped right sides (_ for the variable) and arcs:");
+  lines.push_back("pairs, their capped sides (_ for the variable) and arcs:");
+  const auto capped = [&](const Word& w, std::size_t stable) {
+    std::string cap = WordText(a, Word(w.begin(), w.begin() + stable));
+    return stable < w.size() ? cap + " _" : cap;
+  };
   for (std::size_t i = 0; i < before.strict.size(); ++i) {
-    const Word& t = before.strict[i].rhs;
-    const std::size_t stable = StableLength(t, before.weak);
-    std::string cap = WordText(a, Word(t.begin(), t.begin() + stable));
-    if (stable < t.size()) cap += " _";
+    const Rule& pair = before.strict[i];
     std::string to;
     for (int j : arcs_[i]) to += " " + std::to_string(j + 1);
-    lines.push_back("  " + std::to_string(i + 1) + ": " + RuleText(a, before.strict[i]) +
-                    "    capped: " + cap + "    arcs to:" + (to.empty() ? " none" : to));
+    lines.push_back("  " + std::to_string(i + 1) + ": " + RuleText(a, pair) +
+                    "    capped: " + capped(pair.lhs, StableLengthBackward(pair.lhs, before.weak)) +
+                    " -> " + capped(pair.rhs, StableLength(pair.rhs, before.weak)) +
+                    "    arcs to:" + (to.empty() ? " none" : to));
   }
   lines.push_back("components, arcs only forward:");
   for (std::size_t c = 0; c < components_.size(); ++c) {
@@ -243,7 +274,8 @@ void DependencyGraphWitness::Print(const Problem& before, std::vector<std::strin
   }
 }
 
-cpf::Written DependencyGraphWitness::Certify(const Problem& before, const std::vector<Problem>& after,
+cpf::Written DependencyGraphWitness::Certify(const Problem& before,
+                                             const std::vector<Problem>& after,
                                              const std::vector<cpf::Fragment>& subproofs) const {
   std::vector<cpf::GraphComponent> components;
   std::size_t next = 0;  // the subproblem of the next kept component

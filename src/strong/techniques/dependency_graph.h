@@ -5,9 +5,12 @@
 // from j = m down to 2, the suffix from t_j on becomes a variable when its letters up to
 // the variable agree with some left side of R on their common length (so an R-step
 // after the first letter could touch it). Only the letters before the variable are sure
-// to stay; there is an arc to a pair u -> v when u agrees with them on their common
-// length. Every real arc (some t w reaches a word starting with u by R-steps after the
-// first letter) is an arc of the estimate.
+// to stay. The left side u of the target pair is capped the same way with the right
+// sides of R (the left sides of the inverse rules): only the letters before its
+// variable can stand in every word that reaches a word starting with u. There is an
+// arc from s -> t to u -> v when u agrees with the capped t and t with the capped u on
+// their common lengths. Every real arc (some t w reaches a word starting with u by
+// R-steps after the first letter) is an arc of the estimate.
 //
 // An infinite chain stays, from some point on, in one component and uses its arcs, so
 // (P, R) is finite when every component with an arc inside is.
@@ -23,6 +26,9 @@ namespace velkin::strong {
 // The number of leading letters of `t` that no R-step after the first letter can change,
 // by the capping above (at least 1 when t is not empty).
 std::size_t StableLength(const Word& t, const std::vector<Rule>& rules);
+// The number of leading letters of `u` that every word reaching a word u w by R-steps
+// after the first letter starts with: the capping above with the rules inverted.
+std::size_t StableLengthBackward(const Word& u, const std::vector<Rule>& rules);
 
 // The estimated arcs: arcs[i] lists (ascending) every j with an arc from pair i to j.
 std::vector<std::vector<int>> EstimatedArcs(const Problem& p);

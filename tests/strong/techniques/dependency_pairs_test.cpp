@@ -171,6 +171,38 @@ TEST(DependencyGraph, RecheckRejectsOmittedArcsAndWrongSubproblems) {
   EXPECT_NE(why.find("possible but left out"), std::string::npos) << why;
 }
 
+TEST(DependencyGraph, CappingTheTargetWithRightSidesOmitsArcs) {
+  // Backwards, with the right sides of R: x# a b keeps what no right side can have made.
+  const Word u{9, 0, 1};
+  EXPECT_EQ(StableLengthBackward(u, {{{2}, {1}}}), 2u);     // b may come from c -> b
+  EXPECT_EQ(StableLengthBackward(u, {{{2}, {0}}}), 1u);     // a b _ may come from c b _
+  EXPECT_EQ(StableLengthBackward(u, {{{2}, {0, 2}}}), 3u);  // a c never agrees with a b
+  EXPECT_EQ(StableLengthBackward(u, {{{2}, {2}}}), 3u);     // c never agrees with a or b
+  EXPECT_EQ(StableLengthBackward(u, {{{2}, {}}}), 1u);      // an empty right side: anywhere
+
+  // Pairs a# -> b# c and b# d -> a#. With c -> e, the c of b# c may change, so capping
+  // from the right alone keeps the arc to b# d; but no right side is d, so b# d stays
+  // in every word that reaches it, and b# c w never does.
+  Problem p;
+  p.kind = ProblemKind::DependencyPairs;
+  for (const char* n : {"a", "b", "c", "d", "e"}) p.alphabet.Add(n);
+  const Symbol a = p.alphabet.MarkOf(0), b = p.alphabet.MarkOf(1);
+  p.weak = {{{2}, {4}}};
+  p.strict = {{{a}, {b, 2}}, {{b, 3}, {a}}};
+  EXPECT_EQ(StableLength(p.strict[0].rhs, p.weak), 1u);
+  EXPECT_EQ(EstimatedArcs(p), (std::vector<std::vector<int>>{{}, {0}}));
+  const Result r = DependencyGraph(p, Budget());
+  ASSERT_EQ(r.kind, Result::Kind::Proved);
+  EXPECT_EQ(RecheckResult(p, r), "");
+
+  // With e -> d as well the chain a# -> b# c -> b# e -> b# d -> a# is real: the same
+  // witness, omitting the arc, is refused.
+  p.weak.push_back({{4}, {3}});
+  EXPECT_EQ(EstimatedArcs(p), (std::vector<std::vector<int>>{{1}, {0}}));
+  const std::string why = r.witness->Recheck(p, {});
+  EXPECT_NE(why.find("possible but left out"), std::string::npos) << why;
+}
+
 // All words reachable from `start` by rules applied after the first letter, as far as
 // `limit` words of at most `max_len` letters.
 std::set<Word> Reachable(const Word& start, const std::vector<Rule>& rules, std::size_t max_len,
