@@ -22,6 +22,18 @@ struct ArcticOps {
   }
 };
 
+// Unary arctic numbers; the cap is the largest value.
+struct UnaryArcticOps {
+  static UnaryArctic Zero(const Solver& s) { return UnaryMinusInfinity(s); }
+  static UnaryArctic One(const Solver& s) { return UnaryConstant(s, 0); }
+  static UnaryArctic Plus(Solver& s, const UnaryArctic& a, const UnaryArctic& b, int) {
+    return Max(s, a, b);
+  }
+  static UnaryArctic Times(Solver& s, const UnaryArctic& a, const UnaryArctic& b, int max) {
+    return velkin::sat::Plus(s, a, b, max);
+  }
+};
+
 template <class Ops, class T>
 Matrix<T> Identity(const Solver& s, int d) {
   Matrix<T> m(d, d, Ops::Zero(s));
@@ -94,6 +106,12 @@ ArcticMatrix FreshArcticMatrix(Solver& s, int rows, int cols, int width) {
   return m;
 }
 
+UnaryArcticMatrix FreshUnaryArcticMatrix(Solver& s, int rows, int cols, int max) {
+  UnaryArcticMatrix m(rows, cols, UnaryMinusInfinity(s));
+  for (UnaryArctic& e : m.entries) e = FreshUnaryArctic(s, max);
+  return m;
+}
+
 NatMatrix Add(Solver& s, const NatMatrix& a, const NatMatrix& b, int cap) {
   return Sum<NatOps>(s, a, b, cap);
 }
@@ -119,6 +137,15 @@ Lit Gt(Solver& s, const ArcticMatrix& a, const ArcticMatrix& b) {
                    [](Solver& s, const Arctic& x, const Arctic& y) { return Gt(s, x, y); });
 }
 
+Lit Ge(Solver& s, const UnaryArcticMatrix& a, const UnaryArcticMatrix& b) {
+  return Entrywise(
+      s, a, b, [](Solver& s, const UnaryArctic& x, const UnaryArctic& y) { return Ge(s, x, y); });
+}
+Lit Gt(Solver& s, const UnaryArcticMatrix& a, const UnaryArcticMatrix& b) {
+  return Entrywise(
+      s, a, b, [](Solver& s, const UnaryArctic& x, const UnaryArctic& y) { return Gt(s, x, y); });
+}
+
 std::vector<std::uint64_t> Values(const Solver& s, const NatMatrix& m) {
   std::vector<std::uint64_t> v;
   for (const Nat& e : m.entries) v.push_back(Value(s, e));
@@ -131,6 +158,12 @@ std::vector<std::optional<std::uint64_t>> Values(const Solver& s, const ArcticMa
   return v;
 }
 
+std::vector<std::optional<std::uint64_t>> Values(const Solver& s, const UnaryArcticMatrix& m) {
+  std::vector<std::optional<std::uint64_t>> v;
+  for (const UnaryArctic& e : m.entries) v.push_back(Value(s, e));
+  return v;
+}
+
 NatAffine NatAffineIdentity(const Solver& s, int d) {
   return NatAffine{NatIdentity(s, d), NatZero(s, d, 1)};
 }
@@ -138,11 +171,20 @@ ArcticAffine ArcticAffineIdentity(const Solver& s, int d) {
   return ArcticAffine{ArcticIdentity(s, d), ArcticZero(s, d, 1)};
 }
 
+UnaryArcticAffine UnaryArcticAffineIdentity(const Solver& s, int d) {
+  return UnaryArcticAffine{Identity<UnaryArcticOps, UnaryArctic>(s, d),
+                           UnaryArcticMatrix(d, 1, UnaryMinusInfinity(s))};
+}
+
 NatAffine Compose(Solver& s, const NatAffine& f, const NatAffine& g, int cap) {
   return Composed<NatOps>(s, f, g, cap);
 }
 ArcticAffine Compose(Solver& s, const ArcticAffine& f, const ArcticAffine& g, int cap) {
   return Composed<ArcticOps>(s, f, g, cap);
+}
+UnaryArcticAffine Compose(Solver& s, const UnaryArcticAffine& f, const UnaryArcticAffine& g,
+                          int max) {
+  return Composed<UnaryArcticOps>(s, f, g, max);
 }
 
 }  // namespace velkin::sat

@@ -8,6 +8,7 @@
 
 #include "sat/arctic.h"
 #include "sat/nat.h"
+#include "sat/unary_arctic.h"
 
 namespace velkin::sat {
 
@@ -30,6 +31,7 @@ struct Matrix {
 
 using NatMatrix = Matrix<Nat>;
 using ArcticMatrix = Matrix<Arctic>;
+using UnaryArcticMatrix = Matrix<UnaryArctic>;
 
 // The d×d identity (1 on the diagonal, 0 elsewhere; arctic: 0 and -∞).
 NatMatrix NatIdentity(const Solver& s, int d);
@@ -40,6 +42,8 @@ ArcticMatrix ArcticZero(const Solver& s, int rows, int cols);
 // A rows×cols matrix of fresh numbers of `width` bits.
 NatMatrix FreshNatMatrix(Solver& s, int rows, int cols, int width);
 ArcticMatrix FreshArcticMatrix(Solver& s, int rows, int cols, int width);
+// Unary arctic: entries -∞ or in [0, max].
+UnaryArcticMatrix FreshUnaryArcticMatrix(Solver& s, int rows, int cols, int max);
 
 // A + B (arctic: entrywise max), entries of width at most `cap`.
 NatMatrix Add(Solver& s, const NatMatrix& a, const NatMatrix& b, int cap);
@@ -52,10 +56,13 @@ ArcticMatrix Mul(Solver& s, const ArcticMatrix& a, const ArcticMatrix& b, int ca
 Lit Ge(Solver& s, const NatMatrix& a, const NatMatrix& b);
 Lit Ge(Solver& s, const ArcticMatrix& a, const ArcticMatrix& b);
 Lit Gt(Solver& s, const ArcticMatrix& a, const ArcticMatrix& b);
+Lit Ge(Solver& s, const UnaryArcticMatrix& a, const UnaryArcticMatrix& b);
+Lit Gt(Solver& s, const UnaryArcticMatrix& a, const UnaryArcticMatrix& b);
 
 // The values in the last model, row-major.
 std::vector<std::uint64_t> Values(const Solver& s, const NatMatrix& m);
 std::vector<std::optional<std::uint64_t>> Values(const Solver& s, const ArcticMatrix& m);
+std::vector<std::optional<std::uint64_t>> Values(const Solver& s, const UnaryArcticMatrix& m);
 
 // An affine map x ↦ M x + c (M d×d, c d×1).
 template <class T>
@@ -64,12 +71,17 @@ struct Affine {
 };
 using NatAffine = Affine<Nat>;
 using ArcticAffine = Affine<Arctic>;
+using UnaryArcticAffine = Affine<UnaryArctic>;
 
 // The identity map (M = I, c = 0): the meaning of the empty word.
 NatAffine NatAffineIdentity(const Solver& s, int d);
 ArcticAffine ArcticAffineIdentity(const Solver& s, int d);
+UnaryArcticAffine UnaryArcticAffineIdentity(const Solver& s, int d);
 // f ∘ g: x ↦ f(g(x)) = (M_f M_g) x + (M_f c_g + c_f), entries of width at most `cap`.
 NatAffine Compose(Solver& s, const NatAffine& f, const NatAffine& g, int cap);
 ArcticAffine Compose(Solver& s, const ArcticAffine& f, const ArcticAffine& g, int cap);
+// Unary arctic: entries of at most `max`.
+UnaryArcticAffine Compose(Solver& s, const UnaryArcticAffine& f, const UnaryArcticAffine& g,
+                          int max);
 
 }  // namespace velkin::sat

@@ -1,5 +1,6 @@
-// Arctic numbers, matrices and affine maps of the SAT layer against brute force over all
-// small values.
+// Arctic numbers (binary and unary), matrices and affine maps of the SAT layer against
+// brute force over all small values; for unary numbers also exactness (once the inputs
+// are fixed, no model gives a result another value).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 
 #include "sat/arctic.h"
 #include "sat/matrix.h"
+#include "sat/unary_arctic.h"
 
 namespace velkin::sat {
 namespace {
@@ -21,6 +23,12 @@ void Fix(const Nat& n, std::uint64_t v, std::vector<Lit>& as) {
 void Fix(const Arctic& x, A v, std::vector<Lit>& as) {
   as.push_back(v ? x.finite : -x.finite);
   Fix(x.value, v.value_or(0), as);
+}
+
+void Fix(const UnaryArctic& x, A v, std::vector<Lit>& as) {
+  as.push_back(v ? x.finite : -x.finite);
+  for (int i = 0; i < x.range(); ++i)
+    as.push_back(v && *v > static_cast<std::uint64_t>(i) ? x.atLeast[i] : -x.atLeast[i]);
 }
 
 // The reference semantics, written independently of the encoding.
@@ -86,6 +94,37 @@ TEST(SatArctic, OperationsMatchBruteForceAndMinusInfinityHasOneForm) {
   EXPECT_EQ(models, 5);
 }
 
+// All pairs of 2×2 arctic matrices with entries -∞, 0, 1 (made by `fresh`): the
+// max-plus product (by `mul`) and the entrywise comparisons against direct computation.
+template <class M, class Fresh, class Mul>
+void CheckArcticProducts(Fresh fresh, Mul mul) {
+  Solver t;
+  const M x = fresh(t), y = fresh(t);
+  const M xy = mul(t, x, y);
+  const Lit xge = Ge(t, x, y), xgt = Gt(t, x, y);
+  const std::vector<A> vals = AllArctic(1);
+  for (int mx = 0; mx < 81; ++mx)
+    for (int my = 0; my < 81; ++my) {
+      A ex[4], ey[4];
+      for (int k = 0, u = mx, v = my; k < 4; ++k, u /= 3, v /= 3)
+        ex[k] = vals[u % 3], ey[k] = vals[v % 3];
+      std::vector<Lit> as;
+      for (int k = 0; k < 4; ++k) Fix(x.entries[k], ex[k], as), Fix(y.entries[k], ey[k], as);
+      ASSERT_EQ(t.Solve(Budget(), as), Solver::Outcome::Sat);
+      const auto p = Values(t, xy);
+      bool all_ge = true, all_gt = true;
+      for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 2; ++j) {
+          EXPECT_EQ(p[2 * i + j],
+                    RefMax(RefPlus(ex[2 * i], ey[j]), RefPlus(ex[2 * i + 1], ey[2 + j])));
+          all_ge = all_ge && RefGe(ex[2 * i + j], ey[2 * i + j]);
+          all_gt = all_gt && RefGt(ex[2 * i + j], ey[2 * i + j]);
+        }
+      EXPECT_EQ(t.Value(xge), all_ge);
+      EXPECT_EQ(t.Value(xgt), all_gt);
+    }
+}
+
 // All 2×2 matrices with entries 0..1 (naturals) or -∞, 0, 1 (arctic): products, sums and
 // the entrywise comparisons against direct computation.
 TEST(SatMatrix, TwoByTwoProductsMatchBruteForce) {
@@ -111,31 +150,16 @@ TEST(SatMatrix, TwoByTwoProductsMatchBruteForce) {
       EXPECT_EQ(s.Value(ge), all_ge);
     }
 
-  Solver t;
-  const ArcticMatrix x = FreshArcticMatrix(t, 2, 2, 1), y = FreshArcticMatrix(t, 2, 2, 1);
-  const ArcticMatrix xy = Mul(t, x, y, 2);
-  const Lit xge = Ge(t, x, y), xgt = Gt(t, x, y);
-  const std::vector<A> vals = AllArctic(1);
-  for (int mx = 0; mx < 81; ++mx)
-    for (int my = 0; my < 81; ++my) {
-      A ex[4], ey[4];
-      for (int k = 0, u = mx, v = my; k < 4; ++k, u /= 3, v /= 3)
-        ex[k] = vals[u % 3], ey[k] = vals[v % 3];
-      std::vector<Lit> as;
-      for (int k = 0; k < 4; ++k) Fix(x.entries[k], ex[k], as), Fix(y.entries[k], ey[k], as);
-      ASSERT_EQ(t.Solve(Budget(), as), Solver::Outcome::Sat);
-      const auto p = Values(t, xy);
-      bool all_ge = true, all_gt = true;
-      for (int i = 0; i < 2; ++i)
-        for (int j = 0; j < 2; ++j) {
-          EXPECT_EQ(p[2 * i + j],
-                    RefMax(RefPlus(ex[2 * i], ey[j]), RefPlus(ex[2 * i + 1], ey[2 + j])));
-          all_ge = all_ge && RefGe(ex[2 * i + j], ey[2 * i + j]);
-          all_gt = all_gt && RefGt(ex[2 * i + j], ey[2 * i + j]);
-        }
-      EXPECT_EQ(t.Value(xge), all_ge);
-      EXPECT_EQ(t.Value(xgt), all_gt);
-    }
+  CheckArcticProducts<ArcticMatrix>(
+      [](Solver& s) { return FreshArcticMatrix(s, 2, 2, 1); },
+      [](Solver& s, const ArcticMatrix& x, const ArcticMatrix& y) { return Mul(s, x, y, 2); });
+  // Unary: the product as the matrix of a composition, whose vector is -∞ on the right.
+  CheckArcticProducts<UnaryArcticMatrix>(
+      [](Solver& s) { return FreshUnaryArcticMatrix(s, 2, 2, 1); },
+      [](Solver& s, const UnaryArcticMatrix& x, const UnaryArcticMatrix& y) {
+        const UnaryArcticAffine f{x, FreshUnaryArcticMatrix(s, 2, 1, 1)};
+        return Compose(s, f, UnaryArcticAffine{y, UnaryArcticAffineIdentity(s, 2).c}, 2).m;
+      });
 }
 
 // Composition of affine maps is application: (f ∘ g)(x) = f(g(x)) on every small map pair,
@@ -169,6 +193,71 @@ TEST(SatMatrix, AffineCompositionIsApplication) {
       EXPECT_EQ(Values(s, fi.m), fm);
       EXPECT_EQ(Values(s, fi.c), fc);
     }
+}
+
+const std::vector<A> kUpTo3{std::nullopt, 0, 1, 2, 3};
+
+// True when, under `as`, every model gives `x` the value `want`.
+bool Forced(Solver& s, const std::vector<Lit>& as, const UnaryArctic& x, A want) {
+  std::vector<Lit> other = as;
+  // Some threshold or the finiteness differs from `want`: one clause over an activator.
+  const Lit act = s.NewVar();
+  std::vector<Lit> differs{-act, want ? -x.finite : x.finite};
+  for (int i = 0; i < x.range(); ++i)
+    differs.push_back(want && *want > static_cast<std::uint64_t>(i) ? -x.atLeast[i] : x.atLeast[i]);
+  s.AddClause(differs);
+  other.push_back(act);
+  const bool forced = s.Solve(Budget(), other) == Solver::Outcome::Unsat;
+  s.Require(-act);
+  return forced;
+}
+
+TEST(SatUnaryArctic, OperationsAreExactAndMatchBruteForce) {
+  for (int max : {2, 4, 6}) {
+    Solver s;
+    const UnaryArctic x = FreshUnaryArctic(s, 3), y = FreshUnaryArctic(s, 3);
+    const UnaryArctic mx = Max(s, x, y);
+    const Lit ge = Ge(s, x, y), gt = Gt(s, x, y);
+    Solver plus_s;
+    const UnaryArctic px = FreshUnaryArctic(plus_s, 3), py = FreshUnaryArctic(plus_s, 3);
+    const UnaryArctic sum = Plus(plus_s, px, py, max);
+    for (A a : kUpTo3)
+      for (A b : kUpTo3) {
+        SCOPED_TRACE(testing::Message()
+                     << a.value_or(99) << " and " << b.value_or(99) << ", max " << max);
+        std::vector<Lit> as;
+        Fix(x, a, as), Fix(y, b, as);
+        ASSERT_EQ(s.Solve(Budget(), as), Solver::Outcome::Sat);
+        EXPECT_EQ(Value(s, mx), RefMax(a, b));
+        EXPECT_EQ(s.Value(ge), RefGe(a, b));
+        EXPECT_EQ(s.Value(gt), RefGt(a, b));
+        EXPECT_TRUE(Forced(s, as, mx, RefMax(a, b)));
+        std::vector<Lit> ps;
+        Fix(px, a, ps), Fix(py, b, ps);
+        const A want = RefPlus(a, b);
+        const bool fits = !want || *want <= static_cast<std::uint64_t>(max);
+        ASSERT_EQ(plus_s.Solve(Budget(), ps), fits ? Solver::Outcome::Sat : Solver::Outcome::Unsat);
+        if (!fits) continue;
+        EXPECT_EQ(Value(plus_s, sum), want);
+        EXPECT_TRUE(Forced(plus_s, ps, sum, want));
+      }
+  }
+  // A number up to 3 has exactly 5 models: -∞ and 0..3; constants are what they say.
+  Solver s;
+  const UnaryArctic x = FreshUnaryArctic(s, 3);
+  int models = 0;
+  while (s.Solve(Budget()) == Solver::Outcome::Sat) {
+    ++models;
+    std::vector<Lit> other{s.Value(x.finite) ? -x.finite : x.finite};
+    for (Lit l : x.atLeast) other.push_back(s.Value(l) ? -l : l);
+    s.AddClause(other);
+  }
+  EXPECT_EQ(models, 5);
+  Solver t;
+  const UnaryArctic two = UnaryConstant(t, 2), none = UnaryMinusInfinity(t);
+  ASSERT_EQ(t.Solve(Budget()), Solver::Outcome::Sat);
+  EXPECT_EQ(Value(t, two), A(2));
+  EXPECT_EQ(Value(t, none), std::nullopt);
 }
 
 }  // namespace

@@ -38,6 +38,12 @@ struct ArcticOptions {
   // the same interpretations exist (only first rows of a pair's sides are compared,
   // and clearing the other rows keeps every condition), with a smaller encoding.
   bool markedFirstRowOnly = true;
+  // Numbers in the order encoding (sat/unary_arctic.h) instead of binary when no side
+  // is longer than `unaryLongestSide`: the same interpretations, bounded alike, in
+  // clauses that propagate better (solved 3 to 50 times faster on short sides), but
+  // more of them as sides, and so their values, grow.
+  bool unary = true;
+  int unaryLongestSide = 16;
 };
 
 // An arctic number: nullopt is -∞.

@@ -156,9 +156,12 @@ TEST(Arctic, FindsAnInterpretationExactlyWhenBruteForceDoes) {
       }
       for (int i = 0; i < 2 && !exists; ++i) exists = Holds(p, maps, {i});
     }
-    const Result r = ArcticInterpretation(p, Budget(), {.dimension = 1, .bits = 1});
-    EXPECT_EQ(r.kind == Result::Kind::Transformed, exists) << "round " << round;
-    EXPECT_EQ(RecheckResult(p, r), "");
+    for (const bool unary : {true, false}) {  // both encodings of the numbers
+      const Result r =
+          ArcticInterpretation(p, Budget(), {.dimension = 1, .bits = 1, .unary = unary});
+      EXPECT_EQ(r.kind == Result::Kind::Transformed, exists) << "round " << round;
+      EXPECT_EQ(RecheckResult(p, r), "");
+    }
     ++(exists ? found : none);
   }
   EXPECT_GT(found, 5);
@@ -167,12 +170,14 @@ TEST(Arctic, FindsAnInterpretationExactlyWhenBruteForceDoes) {
 
 TEST(Arctic, EveryDimensionUpToFiveAndAsManyPairsAsOneInterpretationRemoves) {
   const Problem p = SameLettersProblem();
-  for (int d = 1; d <= 5; ++d) {
-    const Result r = ArcticInterpretation(p, Budget(), {.dimension = d, .bits = 2});
-    ASSERT_EQ(r.kind, Result::Kind::Transformed) << "dimension " << d;
-    EXPECT_EQ(RecheckResult(p, r), "") << "dimension " << d;
-    EXPECT_EQ(dynamic_cast<const ArcticWitness&>(*r.witness).dimension, d);
-  }
+  for (int d = 1; d <= 5; ++d)
+    for (const bool unary : {true, false}) {
+      const Result r =
+          ArcticInterpretation(p, Budget(), {.dimension = d, .bits = 2, .unary = unary});
+      ASSERT_EQ(r.kind, Result::Kind::Transformed) << "dimension " << d;
+      EXPECT_EQ(RecheckResult(p, r), "") << "dimension " << d;
+      EXPECT_EQ(dynamic_cast<const ArcticWitness&>(*r.witness).dimension, d);
+    }
   // Two pairs that one interpretation makes strict together: the rounds after the first
   // model keep asking for one more, so both go in one step.
   Problem two;
