@@ -246,27 +246,6 @@ class Search {
   std::string note_;
 };
 
-// The loop of R^rev/S^rev read backwards: a loop of R/S with p and q swapped.
-std::shared_ptr<LoopWitness> Unreverse(const LoopWitness& w) {
-  auto out = std::make_shared<LoopWitness>();
-  out->start = Reversed(w.start);
-  out->prefix = Reversed(w.suffix);
-  out->suffix = Reversed(w.prefix);
-  out->foundBy = w.foundBy;
-  std::size_t before = w.start.size();
-  for (const LoopStep& step : w.steps) {
-    LoopStep back;
-    back.rule = Rule{Reversed(step.rule.lhs), Reversed(step.rule.rhs)};
-    back.strict = step.strict;
-    assert(before >= step.position + step.rule.lhs.size());
-    back.position = before - step.position - step.rule.lhs.size();
-    back.result = Reversed(step.result);
-    before = step.result.size();
-    out->steps.push_back(std::move(back));
-  }
-  return out;
-}
-
 }  // namespace
 
 Result FindLoopByClosures(const Problem& p, const Budget& budget, const ClosureOptions& options) {
@@ -293,7 +272,7 @@ Result FindLoopByClosures(const Problem& p, const Budget& budget, const ClosureO
   const std::string by = options.reversed ? "closures of the reversed rules" : "closures";
   auto w = MakeLoopWitness(searched, ToWord(search.S(n)), ruleIndex, positions, by);
   if (!w) return Result::None("a derivation did not replay (a bug)");
-  if (options.reversed) w = Unreverse(*w);
+  if (options.reversed) w = UnreversedLoop(*w);
   return Result::Loop(w);
 }
 
