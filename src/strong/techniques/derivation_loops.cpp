@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdint>
-#include <functional>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -166,8 +166,9 @@ class Derivation {
     for (std::size_t k = 0; k < references_.size(); ++k) {
       const Reference& ref = references_[k];
       if (ref.strictSteps >= strictSteps_ || ref.word.size() > word_.size()) continue;
-      const std::boyer_moore_searcher searcher(ref.word.begin(), ref.word.end());
-      if (std::search(word_.begin(), word_.end(), searcher) != word_.end()) {
+      // memmem (two-way) is linear; the searchers of <functional> build their tables in
+      // quadratic time on words like c^n, which these derivations are full of.
+      if (memmem(word_.data(), word_.size(), ref.word.data(), ref.word.size()) != nullptr) {
         found_ = k;
         return true;
       }
