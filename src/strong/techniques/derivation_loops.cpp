@@ -54,6 +54,12 @@ class Derivation {
   }
 
   std::size_t size() const { return word_.size(); }
+  // The bytes it holds, roughly: its steps, its word and the words it keeps.
+  std::size_t memory() const {
+    std::size_t m = steps_.capacity() * sizeof(steps_[0]) + word_.capacity();
+    for (const Reference& ref : references_) m += ref.word.capacity() + sizeof(Reference);
+    return m;
+  }
   bool ended() const { return ended_; }
 
   // One rewrite step, appending letters first where no redex is left. Guarantees: on
@@ -251,11 +257,13 @@ Result FindLoopByDerivation(const Problem& p, const Budget& budget,
   // The derivations take turns under a length cap that doubles, so that each gets as
   // far as the others before any grows longer; a round's steps are bounded for words
   // that stop growing.
-  std::size_t polls = 0;
+  std::size_t polls = 0, memory = 0;
+  for (const Derivation& run : runs) memory += run.memory() + sizeof(Derivation);
   for (std::size_t cap = std::min<std::size_t>(256, options.maxWordLength);;
        cap = std::min(2 * cap, options.maxWordLength)) {
     bool going = false;
     for (Derivation& run : runs) {
+      const std::size_t before = run.memory();
       for (std::size_t n = 0; n < 64 * cap && !run.ended() && run.size() <= cap; ++n) {
         if ((++polls & 15) == 0 && budget.Expired()) return Result::None("the budget ran out");
         if (run.Advance(options.maxWordLength) != Derivation::Status::kLoop) continue;
@@ -274,6 +282,10 @@ Result FindLoopByDerivation(const Problem& p, const Budget& budget,
         if (options.reversed) w = UnreversedLoop(*w);
         return Result::Loop(w);
       }
+      memory = memory + run.memory() - before;
+      if (memory > options.memoryBytes)
+        return Result::None("the memory limit was reached after " + std::to_string(polls) +
+                            " steps");
       going = going || (!run.ended() && run.size() <= options.maxWordLength);
     }
     if (!going) return Result::None("every derivation ended without a loop");

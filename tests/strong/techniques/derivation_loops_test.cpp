@@ -107,5 +107,17 @@ TEST(DerivationLoops, RelativeLoopsNeedAStrictStepAndTerminatingSystemsGiveNothi
   EXPECT_TRUE(strict && weak);
 }
 
+TEST(DerivationLoops, StopsAtTheMemoryLimitAndTheBudget) {
+  const Problem p = Plain({"ab->bba"});
+  DerivationLoopOptions o;
+  o.memoryBytes = 1 << 16;
+  Result r = FindLoopByDerivation(p, Budget().Within(std::chrono::seconds(20)), o);
+  EXPECT_EQ(r.kind, Result::Kind::Nothing);
+  EXPECT_NE(r.note.find("memory"), std::string::npos) << r.note;
+  r = FindLoopByDerivation(p, Budget().Within(std::chrono::seconds(0)), DerivationLoopOptions{});
+  EXPECT_EQ(r.kind, Result::Kind::Nothing);
+  EXPECT_NE(r.note.find("budget"), std::string::npos) << r.note;
+}
+
 }  // namespace
 }  // namespace velkin::strong
