@@ -10,13 +10,11 @@
 #include <utility>
 #include <vector>
 
+#include "strong/techniques/byte_words.h"
+
 namespace velkin::strong {
 
 namespace {
-
-// Words of the search as byte strings: letter k is the byte k (alphabets of at most 256
-// letters), so that factor search and hashing run on plain memory.
-using Bytes = std::string;
 
 struct SearchRule {
   Bytes l, r;
@@ -43,19 +41,6 @@ struct Node {
   std::uint32_t shift;
   bool strict;  // some step of the derivation uses a strict rule
 };
-
-Bytes ToBytes(const Word& w) {
-  Bytes b(w.size(), '\0');
-  for (std::size_t i = 0; i < w.size(); ++i)
-    b[i] = static_cast<char>(static_cast<unsigned char>(w[i]));
-  return b;
-}
-
-Word ToWord(std::string_view b) {
-  Word w(b.size());
-  for (std::size_t i = 0; i < b.size(); ++i) w[i] = static_cast<unsigned char>(b[i]);
-  return w;
-}
 
 class Search {
  public:

@@ -9,13 +9,11 @@
 #include <vector>
 
 #include "strong/loop.h"
+#include "strong/techniques/byte_words.h"
 
 namespace velkin::strong {
 
 namespace {
-
-// Words as byte strings: letter k is the byte k (alphabets of at most 256 letters).
-using Bytes = std::string;
 
 struct SearchRule {
   Bytes l, r;
@@ -209,19 +207,6 @@ void Trim(Bytes& start, std::vector<std::pair<std::size_t, std::size_t>>& steps,
   assert(left + right <= start.size());
   start = start.substr(left, start.size() - left - right);
   for (auto& step : steps) step.second -= left;
-}
-
-Word ToWord(const Bytes& b) {
-  Word w(b.size());
-  for (std::size_t i = 0; i < b.size(); ++i) w[i] = static_cast<unsigned char>(b[i]);
-  return w;
-}
-
-Bytes ToBytes(const Word& w) {
-  Bytes b(w.size(), '\0');
-  for (std::size_t i = 0; i < w.size(); ++i)
-    b[i] = static_cast<char>(static_cast<unsigned char>(w[i]));
-  return b;
 }
 
 }  // namespace
