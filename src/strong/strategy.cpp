@@ -60,7 +60,7 @@ std::vector<RoadStep> LoopSteps(bool reversed) {
       RoadStep{"empty left side", [](const Problem& p, const Budget&) { return TrivialLoop(p); }},
       RoadStep{reversed ? "derivations, reversed" : "derivations",
                [d](const Problem& p, const Budget& b) { return FindLoopByDerivation(p, b, d); },
-               false, 0.25},
+               false, 0.2},
       RoadStep{reversed ? "closures, reversed" : "closures",
                [o](const Problem& p, const Budget& b) { return FindLoopByClosures(p, b, o); }}};
 }

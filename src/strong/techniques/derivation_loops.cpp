@@ -37,7 +37,20 @@ struct Reference {
   Bytes word;
   std::size_t step;
   std::size_t strictSteps;
+  // Known not to occur in the word as it was when last looked for (other than as all of
+  // it, when it was that word): then an occurrence in the current word must overlap
+  // [changedFrom, changedTo), the letters written since (nothing when from >= to).
+  bool absent = true;
+  std::size_t changedFrom = 0, changedTo = 0;
+  std::size_t stepsSince = 0;  // steps since it was last looked for
 };
+
+// Steps between two looks for a kept word of `m` letters: every step for short words,
+// rarer for long ones, whose look costs more (an occurrence seen late is still a loop,
+// and one that the steps between destroy again is missed).
+std::size_t LookEvery(std::size_t m) {
+  return 1 + m / 128;
+}
 
 // One deterministic derivation from a rule's left side, its first step that rule at 0.
 // Invariant: no redex starts before lo_ or at hi_ and after (in the current word).
@@ -67,7 +80,14 @@ class Derivation {
     if (ended_) return Status::kEnded;
     std::size_t rule = first_, pos = 0;
     if (!steps_.empty() && !FindRedex(rule, pos)) {
-      if (!Extend() || !FindRedex(rule, pos)) {
+      if (!Extend()) {
+        ended_ = true;
+        return Status::kEnded;
+      }
+      // The letters appended to the word and to every kept one may complete an
+      // occurrence across them, which is a loop as well.
+      if (LoopFound()) return Status::kLoop;
+      if (!FindRedex(rule, pos)) {
         ended_ = true;
         return Status::kEnded;
       }
@@ -131,6 +151,18 @@ class Derivation {
     assert(word_.compare(pos, r.l.size(), r.l) == 0);
     word_.replace(pos, r.l.size(), r.r);
     steps_.emplace_back(rule, pos);
+    for (Reference& ref : references_) {
+      ++ref.stepsSince;
+      // The letters changed before, moved by this step, and the ones it wrote.
+      const auto moved = [&](std::size_t x) {
+        return x <= pos                ? x
+               : x >= pos + r.l.size() ? x - r.l.size() + r.r.size()
+                                       : pos + r.r.size();
+      };
+      const bool none = ref.changedFrom >= ref.changedTo;
+      ref.changedFrom = none ? pos : std::min(ref.changedFrom, pos);
+      ref.changedTo = none ? pos + r.r.size() : std::max(moved(ref.changedTo), pos + r.r.size());
+    }
     if (r.strict) ++strictSteps_;
     const std::size_t unchanged = pos + 1 > set_.longestLeft ? pos + 1 - set_.longestLeft : 0;
     lo_ = std::min(lo_, unchanged);
@@ -159,23 +191,43 @@ class Derivation {
     const std::size_t before = word_.size();
     const Bytes& l = set_.rules[bestRule].l;
     word_.append(l, bestTaken);
-    for (Reference& ref : references_) ref.word.append(l, bestTaken);
+    for (Reference& ref : references_) {
+      ref.word.append(l, bestTaken);
+      if (ref.changedFrom >= ref.changedTo) ref.changedFrom = before;
+      ref.changedTo = word_.size();
+    }
     lo_ = before + 1 > set_.longestLeft ? before + 1 - set_.longestLeft : 0;
     hi_ = word_.size();
     return true;
   }
 
-  // True when a kept word with fewer strict steps occurs in the current one.
+  // True when a kept word with fewer strict steps occurs in the current one; each is
+  // looked for every LookEvery steps.
   bool LoopFound() {
     for (std::size_t k = 0; k < references_.size(); ++k) {
-      const Reference& ref = references_[k];
-      if (ref.strictSteps >= strictSteps_ || ref.word.size() > word_.size()) continue;
+      Reference& ref = references_[k];
+      const std::size_t m = ref.word.size();
+      if (ref.stepsSince < LookEvery(m)) continue;
+      bool occurs = false;
       // memmem (two-way) is linear; the searchers of <functional> build their tables in
       // quadratic time on words like c^n, which these derivations are full of.
-      if (memmem(word_.data(), word_.size(), ref.word.data(), ref.word.size()) != nullptr) {
+      if (m > word_.size()) {
+      } else if (!ref.absent) {
+        occurs = memmem(word_.data(), word_.size(), ref.word.data(), m) != nullptr;
+      } else if (ref.changedFrom < ref.changedTo) {
+        // An occurrence starts at most m - 1 letters before the changed ones.
+        const std::size_t from = ref.changedFrom + 1 > m ? ref.changedFrom + 1 - m : 0;
+        const std::size_t to = std::min(word_.size(), ref.changedTo + m - 1);
+        occurs =
+            to >= from + m && memmem(word_.data() + from, to - from, ref.word.data(), m) != nullptr;
+      }
+      if (occurs && ref.strictSteps < strictSteps_) {
         found_ = k;
         return true;
       }
+      ref.absent = !occurs;
+      ref.changedFrom = ref.changedTo = 0;
+      ref.stepsSince = 0;
     }
     return false;
   }

@@ -17,7 +17,7 @@ struct DerivationLoopOptions {
   bool reversed = false;  // search on R^rev / S^rev and translate the loop back
   // A derivation ends when its word grows longer than this; the derivations take turns
   // under a cap on the length that doubles from 256 up to this.
-  std::size_t maxWordLength = std::size_t{1} << 15;
+  std::size_t maxWordLength = std::size_t{1} << 13;
   std::size_t memoryBytes = std::size_t{256} << 20;  // all derivations together, roughly
 };
 
