@@ -74,7 +74,7 @@ class Derivation {
   bool ended() const { return ended_; }
 
   // One rewrite step, appending letters first where no redex is left. Guarantees: on
-  // kLoop, Loop() is a derivation from its start to a word that contains it, with a
+  // kLoop, loopStart() and LoopSteps() are a derivation to a word that contains it, with a
   // strict step; kEnded when no letters make a redex or the word outgrew `maxLength`.
   Status Advance(std::size_t maxLength) {
     if (ended_) return Status::kEnded;
