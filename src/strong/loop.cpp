@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <utility>
 
 namespace velkin::strong {
 
@@ -97,6 +98,26 @@ std::shared_ptr<LoopWitness> MakeLoopWitness(const Problem& problem, const Word&
   w->prefix.assign(current.begin(), at);
   w->suffix.assign(at + static_cast<std::ptrdiff_t>(start.size()), current.end());
   return w;
+}
+
+std::shared_ptr<LoopWitness> UnreversedLoop(const LoopWitness& w) {
+  auto out = std::make_shared<LoopWitness>();
+  out->start = Reversed(w.start);
+  out->prefix = Reversed(w.suffix);
+  out->suffix = Reversed(w.prefix);
+  out->foundBy = w.foundBy;
+  std::size_t before = w.start.size();
+  for (const LoopStep& step : w.steps) {
+    LoopStep back;
+    back.rule = Rule{Reversed(step.rule.lhs), Reversed(step.rule.rhs)};
+    back.strict = step.strict;
+    assert(before >= step.position + step.rule.lhs.size());
+    back.position = before - step.position - step.rule.lhs.size();
+    back.result = Reversed(step.result);
+    before = step.result.size();
+    out->steps.push_back(std::move(back));
+  }
+  return out;
 }
 
 Result TrivialLoop(const Problem& problem) {

@@ -52,6 +52,10 @@ std::shared_ptr<LoopWitness> MakeLoopWitness(const Problem& problem, const Word&
                                              const std::vector<std::size_t>& positions,
                                              std::string foundBy);
 
+// The loop `w` of R^rev/S^rev read backwards: a loop of R/S with p and q swapped, every
+// word reversed and every position counted from the other end. The caller re-checks it.
+std::shared_ptr<LoopWitness> UnreversedLoop(const LoopWitness& w);
+
 // The trivial disproof: a strict rule with an empty left side loops from the empty word
 // (ε -> r, so u = ε, p = r). Nothing when there is no such rule.
 Result TrivialLoop(const Problem& problem);

@@ -14,6 +14,7 @@
 #include "strong/techniques/arctic.h"
 #include "strong/techniques/closures.h"
 #include "strong/techniques/dependency_graph.h"
+#include "strong/techniques/derivation_loops.h"
 #include "strong/techniques/dependency_pairs.h"
 #include "strong/techniques/match_bounds.h"
 #include "strong/techniques/matrix.h"
@@ -48,12 +49,18 @@ void AddMatchBoundSteps(std::vector<RoadStep>& steps) {
       false, 1.0, /*certifiable=*/false});
 }
 
-// A loop search from the start: the trivial loop, then closures of R (or of R^rev).
+// A loop search from the start: the trivial loop, deterministic derivations (cheap, and
+// most of them end soon when they find nothing), then closures of R (or of R^rev).
 std::vector<RoadStep> LoopSteps(bool reversed) {
   ClosureOptions o;
   o.reversed = reversed;
+  DerivationLoopOptions d;
+  d.reversed = reversed;
   return {
       RoadStep{"empty left side", [](const Problem& p, const Budget&) { return TrivialLoop(p); }},
+      RoadStep{reversed ? "derivations, reversed" : "derivations",
+               [d](const Problem& p, const Budget& b) { return FindLoopByDerivation(p, b, d); },
+               false, 0.2},
       RoadStep{reversed ? "closures, reversed" : "closures",
                [o](const Problem& p, const Budget& b) { return FindLoopByClosures(p, b, o); }}};
 }

@@ -10,13 +10,11 @@
 #include <utility>
 #include <vector>
 
+#include "strong/techniques/byte_words.h"
+
 namespace velkin::strong {
 
 namespace {
-
-// Words of the search as byte strings: letter k is the byte k (alphabets of at most 256
-// letters), so that factor search and hashing run on plain memory.
-using Bytes = std::string;
 
 struct SearchRule {
   Bytes l, r;
@@ -43,19 +41,6 @@ struct Node {
   std::uint32_t shift;
   bool strict;  // some step of the derivation uses a strict rule
 };
-
-Bytes ToBytes(const Word& w) {
-  Bytes b(w.size(), '\0');
-  for (std::size_t i = 0; i < w.size(); ++i)
-    b[i] = static_cast<char>(static_cast<unsigned char>(w[i]));
-  return b;
-}
-
-Word ToWord(std::string_view b) {
-  Word w(b.size());
-  for (std::size_t i = 0; i < b.size(); ++i) w[i] = static_cast<unsigned char>(b[i]);
-  return w;
-}
 
 class Search {
  public:
@@ -246,27 +231,6 @@ class Search {
   std::string note_;
 };
 
-// The loop of R^rev/S^rev read backwards: a loop of R/S with p and q swapped.
-std::shared_ptr<LoopWitness> Unreverse(const LoopWitness& w) {
-  auto out = std::make_shared<LoopWitness>();
-  out->start = Reversed(w.start);
-  out->prefix = Reversed(w.suffix);
-  out->suffix = Reversed(w.prefix);
-  out->foundBy = w.foundBy;
-  std::size_t before = w.start.size();
-  for (const LoopStep& step : w.steps) {
-    LoopStep back;
-    back.rule = Rule{Reversed(step.rule.lhs), Reversed(step.rule.rhs)};
-    back.strict = step.strict;
-    assert(before >= step.position + step.rule.lhs.size());
-    back.position = before - step.position - step.rule.lhs.size();
-    back.result = Reversed(step.result);
-    before = step.result.size();
-    out->steps.push_back(std::move(back));
-  }
-  return out;
-}
-
 }  // namespace
 
 Result FindLoopByClosures(const Problem& p, const Budget& budget, const ClosureOptions& options) {
@@ -293,7 +257,7 @@ Result FindLoopByClosures(const Problem& p, const Budget& budget, const ClosureO
   const std::string by = options.reversed ? "closures of the reversed rules" : "closures";
   auto w = MakeLoopWitness(searched, ToWord(search.S(n)), ruleIndex, positions, by);
   if (!w) return Result::None("a derivation did not replay (a bug)");
-  if (options.reversed) w = Unreverse(*w);
+  if (options.reversed) w = UnreversedLoop(*w);
   return Result::Loop(w);
 }
 
