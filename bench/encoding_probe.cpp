@@ -10,6 +10,7 @@
 
 #include "model/parsed_system.h"
 #include "model/readers.h"
+#include "strong/techniques/arctic_removal.h"
 #include "strong/techniques/matrix.h"
 
 using namespace velkin;
@@ -34,6 +35,22 @@ int main(int argc, char** argv) {
     }
     const Problem p = FromParsed(parsed);
     std::printf("%s", argv[i]);
+    if (const char* secs = std::getenv("PROBE_ARCTIC")) {  // arctic rule removal instead
+      ArcticRemovalOptions a;
+      a.dimension = o.dimension;
+      a.bits = o.bits;
+      if (const char* rb = std::getenv("PROBE_RESULT_BITS")) a.resultBits = std::atoi(rb);
+      const EncodingSize size = ArcticRemovalEncodingSize(p, a);
+      const auto start = Clock::now();
+      const Result r =
+          ArcticRuleRemoval(p, Budget().Within(std::chrono::seconds(std::atoi(secs))), a);
+      std::printf("\t%lld\t%lld\t%s %.1fs %s\n", static_cast<long long>(size.estimated),
+                  static_cast<long long>(size.built),
+                  r.kind == Result::Kind::Transformed ? "step" : "none",
+                  std::chrono::duration<double>(Clock::now() - start).count(),
+                  r.kind == Result::Kind::Transformed ? RecheckResult(p, r).c_str() : "");
+      continue;
+    }
     for (auto plan : {MatrixOptions::Products::Chain, MatrixOptions::Products::Shared}) {
       o.products = plan;
       const EncodingSize size = MatrixEncodingSize(p, o);

@@ -72,23 +72,6 @@ bool NeedsMonotone(const Problem& p, Symbol a) {
   return p.IsRelative() || !p.alphabet.IsMarked(a);
 }
 
-std::vector<Rule> Without(const std::vector<Rule>& rules, const std::vector<int>& removed) {
-  std::vector<Rule> kept;
-  for (std::size_t i = 0; i < rules.size(); ++i)
-    if (!std::binary_search(removed.begin(), removed.end(), static_cast<int>(i)))
-      kept.push_back(rules[i]);
-  return kept;
-}
-
-Problem Remaining(const Problem& p, const std::vector<int>& strict, const std::vector<int>& weak) {
-  Problem q;
-  q.kind = p.kind;
-  q.alphabet = p.alphabet;
-  q.strict = Without(p.strict, strict);
-  q.weak = Without(p.weak, weak);
-  return q;
-}
-
 // ---------------------------------------------------------------------------------------
 // The search: one SAT problem per call.
 
@@ -338,7 +321,7 @@ Result MatrixInterpretation(const Problem& problem, const Budget& budget,
   const int nStrict = static_cast<int>(problem.strict.size());
   for (int k : strict)
     (k < nStrict ? wit->removedStrict : wit->removedWeak).push_back(k < nStrict ? k : k - nStrict);
-  Problem rest = Remaining(problem, wit->removedStrict, wit->removedWeak);
+  Problem rest = WithoutRules(problem, wit->removedStrict, wit->removedWeak);
   return Result::Step(std::move(wit), {std::move(rest)});
 }
 
@@ -395,7 +378,7 @@ std::string MatrixWitness::Recheck(const Problem& before, const std::vector<Prob
     }
   }
   const Problem& a = after[0];
-  const Problem expected = Remaining(before, removedStrict, removedWeak);
+  const Problem expected = WithoutRules(before, removedStrict, removedWeak);
   if (a.kind != expected.kind || a.alphabet.names != expected.alphabet.names ||
       a.alphabet.marks != expected.alphabet.marks || a.strict != expected.strict ||
       a.weak != expected.weak)
