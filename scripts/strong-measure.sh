@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Measures the strong strategy on a fixed sample of the shared corpus: every STEP-th
-# problem of manifest.tsv (rows 1, 1+STEP, ... in the manifest's order, plain form),
+# problem of manifest.tsv (rows 1+FIRST, 1+FIRST+STEP, ... in the manifest's order, plain
+# form; FIRST from 0 to STEP-1 picks one of STEP disjoint samples),
 # run by `velkin batch --strategy strong`. Prints per category the YES and NO counts,
 # the answers that contradict a known verdict, the competition tools' counts on the
 # same problems, and the median and largest time per problem.
@@ -8,22 +9,27 @@
 #   scripts/strong-measure.sh [batch options...]      default: --timeout 10 --jobs 2
 #
 # VELKIN (default build/velkin), CORPUS (default ../shared/corpus), STEP (default 10),
-# OUT (default strong-measure.csv) and STRATEGY (default strong; classic gives the
-# same table for the classic engine) can be set in the environment. Exit status 1
-# when an answer contradicts a known verdict.
+# FIRST (default 0), OUT (default strong-measure.csv) and STRATEGY (default strong;
+# classic gives the same table for the classic engine) can be set in the environment.
+# Exit status 1 when an answer contradicts a known verdict, 2 for a wrong STEP or FIRST.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 velkin=${VELKIN:-build/velkin}
 corpus=${CORPUS:-../shared/corpus}
 step=${STEP:-10}
+first=${FIRST:-0}
+if ! [[ "$step" =~ ^[1-9][0-9]*$ && "$first" =~ ^[0-9]+$ ]] || [ "$first" -ge "$step" ]; then
+  echo "strong-measure: STEP must be a positive number and FIRST one of 0 to STEP-1" >&2
+  exit 2
+fi
 out=${OUT:-strong-measure.csv}
 strategy=${STRATEGY:-strong}
 if [ "$#" -eq 0 ]; then set -- --timeout 10 --jobs 2; fi
 
-mapfile -t files < <(awk -F'\t' -v c="$corpus" -v s="$step" \
-                       'NR > 1 && (NR - 2) % s == 0 && $9 != "-" { print c "/" $9 }' \
+mapfile -t files < <(awk -F'\t' -v c="$corpus" -v s="$step" -v o="$first" \
+                       'NR > 1 && (NR - 2) % s == o && $9 != "-" { print c "/" $9 }' \
                        "$corpus/manifest.tsv")
-echo "${#files[@]} problems: every ${step}th of the manifest" >&2
+echo "${#files[@]} problems: every ${step}th of the manifest from row $((first + 1))" >&2
 "$velkin" batch --strategy "$strategy" "$@" --csv "$out" "${files[@]}" >&2
 
 # Files: known verdicts, the peers' answers, then the CSV rows of this run.

@@ -95,22 +95,8 @@ StrongOutcome RunStrongText(const RunOptions& options, std::string_view path,
   so.jobs = options.jobs;
   so.certified = options.certified;
   // A batch's stop request (a signal) ends the strong run as its own stop flag does.
-  so.stop = std::make_shared<std::atomic<bool>>(false);
-  std::atomic<bool> finished{false};
-  std::thread watcher;
-  if (options.stop != nullptr)
-    watcher = std::thread([&] {
-      while (!finished.load()) {
-        if (options.stop->load() != 0) {
-          so.stop->store(true);
-          return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      }
-    });
+  so.outsideStop = options.stop;
   strong::StrongResult r = strong::RunStrong(parsed, so);
-  finished.store(true);
-  if (watcher.joinable()) watcher.join();
   if (options.certificate) {
     if (r.status == strong::StrongStatus::NoProof) {
       o.noCertificate = "no proof";

@@ -390,7 +390,7 @@ StrongResult RunRoads(const Problem& start, const std::vector<Road>& roads,
   const auto runStop = options.stop ? options.stop : std::make_shared<std::atomic<bool>>(false);
   // At most about three years, so that the clock's arithmetic cannot overflow.
   const double timeout = std::min(options.timeoutSeconds, 1e8);
-  const Budget run(Clock::now() + Seconds(timeout), runStop);
+  const Budget run(Clock::now() + Seconds(timeout), runStop, options.outsideStop);
 
   std::vector<const Road*> entered;
   for (const Road& r : roads)

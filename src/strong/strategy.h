@@ -56,6 +56,9 @@ struct StrongOptions {
   int jobs = 0;                // threads for the race; 0: the number of cores
   // Set from outside to end the run early (optional).
   std::shared_ptr<std::atomic<bool>> stop;
+  // Ends the run early too once nonzero (optional; a batch's signal flag, which must
+  // outlive the run).
+  const std::atomic<int>* outsideStop = nullptr;
   // With fewer jobs than roads, every road still runs on a thread of its own from the
   // start, but at most `jobs` of them at any moment: a road keeps the run for this
   // long (seconds, times its weight) while others wait, then yields where it next

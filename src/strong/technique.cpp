@@ -9,10 +9,12 @@ namespace velkin::strong {
 
 Budget::Budget() : Budget(Clock::time_point::max(), std::make_shared<std::atomic<bool>>(false)) {}
 
-Budget::Budget(Clock::time_point deadline, std::shared_ptr<std::atomic<bool>> stop)
-    : deadline_(deadline), stops_{std::move(stop)} {}
+Budget::Budget(Clock::time_point deadline, std::shared_ptr<std::atomic<bool>> stop,
+               const std::atomic<int>* outside)
+    : deadline_(deadline), stops_{std::move(stop)}, outside_(outside) {}
 
 bool Budget::Stopped() const {
+  if (outside_ && outside_->load(std::memory_order_relaxed) != 0) return true;
   for (const auto& s : stops_)
     if (s->load(std::memory_order_relaxed)) return true;
   return false;

@@ -44,7 +44,10 @@ class Budget {
  public:
   // No deadline, one fresh stop flag.
   Budget();
-  Budget(Clock::time_point deadline, std::shared_ptr<std::atomic<bool>> stop);
+  // `outside`, when given, ends the budget and all its children once it is nonzero (a
+  // signal's number, say); it must outlive every copy.
+  Budget(Clock::time_point deadline, std::shared_ptr<std::atomic<bool>> stop,
+         const std::atomic<int>* outside = nullptr);
 
   // True once any stop flag is set or the deadline has passed. Safe from any thread;
   // techniques poll it in every loop and hand it to the SAT solver. With a scheduler it
@@ -77,6 +80,7 @@ class Budget {
 
   Clock::time_point deadline_;
   std::vector<std::shared_ptr<std::atomic<bool>>> stops_;
+  const std::atomic<int>* outside_ = nullptr;  // a stop request from outside the run
   std::shared_ptr<Scheduler> scheduler_;
   std::shared_ptr<ClausePool> pool_;
 };

@@ -116,6 +116,20 @@ TEST(StrongStrategy, TheFirstProofStopsTheLosersAndTheCallersFlagEndsTheRun) {
   r = RunRoads(kProblem, {roads[0], roads[2]}, o);
   EXPECT_LT(SecondsSince(start), 1.0);
   EXPECT_EQ(r.status, StrongStatus::NoProof);
+
+  // So does a batch's signal flag, with the roads taking turns on one thread.
+  std::atomic<int> signal{0};
+  o = Options(30, 1);
+  o.outsideStop = &signal;
+  start = Clock::now();
+  std::jthread interrupter([&signal] {
+    std::this_thread::sleep_for(milliseconds(100));
+    signal.store(2);
+  });
+  r = RunRoads(kProblem, {roads[0], roads[2]}, o);
+  EXPECT_LT(SecondsSince(start), 1.0);
+  EXPECT_EQ(r.status, StrongStatus::NoProof);
+  EXPECT_TRUE(r.timedOut);
 }
 
 // Proves the problem after `polls` polls of its budget, each after 1 ms of work;
