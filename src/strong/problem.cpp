@@ -86,4 +86,22 @@ std::size_t ProblemSize(const Problem& p) {
   return n;
 }
 
+Problem WithoutRules(const Problem& p, const std::vector<int>& strict,
+                     const std::vector<int>& weak) {
+  auto without = [](const std::vector<Rule>& rules, const std::vector<int>& removed) {
+    assert(std::is_sorted(removed.begin(), removed.end()));
+    std::vector<Rule> kept;
+    for (std::size_t i = 0; i < rules.size(); ++i)
+      if (!std::binary_search(removed.begin(), removed.end(), static_cast<int>(i)))
+        kept.push_back(rules[i]);
+    return kept;
+  };
+  Problem q;
+  q.kind = p.kind;
+  q.alphabet = p.alphabet;
+  q.strict = without(p.strict, strict);
+  q.weak = without(p.weak, weak);
+  return q;
+}
+
 }  // namespace velkin::strong

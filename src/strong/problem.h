@@ -74,6 +74,11 @@ std::string WordText(const Alphabet& alphabet, const Word& w);
 // "lhs -> rhs" (or "lhs ->= rhs" when weak is true) with WordText's sides.
 std::string RuleText(const Alphabet& alphabet, const Rule& rule, bool weak = false);
 
+// `p` without the strict rules at indices `strict` and the weak ones at `weak` (both
+// ascending), the others in their order, with the same kind and letters.
+Problem WithoutRules(const Problem& p, const std::vector<int>& strict,
+                     const std::vector<int>& weak);
+
 // used[a]: letter a occurs in some rule or pair.
 std::vector<bool> UsedLetters(const Problem& p);
 

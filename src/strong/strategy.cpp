@@ -12,6 +12,7 @@
 #include "strong/print.h"
 #include "strong/scheduler.h"
 #include "strong/techniques/arctic.h"
+#include "strong/techniques/arctic_removal.h"
 #include "strong/techniques/closures.h"
 #include "strong/techniques/dependency_graph.h"
 #include "strong/techniques/derivation_loops.h"
@@ -80,29 +81,40 @@ bool KeepsLoops(const Problem& before, const Witness& step, const Problem& sub) 
 
 namespace {
 
-// Rule removal by matrices, smallest dimensions and widths first, each tried on the
-// problem and on its reversal before the next. Every entry gets an equal part of the
-// time left, counting the `after` entries that follow the list.
+// Rule removal by natural and arctic matrices, interleaved, smallest dimensions and widths
+// first, each tried on the problem and on its reversal before the next. Every entry gets
+// an equal part of the time left, counting the `after` entries that follow the list.
+// Arctic rule removal has no certificate form.
 void AddMatrixSteps(std::vector<RoadStep>& steps, int after) {
   struct Size {
+    bool arctic;
     int dimension, bits;
   };
-  static constexpr Size kSizes[] = {{1, 2}, {1, 3}, {2, 2}, {2, 3}, {3, 2},
-                                    {3, 3}, {4, 2}, {4, 3}, {2, 4}, {3, 4}};
+  static constexpr Size kSizes[] = {{false, 1, 2}, {false, 1, 3}, {true, 2, 2},  {false, 2, 2},
+                                    {false, 2, 3}, {true, 3, 2},  {false, 3, 2}, {true, 2, 3},
+                                    {false, 3, 3}, {true, 4, 2},  {false, 4, 2}, {false, 4, 3},
+                                    {true, 3, 3},  {false, 2, 4}, {false, 3, 4}};
   const int n = 2 * static_cast<int>(std::size(kSizes));
   int k = 0;
   for (const Size& size : kSizes) {
-    MatrixOptions o;
-    o.dimension = size.dimension;
-    o.bits = size.bits;
-    const std::string name = "matrices of dimension " + std::to_string(size.dimension) + ", " +
+    const std::string name = std::string(size.arctic ? "arctic rule removal" : "matrices") +
+                             " of dimension " + std::to_string(size.dimension) + ", " +
                              std::to_string(size.bits) + " bits";
-    const TechniqueFn run = [o](const Problem& p, const Budget& b) {
-      return MatrixInterpretation(p, b, o);
-    };
+    TechniqueFn run;
+    if (size.arctic) {
+      ArcticRemovalOptions o;
+      o.dimension = size.dimension;
+      o.bits = size.bits;
+      run = [o](const Problem& p, const Budget& b) { return ArcticRuleRemoval(p, b, o); };
+    } else {
+      MatrixOptions o;
+      o.dimension = size.dimension;
+      o.bits = size.bits;
+      run = [o](const Problem& p, const Budget& b) { return MatrixInterpretation(p, b, o); };
+    }
     for (const bool reversed : {false, true})
-      steps.push_back(
-          RoadStep{name + (reversed ? ", reversed" : ""), run, reversed, 1.0 / (n - k++ + after)});
+      steps.push_back(RoadStep{name + (reversed ? ", reversed" : ""), run, reversed,
+                               1.0 / (n - k++ + after), !size.arctic});
   }
 }
 

@@ -42,6 +42,10 @@ struct MatrixOptions {
   // problems only): the same interpretations exist (only first rows of a pair's sides are compared,
   // and clearing the other rows keeps every condition), with a smaller encoding.
   bool markedFirstRowOnly = true;
+  // How the sides' maps are multiplied out (strong/techniques/products.h): the plan with
+  // the smaller estimate, or one of them (for comparisons).
+  enum class Products { Cheapest, Chain, Shared };
+  Products products = Products::Cheapest;
 };
 
 // One letter's map x ↦ m x + c.
@@ -75,5 +79,12 @@ class MatrixWitness : public Witness {
 // large to build).
 Result MatrixInterpretation(const Problem& problem, const Budget& budget,
                             const MatrixOptions& options);
+
+// The encoding's size for `options` without solving it: the estimate that the size
+// limit is checked against, and the clauses actually built.
+struct EncodingSize {
+  std::int64_t estimated = 0, built = 0;
+};
+EncodingSize MatrixEncodingSize(const Problem& problem, const MatrixOptions& options);
 
 }  // namespace velkin::strong

@@ -1,0 +1,326 @@
+#include "strong/techniques/arctic_removal.h"
+
+#include <gmpxx.h>
+
+#include <algorithm>
+#include <cassert>
+#include <chrono>
+#include <memory>
+
+#include "sat/gates.h"
+#include "sat/matrix.h"
+#include "strong/techniques/products.h"
+
+namespace velkin::strong {
+namespace {
+
+// ---------------------------------------------------------------------------------------
+// The search: one SAT problem, the sides' matrices from a product plan.
+
+class Encoding {
+ public:
+  Encoding(const Problem& p, const ArcticRemovalOptions& o)
+      : p_(p), d_(o.dimension), cap_(o.resultBits > 0 ? o.resultBits : o.bits + 3) {
+    for (const auto* rules : {&p.strict, &p.weak})
+      for (const Rule& r : *rules)
+        for (const Word* w : {&r.lhs, &r.rhs}) words_.push_back(*w);
+    // Every product costs about the same here (a sum and a maximum per term, whatever
+    // the factors' widths), so the plan with the fewest products is taken.
+    const int n = p.alphabet.size();
+    for (ProductPlan c : {ChainPlan(n, words_, false), PlanProducts(n, words_)})
+      if (plan_.words.empty() || c.Products() < plan_.Products()) plan_ = std::move(c);
+    const std::vector<bool> used = UsedLetters(p);
+    letters_.resize(n);
+    for (Symbol a = 0; a < n; ++a) {
+      if (!used[a]) continue;
+      letters_[a] = sat::FreshArcticMatrix(s_, d_, d_, o.bits);
+      s_.Require(letters_[a]->at(0, 0).finite);
+    }
+  }
+
+  // Clauses of the encoding, estimated before building: d³ sums of `cap` bits and about
+  // as many maxima per product, and the comparisons of every side.
+  std::int64_t EstimatedClauses() const {
+    const std::int64_t d = d_;
+    return static_cast<std::int64_t>(plan_.Products()) * d * d * d * cap_ * 28 +
+           static_cast<std::int64_t>(words_.size()) * d * d * cap_ * 12;
+  }
+
+  // Adds the conditions: every rule weak, at least one strict. False when the budget ran
+  // out while building them.
+  bool Build(const Budget& budget) {
+    nodes_.resize(plan_.letters + plan_.Products());
+    for (std::size_t k = 0; k < plan_.Products(); ++k) {
+      if (budget.Expired()) return false;
+      const ProductPlan::Node& n = plan_.nodes[k];
+      nodes_[plan_.letters + k] = sat::Mul(s_, Node(n.left), Node(n.right), cap_);
+    }
+    for (std::size_t k = 0; k + 1 < words_.size(); k += 2) {
+      if (budget.Expired()) return false;
+      const sat::ArcticMatrix &l = Side(k), &r = Side(k + 1);
+      s_.Require(sat::Ge(s_, l, r));
+      strict_.push_back(sat::Gt(s_, l, r));
+    }
+    s_.AddClause(strict_);
+    return true;
+  }
+
+  sat::Solver& solver() { return s_; }
+  const std::vector<sat::Lit>& strict() const { return strict_; }
+
+  // The letters' matrices in the last model, and the rules (strict ones first, then weak
+  // ones, one index range) it makes strict.
+  std::shared_ptr<ArcticRemovalWitness> Witness() const {
+    auto w = std::make_shared<ArcticRemovalWitness>();
+    w->dimension = d_;
+    w->letters.resize(letters_.size());
+    for (std::size_t a = 0; a < letters_.size(); ++a) {
+      if (!letters_[a]) continue;
+      std::vector<ArcticValue> m;
+      for (const auto& v : sat::Values(s_, *letters_[a]))
+        m.push_back(v ? ArcticValue(static_cast<std::int64_t>(*v)) : std::nullopt);
+      w->letters[a] = std::move(m);
+    }
+    const int nStrict = static_cast<int>(p_.strict.size());
+    for (int k = 0; k < static_cast<int>(strict_.size()); ++k)
+      if (s_.Value(strict_[k]))
+        (k < nStrict ? w->removedStrict : w->removedWeak).push_back(k < nStrict ? k : k - nStrict);
+    return w;
+  }
+
+ private:
+  const sat::ArcticMatrix& Node(int n) const {
+    return plan_.IsLetter(n) ? *letters_[n] : *nodes_[n];
+  }
+  // The matrix of the k-th side (strict rules' sides first, left side first).
+  const sat::ArcticMatrix& Side(std::size_t k) {
+    if (const auto& n = plan_.words[k]) return Node(*n);
+    if (!identity_) identity_ = sat::ArcticIdentity(s_, d_);
+    return *identity_;
+  }
+
+  const Problem& p_;
+  const int d_, cap_;
+  std::vector<Word> words_;  // every side, in the order Build takes them
+  ProductPlan plan_;
+  sat::Solver s_;
+  std::vector<std::optional<sat::ArcticMatrix>> letters_;
+  std::vector<std::optional<sat::ArcticMatrix>> nodes_;  // by plan node; products only
+  std::optional<sat::ArcticMatrix> identity_;
+  std::vector<sat::Lit> strict_;  // by rule, strict rules first
+};
+
+std::size_t Removed(const ArcticRemovalWitness& w) {
+  return w.removedStrict.size() + w.removedWeak.size();
+}
+
+bool Applies(const Problem& p, const ArcticRemovalOptions& o) {
+  return p.IsRelative() && !p.strict.empty() && o.dimension >= 1 && o.bits >= 1 && o.bits <= 30 &&
+         o.resultBits >= 0 && o.resultBits <= 62 && (!o.resultBits || o.resultBits >= o.bits);
+}
+
+}  // namespace
+
+Result ArcticRuleRemoval(const Problem& p, const Budget& budget, const ArcticRemovalOptions& o) {
+  if (!Applies(p, o)) return Result::None();
+  ClauseLease lease;  // outlives the encoding, so that its clauses are freed first
+  Encoding enc(p, o);
+  const std::int64_t estimate = enc.EstimatedClauses();
+  if (estimate > o.maxClauses)
+    return Result::None("arctic rule removal of dimension " + std::to_string(o.dimension) +
+                        " skipped: its encoding would take about " + std::to_string(estimate) +
+                        " clauses, more than the " + std::to_string(o.maxClauses) + " allowed");
+  lease = budget.LeaseClauses(estimate);
+  if (!lease.granted() || budget.Expired()) return Result::None();
+  if (!enc.Build(budget)) return Result::None();
+  sat::Solver& s = enc.solver();
+  if (s.Solve(budget) != sat::Solver::Outcome::Sat) return Result::None();
+  std::shared_ptr<ArcticRemovalWitness> best = enc.Witness();
+
+  // Keep what is strict, ask for one more, until that fails.
+  const std::size_t n = enc.strict().size(), nStrict = p.strict.size();
+  while (o.improveSeconds > 0 && Removed(*best) < n && !budget.Expired()) {
+    std::vector<sat::Lit> more, assume;
+    const sat::Lit act = s.NewVar();
+    assume.push_back(act);
+    for (std::size_t k = 0; k < n; ++k) {
+      const auto& removed = k < nStrict ? best->removedStrict : best->removedWeak;
+      const int i = static_cast<int>(k < nStrict ? k : k - nStrict);
+      (std::binary_search(removed.begin(), removed.end(), i) ? assume : more)
+          .push_back(enc.strict()[k]);
+    }
+    more.push_back(-act);
+    s.AddClause(more);
+    const auto r = s.Solve(budget.Within(std::chrono::duration_cast<Clock::duration>(
+                               std::chrono::duration<double>(o.improveSeconds))),
+                           assume);
+    std::shared_ptr<ArcticRemovalWitness> better;
+    if (r == sat::Solver::Outcome::Sat) better = enc.Witness();  // read before the next clause
+    s.Require(-act);                                             // retires this round's clause
+    if (!better || Removed(*better) <= Removed(*best)) break;
+    best = std::move(better);
+  }
+  Problem rest = WithoutRules(p, best->removedStrict, best->removedWeak);
+  return Result::Step(std::move(best), {std::move(rest)});
+}
+
+EncodingSize ArcticRemovalEncodingSize(const Problem& p, const ArcticRemovalOptions& o) {
+  if (!Applies(p, o)) return {};
+  Encoding enc(p, o);
+  EncodingSize size{enc.EstimatedClauses(), 0};
+  if (enc.Build(Budget())) size.built = enc.solver().Clauses();
+  return size;
+}
+
+// ---------------------------------------------------------------------------------------
+// The re-check: exact integers (no overflow at any length), nothing shared with the
+// encoding above.
+
+namespace {
+
+using Exact = std::optional<mpz_class>;  // nullopt: -∞
+
+struct ExactMatrix {
+  int d = 0;
+  std::vector<Exact> e;  // row-major
+};
+
+// The max-plus product A ⊗ B.
+ExactMatrix Times(const ExactMatrix& a, const ExactMatrix& b) {
+  const int d = a.d;
+  ExactMatrix r{d, std::vector<Exact>(static_cast<std::size_t>(d) * d)};
+  for (int i = 0; i < d; ++i)
+    for (int k = 0; k < d; ++k) {
+      const Exact& x = a.e[i * d + k];
+      if (!x) continue;
+      for (int j = 0; j < d; ++j) {
+        const Exact& y = b.e[k * d + j];
+        if (!y) continue;
+        mpz_class sum = *x + *y;
+        Exact& out = r.e[i * d + j];
+        if (!out || *out < sum) out = std::move(sum);
+      }
+    }
+  return r;
+}
+
+// The matrix of `w`, or nullopt when a letter of it has none.
+std::optional<ExactMatrix> WordMatrix(const ArcticRemovalWitness& wit, const Word& w) {
+  const int d = wit.dimension;
+  ExactMatrix m{d, std::vector<Exact>(static_cast<std::size_t>(d) * d)};
+  for (int i = 0; i < d; ++i) m.e[i * d + i] = mpz_class(0);
+  for (const Symbol a : w) {
+    if (a < 0 || a >= static_cast<Symbol>(wit.letters.size()) || !wit.letters[a])
+      return std::nullopt;
+    ExactMatrix letter{d, {}};
+    for (const ArcticValue& v : *wit.letters[a])
+      letter.e.push_back(v ? Exact(mpz_class(std::to_string(*v))) : std::nullopt);
+    m = Times(m, letter);
+  }
+  return m;
+}
+
+// x ≥ y with -∞ below every number; x > y, or y = -∞.
+bool ExactGe(const Exact& x, const Exact& y) {
+  return !y || (x && *x >= *y);
+}
+bool ExactGt(const Exact& x, const Exact& y) {
+  return !y || (x && *x > *y);
+}
+
+bool Entrywise(const ExactMatrix& l, const ExactMatrix& r,
+               bool (*cmp)(const Exact&, const Exact&)) {
+  for (std::size_t k = 0; k < l.e.size(); ++k)
+    if (!cmp(l.e[k], r.e[k])) return false;
+  return true;
+}
+
+std::string Entry(const ArcticValue& v) {
+  return v ? std::to_string(*v) : "-∞";
+}
+
+std::size_t Columns(const std::string& s) {  // UTF-8 continuation bytes take none
+  return std::count_if(s.begin(), s.end(), [](char ch) { return (ch & 0xC0) != 0x80; });
+}
+
+}  // namespace
+
+std::string ArcticRemovalWitness::Recheck(const Problem& before,
+                                          const std::vector<Problem>& after) const {
+  if (!before.IsRelative()) return "arctic rule removal on a dependency pair problem";
+  if (dimension < 1) return "dimension below 1";
+  if (after.size() != 1) return "not exactly one subproblem";
+  const auto dd = static_cast<std::size_t>(dimension) * dimension;
+  const std::vector<bool> used = UsedLetters(before);
+  if (letters.size() != used.size()) return "matrices for a different alphabet";
+  for (Symbol a = 0; a < before.alphabet.size(); ++a) {
+    const std::string& name = before.alphabet.names[a];
+    if (!letters[a]) {
+      if (used[a]) return "no matrix for letter " + name;
+      continue;
+    }
+    if (letters[a]->size() != dd) return "letter " + name + " has a matrix of the wrong size";
+    for (const ArcticValue& v : *letters[a])
+      if (v && *v < 0) return "letter " + name + " has a negative entry";
+    if (!(*letters[a])[0]) return "letter " + name + " has (1,1) entry -∞";
+  }
+  for (const auto* removed : {&removedStrict, &removedWeak}) {
+    const std::size_t n = removed == &removedStrict ? before.strict.size() : before.weak.size();
+    for (std::size_t i = 0; i < removed->size(); ++i)
+      if ((*removed)[i] < 0 || static_cast<std::size_t>((*removed)[i]) >= n ||
+          (i > 0 && (*removed)[i] <= (*removed)[i - 1]))
+        return "removed rule indices out of range or not ascending";
+  }
+  if (removedStrict.empty() && removedWeak.empty()) return "removes no rule";
+  for (const auto* rules : {&before.strict, &before.weak}) {
+    const bool weak = rules == &before.weak;
+    const std::vector<int>& removed = weak ? removedWeak : removedStrict;
+    for (std::size_t i = 0; i < rules->size(); ++i) {
+      const Rule& r = (*rules)[i];
+      const auto l = WordMatrix(*this, r.lhs), rr = WordMatrix(*this, r.rhs);
+      if (!l || !rr) return "a letter without matrix in " + RuleText(before.alphabet, r, weak);
+      if (!Entrywise(*l, *rr, ExactGe))
+        return "not weakly decreasing: " + RuleText(before.alphabet, r, weak);
+      if (std::binary_search(removed.begin(), removed.end(), static_cast<int>(i)) &&
+          !Entrywise(*l, *rr, ExactGt))
+        return "removed but not strictly decreasing: " + RuleText(before.alphabet, r, weak);
+    }
+  }
+  const Problem& a = after[0];
+  const Problem expected = WithoutRules(before, removedStrict, removedWeak);
+  if (a.kind != expected.kind || a.alphabet.names != expected.alphabet.names ||
+      a.alphabet.marks != expected.alphabet.marks || a.strict != expected.strict ||
+      a.weak != expected.weak)
+    return "the subproblem is not the problem without the removed rules";
+  return "";
+}
+
+void ArcticRemovalWitness::Print(const Problem& before, std::vector<std::string>& lines) const {
+  const int d = dimension;
+  lines.push_back("dimension " + std::to_string(d) +
+                  ", [w] = M_w over N ∪ {-∞} (max, +), first letter leftmost; strict: every "
+                  "entry greater or -∞ on the right");
+  for (Symbol a = 0; a < static_cast<Symbol>(letters.size()); ++a) {
+    if (!letters[a]) continue;
+    const std::vector<ArcticValue>& m = *letters[a];
+    std::vector<std::size_t> width(d, 1);
+    for (int i = 0; i < d; ++i)
+      for (int j = 0; j < d; ++j) width[j] = std::max(width[j], Columns(Entry(m[i * d + j])));
+    const std::string head = "  [" + before.alphabet.names[a] + "] = ";
+    for (int i = 0; i < d; ++i) {
+      std::string row = i == 0 ? head : std::string(Columns(head), ' ');
+      row += "|";
+      for (int j = 0; j < d; ++j) {
+        const std::string e = Entry(m[i * d + j]);
+        row += " " + std::string(width[j] - Columns(e), ' ') + e;
+      }
+      lines.push_back(row + " |");
+    }
+  }
+  for (int i : removedStrict)
+    lines.push_back("removes " + RuleText(before.alphabet, before.strict[i]));
+  for (int i : removedWeak)
+    lines.push_back("removes " + RuleText(before.alphabet, before.weak[i], true));
+}
+
+}  // namespace velkin::strong
