@@ -104,4 +104,12 @@ Problem WithoutRules(const Problem& p, const std::vector<int>& strict,
   return q;
 }
 
+bool IsWithoutRules(const Problem& sub, const Problem& p, const std::vector<int>& strict,
+                    const std::vector<int>& weak) {
+  const Problem expected = WithoutRules(p, strict, weak);
+  return sub.kind == expected.kind && sub.alphabet.names == expected.alphabet.names &&
+         sub.alphabet.marks == expected.alphabet.marks && sub.strict == expected.strict &&
+         sub.weak == expected.weak;
+}
+
 }  // namespace velkin::strong

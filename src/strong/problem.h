@@ -78,6 +78,9 @@ std::string RuleText(const Alphabet& alphabet, const Rule& rule, bool weak = fal
 // ascending), the others in their order, with the same kind and letters.
 Problem WithoutRules(const Problem& p, const std::vector<int>& strict,
                      const std::vector<int>& weak);
+// True when `sub` is exactly WithoutRules(p, strict, weak): kind, letters and rules.
+bool IsWithoutRules(const Problem& sub, const Problem& p, const std::vector<int>& strict,
+                    const std::vector<int>& weak);
 
 // used[a]: letter a occurs in some rule or pair.
 std::vector<bool> UsedLetters(const Problem& p);

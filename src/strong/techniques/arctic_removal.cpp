@@ -286,11 +286,7 @@ std::string ArcticRemovalWitness::Recheck(const Problem& before,
         return "removed but not strictly decreasing: " + RuleText(before.alphabet, r, weak);
     }
   }
-  const Problem& a = after[0];
-  const Problem expected = WithoutRules(before, removedStrict, removedWeak);
-  if (a.kind != expected.kind || a.alphabet.names != expected.alphabet.names ||
-      a.alphabet.marks != expected.alphabet.marks || a.strict != expected.strict ||
-      a.weak != expected.weak)
+  if (!IsWithoutRules(after[0], before, removedStrict, removedWeak))
     return "the subproblem is not the problem without the removed rules";
   return "";
 }
