@@ -409,6 +409,40 @@ Written ReductionPair(const Problem& before, const ArcticInterpretation& interpr
                   "<arctic><domain><naturals/></domain></arctic>");
 }
 
+// ---- Match bounds ----------------------------------------------------------------------
+
+Written MatchBoundsOnAllWords(const Problem& problem, const HeightAutomaton& automaton) {
+  if (!problem.IsRelative()) return std::string("match bounds outside a relative problem");
+  if (automaton.states < 1 || automaton.accepting.empty())
+    return std::string("a match-bound automaton without states to start in");
+  const auto state = [](int q) { return Element("state", "q" + std::to_string(q + 1)); };
+  std::string starts;
+  for (const int q : automaton.accepting) {
+    if (q < 0 || q >= automaton.states) return std::string("a start state out of range");
+    starts += state(q);
+  }
+  std::string transitions;
+  for (const auto& t : automaton.transitions) {
+    if (t.from < 0 || t.from >= automaton.states || t.to < 0 || t.to >= automaton.states)
+      return std::string("a transition between unknown states");
+    if (t.letter < 0 || t.letter >= problem.alphabet.size() || problem.alphabet.IsMarked(t.letter))
+      return std::string("a transition with a letter the problem does not have");
+    if (t.height < 0 || t.height > automaton.bound)
+      return std::string("a transition above the bound");
+    transitions +=
+        Element("transition",
+                Element("lhs", SymbolXml(problem.alphabet, t.letter) +
+                                   Element("height", std::to_string(t.height)) + state(t.to)) +
+                    Element("rhs", state(t.from)));
+  }
+  const std::string finals = Element("finalStates", starts);
+  const std::string body = Element("type", "<match/>") +
+                           Element("bound", std::to_string(automaton.bound)) + finals +
+                           Element("treeAutomaton", finals + Element("transitions", transitions)) +
+                           Element("criterion", "<compatibility/>");
+  return Make(FragmentKind::Termination, Element(TerminationTag(problem), Element("bounds", body)));
+}
+
 Written Document(const Problem& input, const Fragment& proof, const std::string& tool,
                  const std::string& variable) {
   if (!input.IsRelative()) return std::string("the input of a certificate is a relative problem");

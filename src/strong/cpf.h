@@ -168,6 +168,34 @@ Written ReductionPair(const Problem& before, const NaturalInterpretation& interp
 Written ReductionPair(const Problem& before, const ArcticInterpretation& interpretation,
                       const Problem& after, const Fragment& sub);
 
+// --- Match bounds (strong/techniques/match_bounds.h) --------------------------------
+
+// A string automaton over letters with heights: a transition reads `letter` at `height`
+// from `from` to `to`, a word's first letter first. States are 0..states-1.
+struct HeightAutomaton {
+  struct Transition {
+    int from;
+    Symbol letter;
+    int height;
+    int to;
+  };
+  int states = 0;
+  int bound = 0;  // no height above it
+  // States that read every letter at height 0 from one of them into one of them, so that
+  // every word at height 0 is read from one of them; each is where a word may start.
+  std::vector<int> accepting;
+  std::vector<Transition> transitions;
+};
+
+// The leaf <bounds> (match bounds, start language all terms) for `problem`, whose every
+// rule the certifier checks as strict: every path reading a left side has its right side
+// between the same states one above the path's smallest height. A word's first letter is
+// the outermost symbol, so a transition from -a/h-> to is the tree automaton's a_h(to) ->
+// from, the states where a word starts are its final states, and the variable may stand
+// for any state. Refused for a dependency pair problem, states or letters out of range,
+// or a height above the bound.
+Written MatchBoundsOnAllWords(const Problem& problem, const HeightAutomaton& automaton);
+
 // --- The document ---------------------------------------------------------------------
 
 // The variable that ends every side unless the input names another: the one of the

@@ -58,6 +58,7 @@ TEST(MatchBoundMeasure, DISABLED_TimesTheListedProblems) {
       MatchBoundOptions o;
       o.reversed = reversed;
       o.bothDirections = both;
+      if (const char* h = std::getenv("VELKIN_MB_HEIGHT")) o.maxHeight = std::atoi(h);
       if (reuse) o.reuse = static_cast<MatchBoundOptions::Reuse>(std::atoi(reuse));
       const auto start = Clock::now();
       const Result r = FindMatchBound(p,
