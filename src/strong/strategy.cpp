@@ -15,8 +15,8 @@
 #include "strong/techniques/arctic_removal.h"
 #include "strong/techniques/closures.h"
 #include "strong/techniques/dependency_graph.h"
-#include "strong/techniques/derivation_loops.h"
 #include "strong/techniques/dependency_pairs.h"
+#include "strong/techniques/derivation_loops.h"
 #include "strong/techniques/match_bounds.h"
 #include "strong/techniques/matrix.h"
 #include "strong/techniques/relative_as_standard.h"
@@ -41,13 +41,43 @@ bool Relative(const Problem& p) {
   return p.IsRelative() && !p.weak.empty();
 }
 
-// Match bounds on R and on R^rev in turns, until one of them is compatible.
+// Match bounds on R and on R^rev in turns, until one of them is compatible, on the right
+// sides of forward closures; then on every word, which the certifier reads, each
+// direction in turn.
 void AddMatchBoundSteps(std::vector<RoadStep>& steps) {
   MatchBoundOptions o;
   o.bothDirections = true;
   steps.push_back(RoadStep{
       "match bound", [o](const Problem& p, const Budget& b) { return FindMatchBound(p, b, o); },
       false, 1.0, /*certifiable=*/false});
+  for (const bool reversed : {false, true}) {
+    MatchBoundRemovalOptions all;
+    all.reversed = reversed;
+    all.removeAll = true;
+    all.caps = {o.maxHeight};
+    steps.push_back(RoadStep{
+        reversed ? "match bound on every word, reversed" : "match bound on every word",
+        [all](const Problem& p, const Budget& b) { return FindMatchBoundRemoval(p, b, all); },
+        false, reversed ? 1.0 : 0.5});
+  }
+}
+
+// Match-bound rule removal on R and on R^rev: on the right sides of forward closures for
+// a standard problem, on every word for a relative one. Each gets `share` of the time
+// left; the certifier has no form for a removal of some rules.
+void AddMatchBoundRemovalSteps(std::vector<RoadStep>& steps, double share) {
+  for (const bool reversed : {false, true}) {
+    MatchBoundRemovalOptions o;
+    o.reversed = reversed;
+    steps.push_back(
+        RoadStep{reversed ? "match-bound rule removal, reversed" : "match-bound rule removal",
+                 [o](const Problem& p, const Budget& b) {
+                   MatchBoundRemovalOptions here = o;
+                   here.start = p.IsStandard() ? StartWords::ForwardClosures : StartWords::AllWords;
+                   return FindMatchBoundRemoval(p, b, here);
+                 },
+                 false, share, /*certifiable=*/false});
+  }
 }
 
 // A loop search from the start: the trivial loop, deterministic derivations (cheap, and
@@ -195,6 +225,7 @@ std::vector<Road> StrongRoads() {
   // Rule removal first, on relative problems as they are; what it leaves of a
   // relative problem is then taken as standard.
   std::vector<RoadStep> removal{trivial, graph};
+  AddMatchBoundRemovalSteps(removal, 0.05);
   AddMatrixSteps(removal, 1 + static_cast<int>(standardTail.size()));
   removal.push_back(asStandard);
   removal.insert(removal.end(), standardTail.begin(), standardTail.end());
@@ -204,8 +235,9 @@ std::vector<Road> StrongRoads() {
   AddMatrixSteps(standardFirst, static_cast<int>(standardTail.size()));
   standardFirst.insert(standardFirst.end(), standardTail.begin(), standardTail.end());
 
-  // Match bounds also from the start, so that they need not wait for every matrix.
-  std::vector<RoadStep> matchBounds{trivial};
+  // Match bounds also from the start, so that they need not wait for every matrix; a
+  // relative problem taken as standard first.
+  std::vector<RoadStep> matchBounds{trivial, asStandard};
   AddMatchBoundSteps(matchBounds);
 
   // Match bounds first: with fewer threads than roads they get the first slice, which
@@ -215,7 +247,7 @@ std::vector<Road> StrongRoads() {
   // each of which needs seconds of its own on the harder components.
   constexpr int kDependencyPairWeight = 2;
   return {
-      Road{"match bounds", Standard, matchBounds},
+      Road{"match bounds", Always, matchBounds},
       Road{"rule removal", Always, removal},
       Road{"relative as standard", Relative, standardFirst},
       Road{"loops", Always, LoopSteps(false)},

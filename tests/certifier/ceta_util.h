@@ -80,4 +80,13 @@ inline Verdict Certify(const std::string& certificate) {
   return v;
 }
 
+// `s` with the first occurrence of `from` replaced by `to` (a tampered certificate);
+// fails the test when there is none.
+inline std::string Replaced(std::string s, const std::string& from, const std::string& to) {
+  const auto at = s.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  if (at != std::string::npos) s.replace(at, from.size(), to);
+  return s;
+}
+
 }  // namespace velkin::cetatest
