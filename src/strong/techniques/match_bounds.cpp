@@ -1138,9 +1138,9 @@ void MatchBoundRemovalWitness::Print(const Problem& before, std::vector<std::str
         marker + " (height 0)");
   else
     lines.push_back("  start words: every word (height 0), read by state 1 into itself");
-  lines.push_back("  automaton: " + std::to_string(states) + " states, initial 1, final " +
-                  (closures ? "2, " : "1, ") + std::to_string(transitions.size()) +
-                  " transitions (from, letter, height, to):");
+  lines.push_back("  automaton: " + std::to_string(states) + (states == 1 ? " state" : " states") +
+                  ", initial 1, final " + (closures ? "2, " : "1, ") +
+                  std::to_string(transitions.size()) + " transitions (from, letter, height, to):");
   PrintTransitions(names, transitions, lines);
   for (const int i : removed)
     if (i >= 0 && static_cast<std::size_t>(i) < before.strict.size())
@@ -1178,9 +1178,11 @@ cpf::Written MatchBoundRemovalWitness::Certify(const Problem& before,
     if (std::string e = CheckCompatible(all, cap, moves, states, letters); !e.empty())
       return "the weak rules are not compatible as strict ones, as the certifier checks them: " + e;
   }
+  // The largest height used as the bound: the certifier tries every lifting of every left
+  // side up to it, and every step written one above its redex stays within it.
   cpf::HeightAutomaton a;
   a.states = states;
-  a.bound = cap;
+  for (const Transition& t : transitions) a.bound = std::max(a.bound, t.height);
   a.accepting = {0};
   for (const Transition& t : transitions)
     a.transitions.push_back({t.from, t.letter, t.height, t.to});
