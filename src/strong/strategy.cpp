@@ -8,6 +8,7 @@
 #include <optional>
 #include <thread>
 
+#include "model/time_limit.h"
 #include "strong/loop.h"
 #include "strong/print.h"
 #include "strong/scheduler.h"
@@ -407,7 +408,7 @@ StrongResult RunRoads(const Problem& start, const std::vector<Road>& roads,
   StrongResult result;
   const auto runStop = options.stop ? options.stop : std::make_shared<std::atomic<bool>>(false);
   // At most about three years, so that the clock's arithmetic cannot overflow.
-  const double timeout = std::min(options.timeoutSeconds, 1e8);
+  const double timeout = std::min(options.timeoutSeconds, kMaxTimeoutSeconds);
   const Budget run(Clock::now() + Seconds(timeout), runStop, options.outsideStop);
 
   std::vector<const Road*> entered;
