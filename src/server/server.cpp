@@ -395,6 +395,8 @@ void WebServer::Stop() {
 }
 
 int RunServeCommand(const ServerOptions& options, std::ostream& out, std::ostream& err) {
+  // From the start, so that a signal while binding stops cleanly too.
+  const cli::StopSignals signals;
   WebServer server(options);
   std::string error;
   if (!server.Bind(error)) {
@@ -409,7 +411,6 @@ int RunServeCommand(const ServerOptions& options, std::ostream& out, std::ostrea
     err << "velkin serve: bound to " << options.bind
         << ", not to localhost: whoever reaches this machine may run proofs on it" << std::endl;
 
-  const cli::StopSignals signals;
   std::atomic<bool> served{false};
   std::thread serving([&] {
     server.Serve();
