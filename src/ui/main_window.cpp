@@ -396,7 +396,8 @@ void TForm1::StartStrongRun() {
 
 void TForm1::ShowStrongBusy() {
   if (!strongRun_) return;
-  const qint64 seconds = strongRun_->clock.elapsed() / 1000;
+  // Rounded: the timer may fire a little early.
+  const qint64 seconds = (strongRun_->clock.elapsed() + 500) / 1000;
   SetStatus(QStringLiteral(" busy %1 s ").arg(seconds));
 }
 

@@ -589,7 +589,9 @@ class MainWindowTest : public QObject {
     Click(F().Button4);
     QVERIFY(F().StrongRunning());
     // The window keeps answering: the status counts the seconds.
-    QTRY_COMPARE_WITH_TIMEOUT(F().Label4->text(), QStringLiteral(" busy 1 s "), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(F().Label4->text() == QStringLiteral(" busy 1 s ") ||
+                                 F().Label4->text() == QStringLiteral(" busy 2 s "),
+                             5000);
     QElapsedTimer clock;
     clock.start();
     Click(F().Button9);
