@@ -7,15 +7,15 @@
 namespace velkin::sat {
 namespace {
 
-// Stops the search once the budget has expired. CaDiCaL calls terminate() often
+// Stops the search once the stop condition holds. CaDiCaL calls terminate() often
 // (every few hundred conflicts or propagations), so stopping is prompt.
-class BudgetTerminator : public CaDiCaL::Terminator {
+class StopTerminator : public CaDiCaL::Terminator {
  public:
-  explicit BudgetTerminator(const strong::Budget& budget) : budget_(budget) {}
-  bool terminate() override { return budget_.Expired(); }
+  explicit StopTerminator(const Stop& stop) : stop_(stop) {}
+  bool terminate() override { return stop_.Expired(); }
 
  private:
-  const strong::Budget& budget_;
+  const Stop& stop_;
 };
 
 }  // namespace
@@ -58,14 +58,14 @@ void Solver::AddClause(const std::vector<Lit>& lits) {
   ++clauses_;
 }
 
-Solver::Outcome Solver::Solve(const strong::Budget& budget, const std::vector<Lit>& assumptions) {
+Solver::Outcome Solver::Solve(const Stop& stop, const std::vector<Lit>& assumptions) {
   sat_ = false;
-  if (budget.Expired()) return Outcome::Stopped;
+  if (stop.Expired()) return Outcome::Stopped;
   for (Lit l : assumptions) {
     assert(l != 0 && std::abs(l) <= vars_);
     solver_->assume(l);
   }
-  BudgetTerminator terminator(budget);
+  StopTerminator terminator(stop);
   solver_->connect_terminator(&terminator);
   const int r = solver_->solve();
   solver_->disconnect_terminator();

@@ -4,7 +4,6 @@
 #include <cassert>
 
 #include "model/xml_text.h"
-#include "strong/technique.h"
 
 namespace velkin::strong::cpf {
 namespace {
@@ -13,9 +12,9 @@ bool HasWeak(const Problem& p) {
   return p.IsRelative() && !p.weak.empty();
 }
 
-// Why a certificate cannot carry one of the alphabet's names or of `others` (a
-// character XML cannot hold, which escaping would turn into '?' and so make two names
-// one), or "" when it can.
+}  // namespace
+
+// A character XML cannot hold would be escaped to '?', which could make two names one.
 std::string UnwritableName(const Alphabet& alphabet, std::initializer_list<std::string> others) {
   const auto why = [](const std::string& name) {
     return "the name \"" + XmlEscape(name) +
@@ -27,6 +26,8 @@ std::string UnwritableName(const Alphabet& alphabet, std::initializer_list<std::
     if (!XmlCanHold(name)) return why(name);
   return "";
 }
+
+namespace {
 
 std::string Element(const std::string& tag, const std::string& body) {
   return "<" + tag + ">" + body + "</" + tag + ">";
@@ -455,34 +456,6 @@ Written Document(const Problem& input, const Fragment& proof, const std::string&
     xml = std::move(renamed);
   }
   return Make(proof.kind, std::move(xml));
-}
-
-namespace {
-
-Written FromNode(const ProofNode& node) {
-  if (node.kind == Result::Kind::Nothing) return std::string("an open problem in the proof");
-  if (const std::string bad = UnwritableName(node.problem.alphabet, {}); !bad.empty()) return bad;
-  if (!node.witness) return std::string("a step without a witness");
-  std::vector<Problem> after;
-  std::vector<Fragment> subproofs;
-  for (const ProofNode& child : node.children) {
-    Written w = FromNode(child);
-    if (!Ok(w)) return w;
-    after.push_back(child.problem);
-    subproofs.push_back(std::get<Fragment>(std::move(w)));
-  }
-  Written w = node.witness->Certify(node.problem, after, subproofs);
-  if (!Ok(w)) return node.witness->Technique() + ": " + std::get<std::string>(w);
-  return w;
-}
-
-}  // namespace
-
-Written FromProof(const ProofNode& root, const std::string& tool, const std::string& variable) {
-  if (!root.Complete()) return std::string("the proof is not complete");
-  Written w = FromNode(root);
-  if (!Ok(w)) return w;
-  return Document(root.problem, std::get<Fragment>(w), tool, variable);
 }
 
 }  // namespace velkin::strong::cpf

@@ -14,16 +14,13 @@
 #include <gmpxx.h>
 
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
 #include "strong/problem.h"
-
-namespace velkin::strong {
-struct ProofNode;
-}
 
 namespace velkin::strong::cpf {
 
@@ -181,10 +178,11 @@ inline constexpr const char* kDefaultVariable = "x1";
 Written Document(const Problem& input, const Fragment& proof, const std::string& tool,
                  const std::string& variable = kDefaultVariable);
 
-// The certificate of a finished proof tree, or why there is none: every step of the
-// tree must have a certifiable form (Witness::Certify), else nothing is written.
-Written FromProof(const ProofNode& root, const std::string& tool,
-                  const std::string& variable = kDefaultVariable);
+// Why a certificate cannot carry one of the names of `alphabet` or of `others` (a
+// character that XML cannot hold), or "" when it can. (The certificate of a whole proof
+// tree is written by strong/certificate.h.)
+std::string UnwritableName(const Alphabet& alphabet,
+                           std::initializer_list<std::string> others = {});
 
 // --- Pieces (exposed for the witnesses and the tests) ---------------------------------
 
