@@ -146,6 +146,24 @@ std::string Remaining(const Problem& after, bool relative) {
   return out;
 }
 
+// A step `tag` of a non-termination proof that leaves `after`, written around `sub`:
+// relative when `relative` (then `sub` must prove a relative problem non-terminating),
+// else standard (then `sub` must be a standard non-termination proof). `needs` is the
+// error when `sub` is of the wrong kind.
+Written NonterminationStep(const char* tag, bool relative, const Problem& after,
+                           const Fragment& sub, const char* needs) {
+  if (relative) {
+    auto below = RelativeNonterminationXml(sub);
+    if (!below) return std::string(needs);
+    return Make(
+        FragmentKind::RelativeNontermination,
+        Element("relativeNonterminationProof", Element(tag, Remaining(after, true) + *below)));
+  }
+  if (sub.kind != FragmentKind::Nontermination) return std::string(needs);
+  return Make(FragmentKind::Nontermination,
+              Element("trsNonterminationProof", Element(tag, Remaining(after, false) + sub.xml)));
+}
+
 bool Contains(const std::vector<Rule>& rules, const Rule& r) {
   return std::find(rules.begin(), rules.end(), r) != rules.end();
 }
@@ -268,18 +286,8 @@ Written RuleRemovalNontermination(const Problem& before, const Problem& after,
     return std::string("rule removal outside a relative problem");
   if (auto e = CheckSubset(after.strict, before.strict, "strict rule"); !e.empty()) return e;
   if (auto e = CheckSubset(after.weak, before.weak, "weak rule"); !e.empty()) return e;
-  if (HasWeak(before)) {
-    auto below = RelativeNonterminationXml(sub);
-    if (!below) return std::string("rule removal needs a non-termination proof below");
-    return Make(FragmentKind::RelativeNontermination,
-                Element("relativeNonterminationProof",
-                        Element("ruleRemoval", Remaining(after, true) + *below)));
-  }
-  if (sub.kind != FragmentKind::Nontermination)
-    return std::string("rule removal needs a non-termination proof below");
-  return Make(
-      FragmentKind::Nontermination,
-      Element("trsNonterminationProof", Element("ruleRemoval", Remaining(after, false) + sub.xml)));
+  return NonterminationStep("ruleRemoval", HasWeak(before), after, sub,
+                            "rule removal needs a non-termination proof below");
 }
 
 Written Reversal(const Problem& before, const Problem& after, const Fragment& sub) {
@@ -292,18 +300,9 @@ Written Reversal(const Problem& before, const Problem& after, const Fragment& su
     return Make(FragmentKind::Termination,
                 Element(TerminationTag(before),
                         Element("stringReversal", Remaining(after, relative) + sub.xml)));
-  if (relative) {
-    auto below = RelativeNonterminationXml(sub);
-    if (!below) return std::string("reversal of a relative problem needs a relative proof below");
-    return Make(FragmentKind::RelativeNontermination,
-                Element("relativeNonterminationProof",
-                        Element("stringReversal", Remaining(after, true) + *below)));
-  }
-  if (sub.kind != FragmentKind::Nontermination)
-    return std::string("reversal needs a proof of a relative problem below");
-  return Make(FragmentKind::Nontermination,
-              Element("trsNonterminationProof",
-                      Element("stringReversal", Remaining(after, false) + sub.xml)));
+  return NonterminationStep("stringReversal", relative, after, sub,
+                            relative ? "reversal of a relative problem needs a relative proof below"
+                                     : "reversal needs a proof of a relative problem below");
 }
 
 Written RelativeAsStandard(const Problem& relative, const Problem& standard, const Fragment& sub) {
