@@ -176,6 +176,15 @@ std::string CheckSubset(const std::vector<Rule>& after, const std::vector<Rule>&
   return "";
 }
 
+// The shape of `in` for `before`, then after's strict rules (or pairs: `what`) among
+// before's.
+template <typename Interpretation>
+std::string CheckShapeAndSubset(const Problem& before, const Interpretation& in,
+                                const Problem& after, const char* what) {
+  if (auto e = CheckShape(before, in); !e.empty()) return e;
+  return CheckSubset(after.strict, before.strict, what);
+}
+
 std::string Positions(int n) {
   std::string out;
   for (int i = 0; i < n; ++i) out += "<position>1</position>";
@@ -271,8 +280,8 @@ Written RuleRemoval(const Problem& before, const NaturalInterpretation& interpre
     return std::string("rule removal outside a relative problem");
   if (sub.kind != FragmentKind::Termination)
     return std::string("rule removal by an interpretation needs a termination proof below");
-  if (auto e = CheckShape(before, interpretation); !e.empty()) return e;
-  if (auto e = CheckSubset(after.strict, before.strict, "strict rule"); !e.empty()) return e;
+  if (auto e = CheckShapeAndSubset(before, interpretation, after, "strict rule"); !e.empty())
+    return e;
   if (auto e = CheckSubset(after.weak, before.weak, "weak rule"); !e.empty()) return e;
   const std::string body = OrderingProof(before, interpretation, "<naturals/>") +
                            Remaining(after, HasWeak(before)) + sub.xml;
@@ -388,8 +397,7 @@ Written PairStep(const Problem& before, const Interpretation& interpretation, co
     return std::string("a reduction pair outside a dependency pair problem");
   if (sub.kind != FragmentKind::DpTermination)
     return std::string("a reduction pair needs a proof of the pair problem below");
-  if (auto e = CheckShape(before, interpretation); !e.empty()) return e;
-  if (auto e = CheckSubset(after.strict, before.strict, "pair"); !e.empty()) return e;
+  if (auto e = CheckShapeAndSubset(before, interpretation, after, "pair"); !e.empty()) return e;
   if (after.weak != before.weak) return std::string("a reduction pair that changed the rules");
   const std::string body = OrderingProof(before, interpretation, domain) +
                            Element("dps", Rules(after.alphabet, after.strict)) + sub.xml;

@@ -43,7 +43,7 @@ TEST(StrongPrint, SubproblemsAreNumberedAfterTheWholeSubtreeBeforeThem) {
   const Problem root = Plain({"a->c", "c->=cc"});
   const Problem left = Plain({"ab->=b"});
   const Problem right = Plain({"c->=cc"});
-  const auto none = std::make_shared<NoStrictRulesWitness>();
+  const auto none = ProveWithoutStrictRules(right, Budget()).witness;
   const ProofNode tree = Step(root, std::make_shared<SplitWitness>(),
                               {Step(left, std::make_shared<ReversalWitness>(),
                                     {Leaf(ReversedProblem(left), Result::Kind::Proved, none)}),

@@ -70,7 +70,7 @@ std::int64_t ArcticClauses(const Problem& p, const ArcticOptions& o) {
 // The encoding: a map per used letter, the maps of all sides (shared suffixes built
 // once), and the weak and strict conditions.
 template <class Numbers>
-class Encoding {
+class Encoding : public EncodingBase {
  public:
   using Affine = typename Numbers::Affine;
   using Witness = ArcticWitness;
@@ -111,16 +111,14 @@ class Encoding {
       s_.Require(Weak(r));
       const Affine &l = Side(r.lhs), &rr = Side(r.rhs);
       if (interrupted_) return false;
-      strict_.push_back(sat::And(s_, sat::Gt(s_, l.m, rr.m), sat::Gt(s_, l.c, rr.c)));
+      candidates_.push_back(sat::And(s_, sat::Gt(s_, l.m, rr.m), sat::Gt(s_, l.c, rr.c)));
     }
     budget_ = nullptr;
-    s_.AddClause(strict_);
+    s_.AddClause(candidates_);
     return true;
   }
 
   std::int64_t EstimatedClauses() const { return estimate_; }
-  sat::Solver& solver() { return s_; }
-  const std::vector<sat::Lit>& Candidates() const { return strict_; }
 
   // The last model's maps and the pairs it makes strict.
   Candidate<ArcticWitness> Read() const {
@@ -135,10 +133,7 @@ class Encoding {
     };
     for (std::size_t a = 0; a < letters_.size(); ++a)
       if (letters_[a]) w->letters[a] = ArcticMap{values(letters_[a]->m), values(letters_[a]->c)};
-    std::vector<int> strict;
-    for (std::size_t i = 0; i < strict_.size(); ++i)
-      if (s_.Value(strict_[i])) strict.push_back(static_cast<int>(i));
-    return {std::move(w), std::move(strict)};
+    return {std::move(w), StrictInModel()};
   }
 
  private:
@@ -177,10 +172,8 @@ class Encoding {
   const Problem& p_;
   int d_, cap_;
   std::int64_t estimate_;
-  sat::Solver s_;
   std::vector<std::optional<Affine>> letters_;
   std::map<Word, Affine> sides_;
-  std::vector<sat::Lit> strict_;
   const Budget* budget_ = nullptr;  // while Build runs
   bool interrupted_ = false;        // a side was left unfinished: the encoding is void
   Affine acc_;                      // what an interrupted Side returns
@@ -282,24 +275,9 @@ void ArcticWitness::Print(const Problem& before, std::vector<std::string>& lines
 cpf::Written ArcticWitness::Certify(const Problem& before, const std::vector<Problem>& after,
                                     const std::vector<cpf::Fragment>& subproofs) const {
   if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
-  cpf::ArcticInterpretation in{dimension, {}};
-  in.letters.resize(letters.size());
-  const auto d = static_cast<std::size_t>(dimension);
-  auto value = [](const ArcticValue& v) -> cpf::Arctic {
-    if (!v) return std::nullopt;
-    return mpz_class(std::to_string(*v));
-  };
-  for (std::size_t s = 0; s < letters.size(); ++s) {
-    if (!letters[s]) continue;
-    if (letters[s]->m.size() != d * d) return std::string("a matrix of the wrong size");
-    for (const ArcticValue& v : letters[s]->c) in.letters[s].constant.push_back(value(v));
-    for (std::size_t i = 0; i < d; ++i) {
-      in.letters[s].matrix.emplace_back();
-      for (std::size_t j = 0; j < d; ++j)
-        in.letters[s].matrix.back().push_back(value(letters[s]->m[i * d + j]));
-    }
-  }
-  return cpf::ReductionPair(before, in, after[0], subproofs[0]);
+  const auto in = CertificateMaps<cpf::Arctic>(dimension, letters, exact::ToArctic);
+  if (!in) return std::string("a matrix of the wrong size");
+  return cpf::ReductionPair(before, *in, after[0], subproofs[0]);
 }
 
 }  // namespace velkin::strong

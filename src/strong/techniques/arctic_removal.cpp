@@ -17,7 +17,7 @@ namespace {
 // ---------------------------------------------------------------------------------------
 // The search: one SAT problem, the sides' matrices from a product plan.
 
-class Encoding {
+class Encoding : public EncodingBase {
  public:
   using Witness = ArcticRemovalWitness;
 
@@ -61,14 +61,11 @@ class Encoding {
       if (budget.Expired()) return false;
       const sat::ArcticMatrix &l = Side(k), &r = Side(k + 1);
       s_.Require(sat::Ge(s_, l, r));
-      strict_.push_back(sat::Gt(s_, l, r));
+      candidates_.push_back(sat::Gt(s_, l, r));
     }
-    s_.AddClause(strict_);
+    s_.AddClause(candidates_);
     return true;
   }
-
-  sat::Solver& solver() { return s_; }
-  const std::vector<sat::Lit>& Candidates() const { return strict_; }
 
   // The letters' matrices in the last model, and the rules (strict ones first, then weak
   // ones, one index range) it makes strict.
@@ -83,10 +80,7 @@ class Encoding {
         m.push_back(v ? ArcticValue(static_cast<std::int64_t>(*v)) : std::nullopt);
       w->letters[a] = std::move(m);
     }
-    std::vector<int> strict;
-    for (int k = 0; k < static_cast<int>(strict_.size()); ++k)
-      if (s_.Value(strict_[k])) strict.push_back(k);
-    return {std::move(w), std::move(strict)};
+    return {std::move(w), StrictInModel()};
   }
 
  private:
@@ -104,11 +98,9 @@ class Encoding {
   const int d_, cap_;
   std::vector<Word> words_;  // every side, in the order Build takes them
   ProductPlan plan_;
-  sat::Solver s_;
   std::vector<std::optional<sat::ArcticMatrix>> letters_;
   std::vector<std::optional<sat::ArcticMatrix>> nodes_;  // by plan node; products only
   std::optional<sat::ArcticMatrix> identity_;
-  std::vector<sat::Lit> strict_;  // by rule, strict rules first
 };
 
 bool Applies(const Problem& p, const ArcticRemovalOptions& o) {
@@ -119,13 +111,9 @@ bool Applies(const Problem& p, const ArcticRemovalOptions& o) {
 
 Result ArcticRuleRemoval(const Problem& p, const Budget& budget, const ArcticRemovalOptions& o) {
   if (!Applies(p, o)) return Result::None();
-  Searched<ArcticRemovalWitness> found = SearchInterpretation<Encoding>(
-      budget, o, "arctic rule removal of dimension " + std::to_string(o.dimension), p, o);
-  if (!found.best) return Result::None(std::move(found.note));
-  std::shared_ptr<ArcticRemovalWitness> best = std::move(found.best->witness);
-  std::tie(best->removedStrict, best->removedWeak) = SplitRules(p, found.best->strict);
-  Problem rest = WithoutRules(p, best->removedStrict, best->removedWeak);
-  return Result::Step(std::move(best), {std::move(rest)});
+  return RemovalStep(
+      p, SearchInterpretation<Encoding>(
+             budget, o, "arctic rule removal of dimension " + std::to_string(o.dimension), p, o));
 }
 
 EncodingSize ArcticRemovalEncodingSize(const Problem& p, const ArcticRemovalOptions& o) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -42,6 +43,48 @@ struct SearchOptions {
   }
 };
 
+// What every encoding of the search holds: its solver, and the strictness literal of
+// every candidate (a rule or pair that the search may remove), in the candidates' order.
+class EncodingBase {
+ public:
+  sat::Solver& solver() { return s_; }
+  const std::vector<sat::Lit>& Candidates() const { return candidates_; }
+
+ protected:
+  // The candidates whose literal the last model makes true, ascending.
+  std::vector<int> StrictInModel() const {
+    std::vector<int> strict;
+    for (std::size_t k = 0; k < candidates_.size(); ++k)
+      if (s_.Value(candidates_[k])) strict.push_back(static_cast<int>(k));
+    return strict;
+  }
+
+  sat::Solver s_;
+  std::vector<sat::Lit> candidates_;
+};
+
+// The letters' maps of a witness (by letter: row-major d×d `m` and d entries `c`, or
+// none for a letter that does not occur) as the certificate's interpretation, every
+// entry converted by `value`; nullopt when a matrix has the wrong size.
+template <class T, class Letter, class Value>
+std::optional<cpf::Interpretation<T>> CertificateMaps(
+    int dimension, const std::vector<std::optional<Letter>>& letters, Value value) {
+  cpf::Interpretation<T> in{dimension, {}};
+  in.letters.resize(letters.size());
+  const auto d = static_cast<std::size_t>(dimension);
+  for (std::size_t s = 0; s < letters.size(); ++s) {
+    if (!letters[s]) continue;
+    if (letters[s]->m.size() != d * d) return std::nullopt;
+    for (const auto& v : letters[s]->c) in.letters[s].constant.push_back(value(v));
+    for (std::size_t i = 0; i < d; ++i) {
+      in.letters[s].matrix.emplace_back();
+      for (std::size_t j = 0; j < d; ++j)
+        in.letters[s].matrix.back().push_back(value(letters[s]->m[i * d + j]));
+    }
+  }
+  return in;
+}
+
 // What a model says: the witness read from it, and the candidates (indices into the
 // encoding's Candidates()) that it makes strict, ascending.
 template <class W>
@@ -62,9 +105,8 @@ struct Searched {
 //   std::int64_t EstimatedClauses() const;   before anything large is built
 //   bool Build(const Budget&);               every condition, at least one candidate
 //                                            strict; false when the budget ran out
-//   sat::Solver& solver();
-//   const std::vector<sat::Lit>& Candidates() const;  one per removable rule: true
-//                                            in a model where it is strict
+//   sat::Solver& solver(); and Candidates(), one literal per removable rule, true in
+//                                            a model where it is strict (EncodingBase)
 //   Candidate<Witness> Read() const;         the last model's witness and strict set
 // Guarantees: nothing is built beyond the estimate's check when it exceeds
 // options.maxClauses (the note says so, naming `what`); the estimate is leased from
@@ -116,6 +158,13 @@ Searched<typename Encoding::Witness> SearchInterpretation(const Budget& budget,
   if (!best.strict.empty()) out.best = std::move(best);
   return out;
 }
+
+// The step of a rule removal that a search found (its witness has `removedStrict` and
+// `removedWeak`, filled here from the strict candidates, which must be the strict rules
+// followed by the weak ones), with the problem without those rules; or none, with the
+// search's note.
+template <class W>
+Result RemovalStep(const Problem& p, Searched<W> found);
 
 // Indices into the strict rules followed by the weak ones (one range, ascending), split
 // into indices into each: {strict, weak}.
@@ -174,6 +223,15 @@ std::string CheckRemoval(const Problem& before, const std::vector<Problem>& afte
   if (!IsWithoutRules(after[0], before, removedStrict, removedWeak))
     return "the subproblem is not the problem without the removed rules";
   return "";
+}
+
+template <class W>
+Result RemovalStep(const Problem& p, Searched<W> found) {
+  if (!found.best) return Result::None(std::move(found.note));
+  std::shared_ptr<W> w = std::move(found.best->witness);
+  std::tie(w->removedStrict, w->removedWeak) = SplitRules(p, found.best->strict);
+  Problem rest = WithoutRules(p, w->removedStrict, w->removedWeak);
+  return Result::Step(std::move(w), {std::move(rest)});
 }
 
 }  // namespace velkin::strong

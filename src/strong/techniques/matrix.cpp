@@ -33,7 +33,7 @@ bool NeedsMonotone(const Problem& p, Symbol a) {
 // ---------------------------------------------------------------------------------------
 // The search: one SAT problem per call.
 
-class Encoder {
+class Encoder : public EncodingBase {
  public:
   using Witness = MatrixWitness;
 
@@ -112,9 +112,6 @@ class Encoder {
     s_.AddClause(candidates_);
     return true;
   }
-
-  sat::Solver& solver() { return s_; }
-  const std::vector<sat::Lit>& Candidates() const { return candidates_; }
 
   // The letters' maps in the last model, and the candidates they make strict, found by
   // exact evaluation.
@@ -207,11 +204,9 @@ class Encoder {
   std::vector<Word> words_;  // every side, in the order Build takes them
   ProductPlan plan_;
   std::int64_t productClauses_ = 0;
-  sat::Solver s_;
   std::vector<sat::NatAffine> letters_;
   std::vector<std::optional<sat::NatAffine>> nodes_;  // by plan node; products only
   std::optional<sat::NatAffine> identity_;
-  std::vector<sat::Lit> candidates_;  // by rule, strict ones first; pairs only for (P, R)
 };
 
 std::string Num(const mpz_class& z) {
@@ -229,14 +224,10 @@ Result MatrixInterpretation(const Problem& problem, const Budget& budget,
                             const MatrixOptions& options) {
   if (!options.Valid()) return Result::None("matrix interpretation: invalid options");
   if (problem.strict.empty()) return Result::None();
-  Searched<MatrixWitness> found = SearchInterpretation<Encoder>(
-      budget, options, "matrix interpretation of dimension " + std::to_string(options.dimension),
-      problem, options);
-  if (!found.best) return Result::None(std::move(found.note));
-  std::shared_ptr<MatrixWitness> wit = std::move(found.best->witness);
-  std::tie(wit->removedStrict, wit->removedWeak) = SplitRules(problem, found.best->strict);
-  Problem rest = WithoutRules(problem, wit->removedStrict, wit->removedWeak);
-  return Result::Step(std::move(wit), {std::move(rest)});
+  return RemovalStep(problem, SearchInterpretation<Encoder>(budget, options,
+                                                            "matrix interpretation of dimension " +
+                                                                std::to_string(options.dimension),
+                                                            problem, options));
 }
 
 EncodingSize MatrixEncodingSize(const Problem& problem, const MatrixOptions& options) {
@@ -306,17 +297,10 @@ void MatrixWitness::Print(const Problem& before, std::vector<std::string>& lines
 cpf::Written MatrixWitness::Certify(const Problem& before, const std::vector<Problem>& after,
                                     const std::vector<cpf::Fragment>& subproofs) const {
   if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
-  cpf::NaturalInterpretation in{dimension, {}};
-  in.letters.resize(letters.size());
-  const auto d = static_cast<std::size_t>(dimension);
-  for (std::size_t s = 0; s < letters.size(); ++s) {
-    if (!letters[s]) continue;
-    if (letters[s]->m.size() != d * d) return std::string("a matrix of the wrong size");
-    in.letters[s].constant = letters[s]->c;
-    for (std::size_t i = 0; i < d; ++i)
-      in.letters[s].matrix.emplace_back(letters[s]->m.begin() + i * d,
-                                        letters[s]->m.begin() + (i + 1) * d);
-  }
+  const auto maps =
+      CertificateMaps<mpz_class>(dimension, letters, [](const mpz_class& v) { return v; });
+  if (!maps) return std::string("a matrix of the wrong size");
+  const cpf::NaturalInterpretation& in = *maps;
   if (before.IsDependencyPairs()) return cpf::ReductionPair(before, in, after[0], subproofs[0]);
   if (subproofs[0].kind == cpf::FragmentKind::Termination)
     return cpf::RuleRemoval(before, in, after[0], subproofs[0]);
