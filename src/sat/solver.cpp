@@ -32,7 +32,9 @@ struct Remains {
 // entries takes tenths of a second, more on a loaded machine, which would otherwise
 // delay whatever ends with the solver (a technique at its time limit, and so the run).
 // Created on first use and never destroyed, so that a process may end while it frees:
-// what is still queued then is memory the process gives back anyway.
+// what is still queued then is memory the process gives back anyway. (A run's clause
+// pool counts a solver's clauses free once the solver is handed over, a little before
+// its memory is.)
 class Reaper {
  public:
   static Reaper& Instance() {
