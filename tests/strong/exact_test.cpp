@@ -59,6 +59,20 @@ void ExpectSame(const Affine<T>& a, const Affine<T>& b) {
   EXPECT_TRUE(a.c == b.c);
 }
 
+// Random words over three letters of each length: Maps::Of against PlainWord.
+template <class T>
+void ExpectWordsMatch(const std::vector<std::optional<Affine<T>>>& letters, const Affine<T>& id,
+                      std::initializer_list<int> lengths, std::mt19937& rng) {
+  const Maps<T> maps(id.d, letters);
+  for (const int length : lengths) {
+    Word w;
+    for (int k = 0; k < length; ++k) w.push_back(static_cast<Symbol>(rng() % 3));
+    const auto got = maps.Of(w);
+    ASSERT_TRUE(got);
+    ExpectSame(*got, PlainWord(letters, w, id));
+  }
+}
+
 TEST(ExactMaps, NaturalWordMapsMatchThePlainDefinition) {
   std::mt19937 rng(7);
   for (int round = 0; round < 40; ++round) {
@@ -69,17 +83,10 @@ TEST(ExactMaps, NaturalWordMapsMatchThePlainDefinition) {
       for (int k = 0; k < d * d; ++k) f->m.push_back(static_cast<int>(rng() % 4));
       for (int k = 0; k < d; ++k) f->c.push_back(static_cast<int>(rng() % 4));
     }
-    const NaturalMaps maps(d, letters);
     NaturalAffine id{d, std::vector<mpz_class>(d * d, 0), std::vector<mpz_class>(d, 0)};
     for (int i = 0; i < d; ++i) id.m[i * d + i] = 1;
     // Long words overflow 64 bits when entries reach 3 (3^50 > 2^63): both paths.
-    for (const int length : {0, 1, 5, 50}) {
-      Word w;
-      for (int k = 0; k < length; ++k) w.push_back(static_cast<Symbol>(rng() % 3));
-      const auto got = maps.Of(w);
-      ASSERT_TRUE(got);
-      ExpectSame(*got, PlainWord(letters, w, id));
-    }
+    ExpectWordsMatch(letters, id, {0, 1, 5, 50}, rng);
   }
 }
 
@@ -122,16 +129,9 @@ TEST(ExactMaps, ArcticWordMapsMatchThePlainDefinitionAndNeverWrap) {
       for (int k = 0; k < d; ++k) f->c.push_back(entry());
       f->m[0] = f->m[0] ? f->m[0] : mpz_class(0);
     }
-    const ArcticMaps maps(d, letters);
     ArcticAffine id{d, std::vector<Arctic>(d * d), std::vector<Arctic>(d)};
     for (int i = 0; i < d; ++i) id.m[i * d + i] = mpz_class(0);
-    for (const int length : {0, 1, 4, 12}) {
-      Word w;
-      for (int k = 0; k < length; ++k) w.push_back(static_cast<Symbol>(rng() % 3));
-      const auto got = maps.Of(w);
-      ASSERT_TRUE(got);
-      ExpectSame(*got, PlainWord(letters, w, id));
-    }
+    ExpectWordsMatch(letters, id, {0, 1, 4, 12}, rng);
   }
 }
 
