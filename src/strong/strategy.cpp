@@ -16,8 +16,8 @@
 #include "strong/techniques/arctic_removal.h"
 #include "strong/techniques/closures.h"
 #include "strong/techniques/dependency_graph.h"
-#include "strong/techniques/derivation_loops.h"
 #include "strong/techniques/dependency_pairs.h"
+#include "strong/techniques/derivation_loops.h"
 #include "strong/techniques/match_bounds.h"
 #include "strong/techniques/matrix.h"
 #include "strong/techniques/relative_as_standard.h"
@@ -244,8 +244,10 @@ class RoadRun {
  public:
   // `spare`: threads of the run that no road uses, which a step with several
   // independent subproblems may borrow (null: none).
-  RoadRun(const Road& road, Notes& notes, std::atomic<int>* spare = nullptr)
-      : road_(road), notes_(notes), spare_(spare) {}
+  // `scheduler`: the turns the road's threads take (null: none).
+  RoadRun(const Road& road, Notes& notes, std::atomic<int>* spare = nullptr,
+          Scheduler* scheduler = nullptr)
+      : road_(road), notes_(notes), spare_(spare), scheduler_(scheduler) {}
 
   // The tree the road builds for `p` within `budget`. `loopsCount`: a loop of `p`
   // would be a loop of the start problem.
@@ -368,10 +370,10 @@ class RoadRun {
     {
       // Under a scheduler the helpers take turns like the roads, and this thread holds
       // no token while it waits for them.
-      Scheduler* const scheduler = budget.scheduler();
+      Scheduler* const scheduler = scheduler_;
       std::vector<std::jthread> helpers;
       for (int t = 0; t < borrowed; ++t) {
-        runs.push_back(std::make_unique<RoadRun>(road_, notes_, spare_));
+        runs.push_back(std::make_unique<RoadRun>(road_, notes_, spare_, scheduler_));
         const int seat = scheduler ? scheduler->Add(road_.weight) : -1;
         helpers.emplace_back([&work, &shared, scheduler, seat, run = runs.back().get()] {
           std::optional<Scheduler::Seat> s;
@@ -391,6 +393,7 @@ class RoadRun {
   const Road& road_;
   Notes& notes_;
   std::atomic<int>* spare_;
+  Scheduler* scheduler_;
 };
 
 // A runner's quantum under the scheduler when the options give none.
@@ -451,7 +454,7 @@ StrongResult RunRoads(const Problem& start, const std::vector<Road>& roads,
     {
       std::optional<Scheduler::Seat> seat;
       if (scheduler) seat.emplace(*scheduler, seats[k], race);
-      RoadRun attempt(road, notes, &spare);
+      RoadRun attempt(road, notes, &spare, scheduler.get());
       try {
         tree = attempt.Solve(start, true, race);
       } catch (const std::exception& e) {
