@@ -14,14 +14,18 @@
 #include "strong/techniques/arctic.h"
 #include "strong/techniques/arctic_removal.h"
 #include "strong/techniques/closures.h"
+#include "strong/techniques/context_closure.h"
 #include "strong/techniques/dependency_graph.h"
-#include "strong/techniques/derivation_loops.h"
 #include "strong/techniques/dependency_pairs.h"
+#include "strong/techniques/derivation_loops.h"
+#include "strong/techniques/lp_weights.h"
 #include "strong/techniques/match_bounds.h"
 #include "strong/techniques/matrix.h"
 #include "strong/techniques/relative_as_standard.h"
 #include "strong/techniques/reversal.h"
+#include "strong/techniques/stripping.h"
 #include "strong/techniques/trivial.h"
+#include "strong/techniques/weak_cleanup.h"
 
 namespace velkin::strong {
 
@@ -39,6 +43,9 @@ bool Standard(const Problem& p) {
 }
 bool Relative(const Problem& p) {
   return p.IsRelative() && !p.weak.empty();
+}
+bool OneRule(const Problem& p) {
+  return p.IsStandard() && p.strict.size() == 1;
 }
 
 // Match bounds on R and on R^rev in turns, until one of them is compatible.
@@ -70,6 +77,10 @@ std::vector<RoadStep> LoopSteps(bool reversed) {
 
 bool KeepsLoops(const Problem& before, const Witness& step, const Problem& sub) {
   if (dynamic_cast<const ReversalWitness*>(&step)) return true;
+  // Its loops are printed translated, as loops of `before` (RoadRun::Solve).
+  if (dynamic_cast<const ContextClosureWitness*>(&step)) return true;
+  // Stripped rules may loop where the rules do not, even when they happen to be rules.
+  if (dynamic_cast<const StripWitness*>(&step)) return false;
   // Every derivation of `sub` is then one of `before`, its strict steps strict.
   if (!before.IsRelative() || !sub.IsRelative() || !(sub.alphabet == before.alphabet)) return false;
   for (const Rule& r : sub.strict)
@@ -183,6 +194,17 @@ std::vector<RoadStep> DependencyPairSteps(bool reversed) {
 std::vector<Road> StrongRoads() {
   const RoadStep trivial{"no strict rules", ProveWithoutStrictRules};
   const RoadStep asStandard{"relative as standard", RelativeAsStandard};
+  // Trivial weak rules go before relative as standard: l ->= l, made strict, loops.
+  // Neither it nor the context closure has a certificate form of its own.
+  const RoadStep cleanup{"trivial weak rules", DropTrivialWeakRules, false, 1.0, false};
+  // A rule with an empty left side is closed on the left once, so that matrices can
+  // orient ε ->= w as a ->= a w.
+  const RoadStep closure{"context closure",
+                         [](const Problem& p, const Budget& b) { return ContextClosure(p, b); },
+                         false, 1.0, false};
+  // Weights by linear programming: cheap, and exact where bit-bounded matrices are not.
+  const RoadStep weights{"weights",
+                         [](const Problem& p, const Budget& b) { return LpWeights(p, b); }};
   // The graph goes first, so that a dependency pair problem is split again after every
   // removal (it gives nothing at once on other problems).
   const RoadStep graph{"dependency graph", DependencyGraph};
@@ -194,19 +216,26 @@ std::vector<Road> StrongRoads() {
 
   // Rule removal first, on relative problems as they are; what it leaves of a
   // relative problem is then taken as standard.
-  std::vector<RoadStep> removal{trivial, graph};
+  std::vector<RoadStep> removal{trivial, cleanup, closure, graph, weights};
   AddMatrixSteps(removal, 1 + static_cast<int>(standardTail.size()));
   removal.push_back(asStandard);
   removal.insert(removal.end(), standardTail.begin(), standardTail.end());
 
   // A relative problem taken as standard at once, then the same removal.
-  std::vector<RoadStep> standardFirst{trivial, graph, asStandard};
+  std::vector<RoadStep> standardFirst{trivial, cleanup, graph, asStandard, weights};
   AddMatrixSteps(standardFirst, static_cast<int>(standardTail.size()));
   standardFirst.insert(standardFirst.end(), standardTail.begin(), standardTail.end());
 
   // Match bounds also from the start, so that they need not wait for every matrix.
   std::vector<RoadStep> matchBounds{trivial};
   AddMatchBoundSteps(matchBounds);
+
+  // A one-rule system stripped of the letters its sides share at both ends, then match
+  // bounds on what is left and on its reversal.
+  std::vector<RoadStep> stripped{
+      trivial, RoadStep{"stripping", [](const Problem& p, const Budget& b) { return Strip(p, b); },
+                        false, 1.0, false}};
+  AddMatchBoundSteps(stripped);
 
   // Match bounds first: with fewer threads than roads they get the first slice, which
   // their completion mostly needs only a small part of, or gives back at a limit.
@@ -216,6 +245,7 @@ std::vector<Road> StrongRoads() {
   constexpr int kDependencyPairWeight = 2;
   return {
       Road{"match bounds", Standard, matchBounds},
+      Road{"stripped match bounds", OneRule, stripped},
       Road{"rule removal", Always, removal},
       Road{"relative as standard", Relative, standardFirst},
       Road{"loops", Always, LoopSteps(false)},
@@ -314,6 +344,20 @@ class RoadRun {
           }
           if (v == Verdict::Open) break;  // the road is stuck here; the proof is lost
         }
+      // A loop of a context closure is printed as the loop of `target` it is, so that
+      // the reader checks it against target's own rules.
+      if (dynamic_cast<const ContextClosureWitness*>(r.witness.get()) &&
+          TreeVerdict(done) == Verdict::Disproved) {
+        const auto loop = LoopOfDisproof(done);
+        const Result carried = loop ? Result::Loop(loop) : Result::None();
+        if (const std::string error = loop ? RecheckResult(target, carried) : "no loop to carry";
+            !error.empty()) {
+          Note(step.name + ": the loop of the closed problem failed its re-check: " + error, true);
+          done = ProofNode{target, Result::Kind::Nothing, nullptr, {}};
+        } else {
+          done = ProofNode{target, Result::Kind::Disproved, carried.witness, {}};
+        }
+      }
       if (!step.onReversed) return done;
       node.kind = Result::Kind::Transformed;
       node.witness = reversal.witness;
