@@ -197,11 +197,25 @@ std::vector<Road> StrongRoads() {
   // Trivial weak rules go before relative as standard: l ->= l, made strict, loops.
   // Neither it nor the context closure has a certificate form of its own.
   const RoadStep cleanup{"trivial weak rules", DropTrivialWeakRules, false, 1.0, false};
-  // A rule with an empty left side is closed on the left once, so that matrices can
-  // orient ε ->= w as a ->= a w.
-  const RoadStep closure{"context closure",
-                         [](const Problem& p, const Budget& b) { return ContextClosure(p, b); },
-                         false, 1.0, false};
+  // A rule with an empty left side is closed once, so that matrices can orient ε ->= w
+  // as a ->= a w (or w a ->= a): on the left on one road, on the right on the other, since
+  // on a sample of such problems either side proved some that the other did not.
+  const auto closure = [](ClosureSide side) {
+    ContextClosureOptions o;
+    o.side = side;
+    return RoadStep{side == ClosureSide::Left ? "left context closure" : "right context closure",
+                    [o](const Problem& p, const Budget& b) { return ContextClosure(p, b, o); },
+                    false, 1.0, false};
+  };
+  // All rules strict, unless a weak rule's left side is a factor of its right side: then
+  // that rule alone, made strict, loops, and the road goes on to rule removal instead.
+  const RoadStep asStandardIfHope{
+      "relative as standard", [](const Problem& p, const Budget& b) {
+        for (const Rule& r : p.weak)
+          if (std::search(r.rhs.begin(), r.rhs.end(), r.lhs.begin(), r.lhs.end()) != r.rhs.end())
+            return Result::None();
+        return RelativeAsStandard(p, b);
+      }};
   // Weights by linear programming: cheap, and exact where bit-bounded matrices are not.
   const RoadStep weights{"weights",
                          [](const Problem& p, const Budget& b) { return LpWeights(p, b); }};
@@ -216,13 +230,14 @@ std::vector<Road> StrongRoads() {
 
   // Rule removal first, on relative problems as they are; what it leaves of a
   // relative problem is then taken as standard.
-  std::vector<RoadStep> removal{trivial, cleanup, closure, graph, weights};
+  std::vector<RoadStep> removal{trivial, cleanup, closure(ClosureSide::Left), graph, weights};
   AddMatrixSteps(removal, 1 + static_cast<int>(standardTail.size()));
   removal.push_back(asStandard);
   removal.insert(removal.end(), standardTail.begin(), standardTail.end());
 
   // A relative problem taken as standard at once, then the same removal.
-  std::vector<RoadStep> standardFirst{trivial, cleanup, graph, asStandard, weights};
+  std::vector<RoadStep> standardFirst{trivial, cleanup,          closure(ClosureSide::Right),
+                                      graph,   asStandardIfHope, weights};
   AddMatrixSteps(standardFirst, static_cast<int>(standardTail.size()));
   standardFirst.insert(standardFirst.end(), standardTail.begin(), standardTail.end());
 
@@ -549,7 +564,19 @@ std::vector<Road> CertifiableRoads(std::vector<Road> roads) {
 StrongResult RunStrong(const ParsedSystem& parsed, const StrongOptions& options) {
   std::vector<Road> roads = StrongRoads();
   if (options.certified) roads = CertifiableRoads(std::move(roads));
-  return RunRoads(FromParsed(parsed), roads, options);
+  const Problem start = FromParsed(parsed);
+  // Trivial weak rules are dropped before the roads are chosen, so that a problem whose
+  // weak rules are all trivial gets the roads of a standard problem. The step keeps
+  // loops both ways; it has no certificate form for termination.
+  const Result clean = options.certified ? Result::None() : DropTrivialWeakRules(start, Budget());
+  if (clean.kind != Result::Kind::Transformed || !RecheckResult(start, clean).empty())
+    return RunRoads(start, roads, options);
+  StrongResult result = RunRoads(clean.subproblems[0], roads, options);
+  if (result.status == StrongStatus::NoProof) return result;
+  result.proof =
+      ProofNode{start, Result::Kind::Transformed, clean.witness, {std::move(result.proof)}};
+  result.lines = PrintProof(result.proof);
+  return result;
 }
 
 }  // namespace velkin::strong
