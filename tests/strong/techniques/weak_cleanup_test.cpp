@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "../strong_test_util.h"
 #include "strong/strategy.h"
 #include "strong/techniques/lp_weights.h"
@@ -128,6 +130,44 @@ TEST(Stripping, RecheckRejectsACutThatIsNotACommonFactor) {
   Problem other = r.subproblems[0];
   std::swap(other.strict[0].lhs, other.strict[0].rhs);
   EXPECT_NE(good.Recheck(p, {other}), "");
+}
+
+}  // namespace
+}  // namespace velkin::strong
+
+namespace velkin::strong {
+namespace {
+
+ParsedSystem Parsed(const std::vector<std::string>& lines) {
+  ParsedSystem parsed;
+  EXPECT_TRUE(ReadUnbounded(lines, InputFormat::Plain, parsed).ok);
+  return parsed;
+}
+
+// The strategy drops trivial weak rules before it chooses its roads: what is left of
+// b a a -> a b relative to b ->= b is standard, and its loops are the problem's.
+TEST(WeakCleanup, TheStrategyDropsThemFirstAndReportsLoopsThroughThem) {
+  StrongOptions o;
+  o.timeoutSeconds = 20;
+  o.jobs = 2;
+  const StrongResult yes = RunStrong(Parsed({"baa->ab", "b->=b"}), o);
+  ASSERT_EQ(yes.status, StrongStatus::Terminating);
+  EXPECT_EQ(yes.proof.witness->Technique(), "trivial weak rules");
+  ASSERT_EQ(yes.proof.children.size(), 1u);
+  EXPECT_TRUE(yes.proof.children[0].problem.IsStandard());
+  EXPECT_EQ(yes.proof.witness->Recheck(yes.proof.problem, {yes.proof.children[0].problem}), "");
+
+  const StrongResult no = RunStrong(Parsed({"ab->bab", "a->=a"}), o);
+  ASSERT_EQ(no.status, StrongStatus::LoopFound);
+  EXPECT_EQ(no.proof.witness->Technique(), "trivial weak rules");
+  EXPECT_NE(
+      std::find(no.lines.begin(), no.lines.end(), "  A loop of problem 2 is a loop of problem 1."),
+      no.lines.end());
+  // --certified leaves the input as it is.
+  o.certified = true;
+  const StrongResult certified = RunStrong(Parsed({"ab->bab", "a->=a"}), o);
+  ASSERT_EQ(certified.status, StrongStatus::LoopFound);
+  EXPECT_NE(certified.proof.witness->Technique(), "trivial weak rules");
 }
 
 }  // namespace
