@@ -96,7 +96,8 @@ namespace {
 // first, each tried on the problem and on its reversal before the next. Every entry gets
 // an equal part of the time left, counting the `after` entries that follow the list.
 // Arctic rule removal has no certificate form.
-void AddMatrixSteps(std::vector<RoadStep>& steps, int after) {
+// With `byDimension`, an entry's part is in proportion to its dimension instead.
+void AddMatrixSteps(std::vector<RoadStep>& steps, int after, bool byDimension = false) {
   struct Size {
     bool arctic;
     int dimension, bits;
@@ -105,8 +106,9 @@ void AddMatrixSteps(std::vector<RoadStep>& steps, int after) {
                                     {false, 2, 3}, {true, 3, 2},  {false, 3, 2}, {true, 2, 3},
                                     {false, 3, 3}, {true, 4, 2},  {false, 4, 2}, {false, 4, 3},
                                     {true, 3, 3},  {false, 2, 4}, {false, 3, 4}};
-  const int n = 2 * static_cast<int>(std::size(kSizes));
-  int k = 0;
+  // The parts of the entries not yet added, each size twice (as it is and reversed).
+  int rest = 0;
+  for (const Size& size : kSizes) rest += 2 * (byDimension ? size.dimension : 1);
   for (const Size& size : kSizes) {
     const std::string name = std::string(size.arctic ? "arctic rule removal" : "matrices") +
                              " of dimension " + std::to_string(size.dimension) + ", " +
@@ -123,9 +125,12 @@ void AddMatrixSteps(std::vector<RoadStep>& steps, int after) {
       o.bits = size.bits;
       run = [o](const Problem& p, const Budget& b) { return MatrixInterpretation(p, b, o); };
     }
-    for (const bool reversed : {false, true})
+    const int part = byDimension ? size.dimension : 1;
+    for (const bool reversed : {false, true}) {
       steps.push_back(RoadStep{name + (reversed ? ", reversed" : ""), run, reversed,
-                               1.0 / (n - k++ + after), !size.arctic});
+                               static_cast<double>(part) / (rest + after), !size.arctic});
+      rest -= part;
+    }
   }
 }
 
@@ -238,7 +243,7 @@ std::vector<Road> StrongRoads() {
   // A relative problem taken as standard at once, then the same removal.
   std::vector<RoadStep> standardFirst{trivial, cleanup,          closure(ClosureSide::Right),
                                       graph,   asStandardIfHope, weights};
-  AddMatrixSteps(standardFirst, static_cast<int>(standardTail.size()));
+  AddMatrixSteps(standardFirst, static_cast<int>(standardTail.size()), true);
   standardFirst.insert(standardFirst.end(), standardTail.begin(), standardTail.end());
 
   // Match bounds also from the start, so that they need not wait for every matrix.
