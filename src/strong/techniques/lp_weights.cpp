@@ -157,8 +157,10 @@ Result LpWeights(const Problem& problem, const Budget& budget, const LpWeightsOp
     glp_set_mat_row(lp, j + 1, static_cast<int>(idx.size()) - 1, idx.data(), val.data());
   }
 
+  // GLPK polls no stop flag, only its own clock: each solve gets at most the budget
+  // left and at most `solveSeconds`, so that a race lost meanwhile ends soon after.
   const auto millisLeft = [&] {
-    const double s = std::min(budget.SecondsLeft(), 1e6);
+    const double s = std::min(budget.SecondsLeft(), options.solveSeconds);
     return static_cast<int>(std::clamp(s * 1000, 1.0, static_cast<double>(INT_MAX)));
   };
   glp_smcp parm;

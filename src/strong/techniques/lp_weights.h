@@ -24,8 +24,11 @@ namespace velkin::strong {
 struct LpWeightsOptions {
   // Skip with a note when the program would have more rows, or more non-zero
   // coefficients, than this.
-  std::size_t maxRows = 50'000;
+  std::size_t maxRows = 20'000;
   std::size_t maxNonZeros = 2'000'000;
+  // Each of the two solves (simplex, then exact simplex) stops after this long. The
+  // corpus's largest programs take milliseconds.
+  double solveSeconds = 0.5;
 };
 
 // The weights as the matrix interpretation they are; printed as weights.
