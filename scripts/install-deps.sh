@@ -4,6 +4,7 @@
 set -euo pipefail
 PACKAGES=(g++ cmake make pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
           libpugixml-dev libcli11-dev qt6-base-dev libcadical-dev libgmp-dev libcpp-httplib-dev
+          libglpk-dev
           man-db groff-base dpkg-dev)
 # `make fuzz` needs clang with libFuzzer and the sanitizer runtimes.
 if [ "${1:-}" = fuzz ]; then PACKAGES+=(clang libclang-rt-dev); fi
