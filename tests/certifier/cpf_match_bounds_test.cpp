@@ -8,6 +8,7 @@
 
 #include "../strong/strong_test_util.h"
 #include "ceta_util.h"
+#include "strong/certificate.h"
 #include "strong/cpf.h"
 #include "strong/technique.h"
 #include "strong/techniques/match_bounds.h"

@@ -6,6 +6,7 @@
 
 #include "ceta_util.h"
 #include "model/parsed_system.h"
+#include "strong/certificate.h"
 #include "strong/cpf.h"
 #include "strong/technique.h"
 #include "strong/techniques/matrix.h"
