@@ -81,7 +81,13 @@ void AddMatchBoundRemovalSteps(std::vector<RoadStep>& steps, double share) {
         RoadStep{reversed ? "match-bound rule removal, reversed" : "match-bound rule removal",
                  [o](const Problem& p, const Budget& b) {
                    MatchBoundRemovalOptions here = o;
-                   here.start = p.IsStandard() ? StartWords::ForwardClosures : StartWords::AllWords;
+                   // On forward closures the suffix alone, as for the match bound, which answers
+                   // more of a corpus sample so; on every word the prefix too, without which the
+                   // completions of weak rules mostly grow without end.
+                   const bool standard = p.IsStandard();
+                   here.start = standard ? StartWords::ForwardClosures : StartWords::AllWords;
+                   here.reuse = standard ? MatchBoundOptions::Reuse::LongestSuffix
+                                         : MatchBoundOptions::Reuse::PrefixAndSuffix;
                    return FindMatchBoundRemoval(p, b, here);
                  },
                  false, share, /*certifiable=*/false});

@@ -228,7 +228,8 @@ class Builder {
     AddOne(from, a, to, h);
     if (links_.empty()) return;
     std::vector<MatchBoundWitness::Transition> pending{{from, a, to, h}};
-    while (!pending.empty()) {
+    // Past the limit the completion gives up (Resolve says so): no need to go on.
+    while (!pending.empty() && all_.size() <= completion_.maxTransitions) {
       const auto t = pending.back();
       pending.pop_back();
       for (const int q : links_[t.from])
