@@ -84,7 +84,6 @@ namespace {
 // Rule removal by natural and arctic matrices, interleaved, smallest dimensions and widths
 // first, each tried on the problem and on its reversal before the next. Every entry gets
 // an equal part of the time left, counting the `after` entries that follow the list.
-// Arctic rule removal has no certificate form.
 void AddMatrixSteps(std::vector<RoadStep>& steps, int after) {
   struct Size {
     bool arctic;
@@ -114,7 +113,7 @@ void AddMatrixSteps(std::vector<RoadStep>& steps, int after) {
     }
     for (const bool reversed : {false, true})
       steps.push_back(RoadStep{name + (reversed ? ", reversed" : ""), run, reversed,
-                               1.0 / (n - k++ + after), !size.arctic});
+                               1.0 / (n - k++ + after)});
   }
 }
 

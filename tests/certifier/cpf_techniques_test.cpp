@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 
 #include "ceta_util.h"
 #include "model/parsed_system.h"
 #include "strong/cpf.h"
 #include "strong/technique.h"
+#include "strong/techniques/arctic_removal.h"
 #include "strong/techniques/matrix.h"
 
 namespace velkin::strong {
@@ -33,19 +35,26 @@ class EmptyLeaf : public Witness {
   }
 };
 
-// Matrix steps until nothing strict is left: the tree of a proof by rule removal (or by
+// `step` until nothing strict is left: the tree of a proof by rule removal (or by
 // reduction pairs, for pairs).
-ProofNode RemoveAll(const Problem& p, int dimension) {
+ProofNode RemoveAll(const Problem& p, const std::function<Result(const Problem&)>& step) {
   if (p.strict.empty())
     return ProofNode{p, Result::Kind::Proved, std::make_shared<EmptyLeaf>(), {}};
-  MatrixOptions o;
-  o.dimension = dimension;
-  o.bits = 2;
-  const Result r = MatrixInterpretation(p, Budget().Within(std::chrono::seconds(30)), o);
+  const Result r = step(p);
   EXPECT_EQ(r.kind, Result::Kind::Transformed) << r.note;
   if (r.kind != Result::Kind::Transformed) return ProofNode{p, Result::Kind::Nothing, nullptr, {}};
   EXPECT_EQ(RecheckResult(p, r), "");
-  return ProofNode{p, r.kind, r.witness, {RemoveAll(r.subproblems.at(0), dimension)}};
+  return ProofNode{p, r.kind, r.witness, {RemoveAll(r.subproblems.at(0), step)}};
+}
+
+// Natural matrix steps of `dimension`.
+ProofNode RemoveAll(const Problem& p, int dimension) {
+  MatrixOptions o;
+  o.dimension = dimension;
+  o.bits = 2;
+  return RemoveAll(p, [o](const Problem& q) {
+    return MatrixInterpretation(q, Budget().Within(std::chrono::seconds(30)), o);
+  });
 }
 
 std::string Certificate(const ProofNode& root) {
@@ -67,6 +76,25 @@ TEST(CpfTechniques, MatrixRuleRemovalOnStandardAndRelativeProblems) {
       const cetatest::Verdict v = cetatest::Certify(cert);
       EXPECT_EQ(v.first_line, "CERTIFIED") << v.output;
     }
+  }
+}
+
+// Arctic rule removal as the search finds it, with the (1,1) entries finite and no
+// constant vector, on standard and relative problems.
+TEST(CpfTechniques, ArcticRuleRemovalOnStandardAndRelativeProblems) {
+  VELKIN_REQUIRE_CETA();
+  for (const auto& lines :
+       std::vector<std::vector<std::string>>{{"aa->aba", "bb->a"}, {"a->b", "bc->=cb", "cc->=c"}}) {
+    SCOPED_TRACE(lines[0]);
+    ArcticRemovalOptions o;
+    o.dimension = 2;
+    const ProofNode root = RemoveAll(Read(lines), [o](const Problem& q) {
+      return ArcticRuleRemoval(q, Budget().Within(std::chrono::seconds(30)), o);
+    });
+    const std::string cert = Certificate(root);
+    EXPECT_NE(cert.find("<arctic>"), std::string::npos);
+    const cetatest::Verdict v = cetatest::Certify(cert);
+    EXPECT_EQ(v.first_line, "CERTIFIED") << v.output;
   }
 }
 
