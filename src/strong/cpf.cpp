@@ -246,8 +246,12 @@ Written LoopProof(const Problem& problem, const Loop& loop) {
   return Make(FragmentKind::Nontermination, Element("trsNonterminationProof", xml));
 }
 
-Written RuleRemoval(const Problem& before, const NaturalInterpretation& interpretation,
-                    const Problem& after, const Fragment& sub) {
+namespace {
+
+// Rule removal by a matrix interpretation over `domain`, natural or arctic.
+template <typename Interpretation>
+Written Removal(const Problem& before, const Interpretation& interpretation, const Problem& after,
+                const Fragment& sub, const char* domain) {
   if (!before.IsRelative() || !after.IsRelative())
     return std::string("rule removal outside a relative problem");
   if (sub.kind != FragmentKind::Termination)
@@ -255,10 +259,17 @@ Written RuleRemoval(const Problem& before, const NaturalInterpretation& interpre
   if (auto e = CheckShape(before, interpretation); !e.empty()) return e;
   if (auto e = CheckSubset(after.strict, before.strict, "strict rule"); !e.empty()) return e;
   if (auto e = CheckSubset(after.weak, before.weak, "weak rule"); !e.empty()) return e;
-  const std::string body = OrderingProof(before, interpretation, "<naturals/>") +
-                           Remaining(after, HasWeak(before)) + sub.xml;
+  const std::string body =
+      OrderingProof(before, interpretation, domain) + Remaining(after, HasWeak(before)) + sub.xml;
   return Make(FragmentKind::Termination,
               Element(TerminationTag(before), Element("ruleRemoval", body)));
+}
+
+}  // namespace
+
+Written RuleRemoval(const Problem& before, const NaturalInterpretation& interpretation,
+                    const Problem& after, const Fragment& sub) {
+  return Removal(before, interpretation, after, sub, "<naturals/>");
 }
 
 Written RuleRemovalNontermination(const Problem& before, const Problem& after,
@@ -676,10 +687,6 @@ std::string TableFunction(const std::vector<int>& values) {
 
 Written ArcticRuleRemoval(const Problem& before, const ArcticInterpretation& interpretation,
                           const Problem& after, const Fragment& sub) {
-  if (!before.IsRelative() || !after.IsRelative())
-    return std::string("rule removal outside a relative problem");
-  if (sub.kind != FragmentKind::Termination)
-    return std::string("rule removal by an interpretation needs a termination proof below");
   if (auto e = CheckShape(before, interpretation); !e.empty()) return e;
   for (Symbol s : LettersInOrder(before)) {
     const ArcticMap& m = interpretation.letters[s];
@@ -691,13 +698,8 @@ Written ArcticRuleRemoval(const Problem& before, const ArcticInterpretation& int
       for (const Arctic& e : row)
         if (e && *e < 0) return "the map of " + name + " has a negative entry";
   }
-  if (auto e = CheckSubset(after.strict, before.strict, "strict rule"); !e.empty()) return e;
-  if (auto e = CheckSubset(after.weak, before.weak, "weak rule"); !e.empty()) return e;
-  const std::string body =
-      OrderingProof(before, interpretation, "<arctic><domain><naturals/></domain></arctic>") +
-      Remaining(after, HasWeak(before)) + sub.xml;
-  return Make(FragmentKind::Termination,
-              Element(TerminationTag(before), Element("ruleRemoval", body)));
+  return Removal(before, interpretation, after, sub,
+                 "<arctic><domain><naturals/></domain></arctic>");
 }
 
 NaturalInterpretation WeightInterpretation(const std::vector<mpz_class>& weights) {
