@@ -9,7 +9,7 @@ EXAMPLE ?= examples/ab.srs
 GUI_DIR ?= examples
 PREFIX ?= /usr/local
 
-.PHONY: deps deps-ceta build run gui install package test test-release test-asan test-tsan fuzz bench bench-corpus identity clean
+.PHONY: deps deps-ceta deps-browser build run gui install package test test-release test-asan test-tsan fuzz bench bench-corpus identity clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -18,6 +18,11 @@ deps:
 # those tests are reported as skipped.
 deps-ceta:
 	@bash scripts/install-deps.sh ceta || echo "GHC could not be installed: the certificate tests will be skipped"
+
+# Chromium, its driver and Selenium for the web page's browser test; where they cannot be
+# installed that test is reported as skipped.
+deps-browser:
+	@bash scripts/install-deps.sh browser || echo "Chromium could not be installed: the browser test will be skipped"
 
 build: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -46,10 +51,10 @@ package: build
 # command-line tests (batch mode) under ThreadSanitizer.
 test: test-release test-asan test-tsan
 
-test-release: build deps-ceta
+test-release: build deps-ceta deps-browser
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-test-asan: deps deps-ceta
+test-asan: deps deps-ceta deps-browser
 	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVELKIN_SANITIZE=ON \
 	  -DVELKIN_CETA_DIR=$(abspath $(BUILD))/ceta >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)

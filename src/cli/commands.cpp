@@ -1,9 +1,6 @@
 #include "cli/commands.h"
 
-#include <signal.h>
-
 #include <algorithm>
-#include <cctype>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -12,17 +9,16 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <iostream>
+#include <map>
 #include <mutex>
 #include <thread>
 
 #include "cli/file_io.h"
+#include "cli/stop_signals.h"
 #include "model/parsed_system.h"
 #include "model/readers.h"
 #include "model/state.h"
-#include "strong/cpf.h"
-#include "strong/strategy.h"
 #include "model/text_output.h"
 
 namespace velkin::cli {
@@ -52,77 +48,13 @@ std::string ErrorLine(std::string_view file, int line, std::string_view message)
   return s;
 }
 
-namespace {
-
-// The variable of a certificate's rules: the certifier compares them with its input's
-// variable by variable, so an XTC input's own (that of its first <var>) is kept; other
-// formats get the problem database's.
-std::string CertificateVariable(InputFormat format, std::string_view text) {
-  if (format != InputFormat::Xtc) return strong::cpf::kDefaultVariable;
-  const auto open = text.find("<var>");
-  if (open == std::string_view::npos) return strong::cpf::kDefaultVariable;
-  const auto from = open + 5, to = text.find('<', from);
-  std::string_view v = text.substr(from, to == std::string_view::npos ? 0 : to - from);
-  while (!v.empty() && std::isspace(static_cast<unsigned char>(v.front()))) v.remove_prefix(1);
-  while (!v.empty() && std::isspace(static_cast<unsigned char>(v.back()))) v.remove_suffix(1);
-  // An escaped name would be escaped twice: the default then, which the certifier may
-  // refuse but never misreads.
-  if (v.empty() || v.find('&') != std::string_view::npos) return strong::cpf::kDefaultVariable;
-  return std::string(v);
-}
-
-double StrongTimeout(const RunOptions& options) {
-  return options.timeoutSeconds > 0 ? options.timeoutSeconds : kStrongDefaultTimeout;
-}
-
-}  // namespace
-
-StrongOutcome RunStrongText(const RunOptions& options, std::string_view path,
-                            std::string_view text) {
-  StrongOutcome o;
-  ParsedSystem parsed;
-  const InputFormat format = ResolveFormat(options.format, path, text);
-  const ReadResult read = ReadUnbounded(SplitLines(text), format, parsed);
-  if (!read.ok) {
-    o.outcome = RunOutcome::InputRefused;
-    o.error = read.error;
-    return o;
-  }
-  o.rules = static_cast<int>(parsed.rules.size());
-  o.symbols = static_cast<int>(parsed.names.size());
-  strong::StrongOptions so;
-  so.timeoutSeconds = StrongTimeout(options);
-  so.jobs = options.jobs;
-  so.certified = options.certified;
-  // A batch's stop request (a signal) ends the strong run as its own stop flag does.
-  so.outsideStop = options.stop;
-  strong::StrongResult r = strong::RunStrong(parsed, so);
-  if (options.certificate) {
-    if (r.status == strong::StrongStatus::NoProof) {
-      o.noCertificate = "no proof";
-    } else {
-      strong::cpf::Written w = strong::cpf::FromProof(r.proof, "VELKIN 1.3",
-                                                      CertificateVariable(format, text));
-      if (strong::cpf::Ok(w))
-        o.certificate = std::move(std::get<strong::cpf::Fragment>(w).xml);
-      else
-        o.noCertificate = std::get<std::string>(w);
-    }
-  }
-  switch (r.status) {
-    case strong::StrongStatus::Terminating:
-      o.outcome = RunOutcome::Terminating;
-      break;
-    case strong::StrongStatus::LoopFound:
-      o.outcome = RunOutcome::LoopFound;
-      break;
-    case strong::StrongStatus::NoProof:
-      o.outcome = RunOutcome::NoProof;
-      break;
-  }
-  o.lines = std::move(r.lines);
-  o.notes = std::move(r.notes);
-  o.timedOut = r.timedOut || (options.stop != nullptr && options.stop->load() != 0);
+StrongRunOptions ToStrongOptions(const RunOptions& options) {
+  StrongRunOptions o;
+  o.timeoutSeconds = StrongTimeLimit(options.timeoutSeconds);
+  o.jobs = options.jobs;
+  o.certified = options.certified;
+  o.certificate = options.certificate;
+  o.stop = options.stop;
   return o;
 }
 
@@ -138,9 +70,14 @@ int RunSingle(const SingleOptions& options, std::ostream& out, std::ostream& err
   std::string certificate, noCertificate;
   double limitSeconds = options.run.timeoutSeconds;
   if (options.run.strategy == Strategy::Strong) {
-    RunOptions run = options.run;
+    StrongRunOptions run = ToStrongOptions(options.run);
     run.certificate = run.certificate || !options.cpfPath.empty();
-    StrongOutcome s = RunStrongText(run, options.path, text);
+    StrongRunResult s =
+        RunStrongText(text, ResolveFormat(options.run.format, options.path, text), run);
+    if (!s.failure.empty()) {
+      err << ErrorLine(shownPath, 0, s.failure) << "\n";
+      return kExitError;
+    }
     certificate = std::move(s.certificate);
     noCertificate = std::move(s.noCertificate);
     result.outcome = s.outcome;
@@ -148,7 +85,7 @@ int RunSingle(const SingleOptions& options, std::ostream& out, std::ostream& err
     result.error = s.error;
     result.timedOut = s.timedOut;
     notes = std::move(s.notes);
-    limitSeconds = StrongTimeout(options.run);
+    limitSeconds = run.timeoutSeconds;
   } else {
     const RunInputs in = MakeRunInputs(options.run, options.path, text);
     auto st = MakeState();
@@ -198,24 +135,31 @@ ProblemRecord RunProblem(const std::string& path, const RunOptions& options) {
     rec.outcome = RunOutcome::InputRefused;
     rec.error = InputError{0, error};
   } else if (options.strategy == Strategy::Strong) {
-    StrongOutcome s = RunStrongText(options, path, text);
+    StrongRunResult s =
+        RunStrongText(text, ResolveFormat(options.format, path, text), ToStrongOptions(options));
     rec.outcome = s.outcome;
     rec.timedOut = s.timedOut;
     rec.error = s.error;
+    if (!s.failure.empty()) {
+      rec.unreadable = true;
+      rec.error = InputError{0, s.failure};
+    }
     rec.rules = s.rules;
     rec.symbols = s.symbols;
     rec.notes = std::move(s.notes);
     rec.certificate = std::move(s.certificate);
     rec.noCertificate = std::move(s.noCertificate);
+    if (options.proofText) rec.proof = std::move(s.lines);
   } else {
     const RunInputs in = MakeRunInputs(options, path, text);
     auto st = MakeState();
-    const RunResult result = ExecuteRun(*st, in);
+    RunResult result = ExecuteRun(*st, in);
     rec.outcome = result.outcome;
     rec.timedOut = result.timedOut;
     rec.error = result.error;
     rec.rules = result.rules;
     rec.symbols = result.symbols;
+    if (options.proofText) rec.proof = std::move(result.output);
   }
   rec.ms =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
@@ -347,7 +291,9 @@ std::vector<ProblemRecord> RunBatch(const std::vector<std::string>& files,
       else
         ++progress.noProof;
       if (onRecord) onRecord(r);
-      std::string().swap(r.certificate);  // written by now; may be large
+      // Written by now; may be large.
+      std::string().swap(r.certificate);
+      std::vector<std::string>().swap(r.proof);
     }
     const auto now = std::chrono::steady_clock::now();
     if (onProgress && now - lastDraw >= std::chrono::milliseconds(100)) {
@@ -449,54 +395,6 @@ std::string FormatSummary(const std::vector<ProblemRecord>& records, int jobs, d
   return s;
 }
 
-namespace {
-
-// The stop request of a batch: the number of the signal that asked for it, -1 when a
-// row file could not be written, 0 while none. Written by the signal handler, so it
-// must be lock-free.
-std::atomic<int> gBatchStop{0};
-static_assert(std::atomic<int>::is_always_lock_free);
-
-extern "C" void OnStopSignal(int signal) {
-  gBatchStop.store(signal);
-}
-
-// Installs OnStopSignal for SIGINT and SIGTERM while it lives, except for a signal
-// that the process was started with ignored (nohup, a background job). The handler
-// resets itself, so that a second signal ends the process at once as usual.
-class StopSignals {
- public:
-  StopSignals() {
-    gBatchStop.store(0);
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
-    for (auto [signal, old] : {std::pair{SIGINT, &oldInt_}, std::pair{SIGTERM, &oldTerm_}}) {
-      ::sigaction(signal, nullptr, old);
-      if (old->sa_handler != SIG_IGN) ::sigaction(signal, &action, nullptr);
-    }
-  }
-  ~StopSignals() {
-    ::sigaction(SIGINT, &oldInt_, nullptr);
-    ::sigaction(SIGTERM, &oldTerm_, nullptr);
-  }
-  StopSignals(const StopSignals&) = delete;
-  StopSignals& operator=(const StopSignals&) = delete;
-
- private:
-  struct sigaction oldInt_ {};
-  struct sigaction oldTerm_ {};
-};
-
-std::string SignalName(int signal) {
-  if (signal == SIGINT) return "SIGINT";
-  if (signal == SIGTERM) return "SIGTERM";
-  return "signal " + std::to_string(signal);
-}
-
-}  // namespace
-
 bool FlushOrComplain(std::ostream& stream, std::string_view what, std::ostream& err) {
   errno = 0;
   stream.flush();
@@ -515,20 +413,29 @@ int RunBatchCommand(const BatchOptions& options, std::ostream& out, std::ostream
   if (!list.errors.empty()) return kExitError;
   std::vector<std::string> files =
       options.hasShard ? SelectShard(list.files, options.shard) : std::move(list.files);
-  // Certificate names are fixed before the run: two problems never share one.
-  std::map<std::string, std::string> certificateOf;  // file -> certificate path
-  if (!options.cpfDir.empty()) {
+  // The names of certificates and proof texts are fixed before the run: two problems
+  // never share one.
+  const auto nameAll = [&](const std::string& dir, const std::string& extension,
+                           const std::string& what,
+                           std::map<std::string, std::string>& nameOf) -> bool {
+    if (dir.empty()) return true;
     std::map<std::string, std::string> fileOf;
     for (const std::string& f : files) {
-      const std::string name = (fs::path(options.cpfDir) / CertificateName(f, options.paths)).string();
+      const std::string name = (fs::path(dir) / ResultName(f, options.paths, extension)).string();
       if (const auto [it, fresh] = fileOf.emplace(name, f); !fresh) {
-        err << ErrorLine("", 0, f + " and " + it->second + " would have the same certificate " + name)
+        err << ErrorLine("", 0,
+                         f + " and " + it->second + " would have the same " + what + " " + name)
             << "\n";
-        return kExitError;
+        return false;
       }
-      certificateOf[f] = name;
+      nameOf[f] = name;
     }
-  }
+    return true;
+  };
+  std::map<std::string, std::string> certificateOf, proofOf;  // file -> the path to write
+  if (!nameAll(options.cpfDir, ".cpf", "certificate", certificateOf) ||
+      !nameAll(options.proofDir, kProofExtension, "proof text", proofOf))
+    return kExitError;
 
   // The row files; "-" is standard output, and then the summary goes to `err`.
   std::ofstream csvFile, jsonlFile;
@@ -562,7 +469,18 @@ int RunBatchCommand(const BatchOptions& options, std::ostream& out, std::ostream
   runOptions.jobs = 1;
   const StopSignals signals;
   runOptions.certificate = runOptions.certificate || !options.cpfDir.empty();
-  bool certificateFailed = false;
+  runOptions.proofText = runOptions.proofText || !options.proofDir.empty();
+  bool resultFailed = false;  // a certificate or proof text could not be written
+  // Writes one result file of an answer, its folders made as needed.
+  const auto writeResult = [&](const std::string& target, std::string_view bytes) {
+    std::string error;
+    std::error_code ec;
+    fs::create_directories(fs::path(target).parent_path(), ec);
+    if (ec || !WriteFileAtomically(target, bytes, error)) {
+      err << ErrorLine(target, 0, ec ? ec.message() : error) << "\n";
+      resultFailed = true;
+    }
+  };
   const auto start = std::chrono::steady_clock::now();
   bool drawn = false;
   std::string failedPath;  // the first row file that could not be written
@@ -575,24 +493,21 @@ int RunBatchCommand(const BatchOptions& options, std::ostream& out, std::ostream
     if (!*stream) {
       failedPath = path == "-" ? "standard output" : path;
       int expected = 0;
-      gBatchStop.compare_exchange_strong(expected, -1);
+      StopRequest().compare_exchange_strong(expected, -1);
     }
   };
   const std::vector<ProblemRecord> records = RunBatch(
       files, runOptions, jobs,
       [&](const ProblemRecord& r) {
         for (const std::string& note : r.notes) err << ErrorLine(r.path, 0, note) << "\n";
-        if (!options.cpfDir.empty() && !Failed(r) && r.outcome != RunOutcome::NoProof) {
-          const std::string& target = certificateOf.at(r.path);
-          std::string error;
-          std::error_code ec;
-          fs::create_directories(fs::path(target).parent_path(), ec);
-          if (r.certificate.empty()) {
+        const bool answered = !Failed(r) && r.outcome != RunOutcome::NoProof;
+        if (answered && !options.proofDir.empty())
+          writeResult(proofOf.at(r.path), JoinLines(r.proof, LineEnds::AfterEach));
+        if (answered && !options.cpfDir.empty()) {
+          if (r.certificate.empty())
             err << ErrorLine(r.path, 0, "no certificate written: " + r.noCertificate) << "\n";
-          } else if (ec || !WriteFileAtomically(target, r.certificate, error)) {
-            err << ErrorLine(target, 0, ec ? ec.message() : error) << "\n";
-            certificateFailed = true;
-          }
+          else
+            writeResult(certificateOf.at(r.path), r.certificate);
         }
         writeRow(csv, options.csvPath, CsvRow(r, options.termcomp));
         writeRow(jsonl, options.jsonlPath, JsonlRow(r, options.termcomp));
@@ -602,11 +517,11 @@ int RunBatchCommand(const BatchOptions& options, std::ostream& out, std::ostream
         err << "\r" << ProgressLine(p, 30) << std::flush;
         drawn = true;
       },
-      &gBatchStop);
+      &StopRequest());
   if (drawn) err << "\n";
   const double wall =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const int stop = gBatchStop.load();
+  const int stop = StopRequest().load();
   if (!failedPath.empty()) {
     err << ErrorLine(failedPath, 0, "writing failed; the batch stopped") << "\n";
     return kExitError;
@@ -621,11 +536,16 @@ int RunBatchCommand(const BatchOptions& options, std::ostream& out, std::ostream
                        summaryOut.rdbuf() == std::cout.rdbuf() ? "standard output" : "the summary",
                        err))
     return kExitError;
-  if (certificateFailed) return kExitError;
+  if (resultFailed) return kExitError;
   return stop > 0 ? 128 + stop : kExitOk;
 }
 
 std::string CertificateName(const std::string& file, const std::vector<std::string>& paths) {
+  return ResultName(file, paths, ".cpf");
+}
+
+std::string ResultName(const std::string& file, const std::vector<std::string>& paths,
+                       const std::string& extension) {
   fs::path name = fs::path(file).filename();
   for (const std::string& p : paths) {
     if (p == file) break;
@@ -636,7 +556,7 @@ std::string CertificateName(const std::string& file, const std::vector<std::stri
       break;
     }
   }
-  return name.replace_extension(".cpf").string();
+  return name.replace_extension(extension).string();
 }
 
 }  // namespace velkin::cli

@@ -12,6 +12,7 @@
 
 #include "cli/cli_support.h"
 #include "prover/run.h"
+#include "prover/strong_run.h"
 
 namespace velkin::cli {
 
@@ -19,36 +20,23 @@ namespace velkin::cli {
 // strong strategy.
 enum class Strategy { Classic, Strong };
 
-// The default time limit of the strong strategy (the competition's).
-inline constexpr double kStrongDefaultTimeout = 60;
-
 // The options that mirror the window, plus the strategy and the time limit.
 struct RunOptions {
   Strategy strategy = Strategy::Classic;
   FormatChoice format = FormatChoice::Auto;
-  bool matchBound = true;                  // "match bnd"
-  bool remLabels = true;                   // "rem.labels"
-  std::string attemptsText = "100";        // "nr of att:", already checked to be an integer
-  double timeoutSeconds = 0;               // 0: no limit (classic), kStrongDefaultTimeout (strong)
-  int jobs = 0;                            // strong: threads for one problem; 0: the number of cores
+  bool matchBound = true;            // "match bnd"
+  bool remLabels = true;             // "rem.labels"
+  std::string attemptsText = "100";  // "nr of att:", already checked to be an integer
+  double timeoutSeconds = 0;         // 0: no limit (classic), kStrongDefaultTimeout (strong)
+  int jobs = 0;                      // strong: threads for one problem; 0: the number of cores
   const std::atomic<int>* stop = nullptr;  // nonzero: runs give up as at the time limit
-  bool certified = false;                 // strong: only steps with a certifiable form
+  bool certified = false;                  // strong: only steps with a certifiable form
   bool certificate = false;                // strong: write the answer's certificate (CPF 2.1)
+  bool proofText = false;                  // keep the proof lines in the ProblemRecord
 };
 
-// A strong run of one problem text: read without capacities, then the strategy.
-struct StrongOutcome {
-  RunOutcome outcome = RunOutcome::NoProof;  // InputRefused when the readers refuse it
-  std::vector<std::string> lines;            // the proof text
-  std::vector<std::string> notes;            // for stderr
-  InputError error;                          // why the input was refused
-  bool timedOut = false;
-  int rules = -1, symbols = -1;  // of the system as read; -1 when refused
-  // With options.certificate: the certificate of a YES or NO, or why there is none.
-  std::string certificate, noCertificate;
-};
-StrongOutcome RunStrongText(const RunOptions& options, std::string_view path,
-                            std::string_view text);
+// The strong engine's options for a run with `options` (jobs as given).
+StrongRunOptions ToStrongOptions(const RunOptions& options);
 
 // The run inputs for one problem text read from `path`.
 RunInputs MakeRunInputs(const RunOptions& options, std::string_view path, std::string_view text);
@@ -89,8 +77,11 @@ struct ProblemRecord {
   int symbols = -1;
   InputError error;                // why the problem was refused or could not be read
   std::vector<std::string> notes;  // strong strategy: lines for stderr
-  // As in StrongOutcome; the batch drops the certificate once it is written.
+  // As in StrongRunResult; the batch drops the certificate once it is written.
   std::string certificate, noCertificate;
+  // With RunOptions::proofText: the proof text of an answer (as -o writes it, without
+  // the line ends); the batch drops it once it is written.
+  std::vector<std::string> proof;
 };
 
 // Reads and runs one problem: classic in a fresh state object (random generator from
@@ -145,12 +136,19 @@ struct BatchOptions {
   bool termcomp = false;
   bool progress = false;  // draw the progress bar on `err`
   std::string cpfDir;     // --cpf-dir: a certificate per answer; empty: none
+  std::string proofDir;   // --proof-dir: a proof text per answer; empty: none
 };
 
-// The name of `file`'s certificate under a --cpf-dir folder: its path relative to the
-// folder among `paths` (the batch's arguments) that it was found in, or its file name
-// when it was given itself, with the extension replaced by .cpf.
+// The name of a file kept for `file` under a result folder (--cpf-dir, --proof-dir): its
+// path relative to the folder among `paths` (the batch's arguments) that it was found
+// in, or its file name when it was given itself, with the extension replaced by
+// `extension`.
+std::string ResultName(const std::string& file, const std::vector<std::string>& paths,
+                       const std::string& extension);
+
+// ResultName with .cpf, for certificates; .proof for proof texts.
 std::string CertificateName(const std::string& file, const std::vector<std::string>& paths);
+inline constexpr const char* kProofExtension = ".proof";
 
 // The batch command: collects the files, picks the shard, runs them, writes and
 // flushes the CSV and JSONL rows as the results come in, prints the summary to `out`

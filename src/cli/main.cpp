@@ -8,8 +8,11 @@
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
+#include "cli/file_io.h"
 #include "cli/plot_command.h"
+#include "model/time_limit.h"
 #include "prover/run.h"
+#include "server/server.h"
 #include "version/version.h"
 
 namespace {
@@ -48,14 +51,21 @@ struct RawRunOptions {
   }
 };
 
-constexpr double kMaxTimeout = 1e8;
 constexpr int kMaxJobs = 1024;
+
+// A time limit in seconds: finite and small enough for the clock's arithmetic.
+CLI::Validator TimeLimitValidator() {
+  return CLI::Validator(
+      [](std::string& s) {
+        return velkin::ParseTimeLimit(s) ? std::string() : velkin::TimeLimitMessage(s);
+      },
+      "", "");
+}
 
 // The options shared by a single run and batch mode: the window's options and the
 // time limit.
 void AddRunOptions(CLI::App& app, RawRunOptions& raw) {
-  app.add_option("--strategy", raw.strategy,
-                 "classic (default) or strong; see Strategies below")
+  app.add_option("--strategy", raw.strategy, "classic (default) or strong; see Strategies below")
       ->check(CLI::IsMember({"classic", "strong"}))
       ->type_name("NAME");
   raw.formatOption =
@@ -82,15 +92,7 @@ void AddRunOptions(CLI::App& app, RawRunOptions& raw) {
   app.add_option("--timeout", raw.timeout,
                  "Give up after SECONDS with \"no proof\" (default: no limit for the classic\n"
                  "strategy, 60 for the strong one)")
-      ->check(CLI::Validator(
-          [](std::string& s) {
-            // Finite and small enough for the clock's arithmetic (about three years).
-            double v = 0;
-            const bool ok = CLI::detail::lexical_cast(s, v) && v > 0 && v <= kMaxTimeout;
-            return ok ? std::string()
-                      : "'" + s + "' is not a number of seconds above 0 and at most 1e8";
-          },
-          "", ""))
+      ->check(TimeLimitValidator())
       ->type_name("SECONDS");
   app.add_flag("--certified", raw.certified,
                "Strong strategy: only steps that the certifier accepts (no match bounds),\n"
@@ -147,6 +149,7 @@ Examples:
   velkin batch --jobs 8 --timeout 60 --csv results.csv corpus/
   velkin batch --shard 3/10 --csv part-3.csv corpus/
   velkin plot results.csv -o cactus.svg
+  velkin serve --port 8080
 )TEXT";
 
 constexpr const char* kBatchFooter = R"TEXT(
@@ -157,6 +160,13 @@ oversubscribed; its roads then take turns, none losing its work. Each row is
 written and flushed as soon as its problem finishes: in the sorted order of the
 files with --jobs 1, in the order of finishing otherwise. CSV columns: path,
 status, ms, rules, symbols, timed_out, error; JSONL objects have the same fields.
+
+--proof-dir DIR and --cpf-dir DIR keep each answer's proof text (NAME.proof,
+what -o writes) and certificate (NAME.cpf) under DIR, at the problem's path
+relative to the folder argument it was found in; a file given itself is kept
+under its file name, and two problems that would share a name are refused
+before any runs. Each file is written to a temporary file and renamed, so none
+is ever half written; a problem without an answer gets none.
 
 --shard I/N runs problems I, I+N, I+2N, ... (counted from 1) of the sorted list,
 for one machine of N. Only shard 1 writes the CSV header, so the CSV files of
@@ -182,6 +192,30 @@ line's number of answers. Example:
   velkin plot classic.csv strong.csv --label classic --label strong -o cactus.svg
 )TEXT";
 
+constexpr const char* kServeFooter = R"TEXT(
+Serves one page at http://ADDR:PORT/: a text area for the system, its format,
+the strategy and a time limit, a Prove button, the status and the proof as text,
+and links to download the proof and the certificate (strong strategy). The page
+sends the system to POST /prove?format=F&strategy=S&timeout=T as a text/plain
+body and shows the JSON reply; scripts may call it the same way.
+
+The server keeps the machine safe: a system larger than --max-input is refused
+(413), a request's time limit is cut to --max-timeout, at most --jobs proofs run
+at once (one thread each; a request that finds them all busy waits 2 seconds,
+then gets 503), malformed requests get 400, 404, 405 or 415, and requests never
+touch the file system. Bound to a loopback address (the default), it answers
+only requests for localhost, 127.0.0.1 or [::1], so that pages elsewhere cannot
+reach it; --bind 0.0.0.0 opens it to the network.
+
+SIGINT (Ctrl-C) or SIGTERM stops it: running proofs end early with no proof,
+every request in progress is answered, and the exit status is 0; 2 when the
+address cannot be bound or an option is wrong.
+
+Examples:
+  velkin serve                      # http://127.0.0.1:8080/
+  velkin serve --port 9000 --jobs 2 --max-timeout 30
+)TEXT";
+
 // A usage error: the message, and where to read the usage (the batch command's own
 // help for its errors).
 int Fail(const std::string& message, bool batch = false) {
@@ -196,9 +230,9 @@ int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
 
   CLI::App app{std::string(velkin::kNameAndVersion) +
-                    " proves termination of a string rewriting system R, or relative\n"
-                    "termination of R/S, or finds a looping derivation.",
-                "velkin"};
+                   " proves termination of a string rewriting system R, or relative\n"
+                   "termination of R/S, or finds a looping derivation.",
+               "velkin"};
   app.set_version_flag("--version", velkin::kNameAndVersion);
   app.get_formatter()->column_width(28);
   app.footer(std::string(kOutputText) + kStrategiesText + kFormatsText + kExitAndExamplesText);
@@ -260,6 +294,10 @@ int main(int argc, char** argv) {
       ->add_option("--cpf-dir", batch.cpfDir,
                    "Strong strategy: write each answer's certificate (CPF 2.1) under DIR")
       ->type_name("DIR");
+  batchCmd
+      ->add_option("--proof-dir", batch.proofDir,
+                   "Write each answer's proof text (as -o does) under DIR, as NAME.proof")
+      ->type_name("DIR");
   batchCmd->add_option("PATH", batch.paths, "Problem files and folders")->required();
 
   velkin::cli::PlotCommandOptions plot;
@@ -280,6 +318,35 @@ int main(int argc, char** argv) {
   plotCmd->add_option("CSV", plot.reports, "Reports of 'velkin batch --csv', one line each")
       ->required();
 
+  velkin::server::ServerOptions serve;
+  CLI::App* serveCmd = app.add_subcommand(
+      "serve", "Serve a web page that proves what a visitor types (http://127.0.0.1:8080/)");
+  serveCmd->footer(kServeFooter);
+  serveCmd
+      ->add_option("--port", serve.port, "The port to listen on, 0 for any free one (default 8080)")
+      ->check(CLI::Range(0, 65535))
+      ->type_name("N");
+  serveCmd->add_option("--bind", serve.bind, "The address to listen on (default 127.0.0.1)")
+      ->type_name("ADDR");
+  serveCmd
+      ->add_option(
+          "--jobs,-j", serve.jobs,
+          "Proofs at once, 1 to " + std::to_string(kMaxJobs) + " (default: the number of cores)")
+      ->check(CLI::Range(1, kMaxJobs))
+      ->type_name("N");
+  std::string maxTimeoutText;
+  serveCmd
+      ->add_option("--max-timeout", maxTimeoutText,
+                   "The longest time limit a request gets, in seconds (default 60)")
+      ->check(TimeLimitValidator())
+      ->type_name("SECONDS");
+  serveCmd
+      ->add_option("--max-input", serve.maxInputBytes,
+                   "The largest system a request may send, in bytes (default 262144, at most " +
+                       std::to_string(velkin::cli::kMaxInputBytes) + ")")
+      ->check(CLI::Range(std::size_t{1}, velkin::cli::kMaxInputBytes))
+      ->type_name("BYTES");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -288,6 +355,10 @@ int main(int argc, char** argv) {
   }
 
   if (plotCmd->parsed()) return velkin::cli::RunPlotCommand(plot, std::cout, std::cerr);
+  if (serveCmd->parsed()) {
+    if (!maxTimeoutText.empty()) serve.maxTimeoutSeconds = *velkin::ParseTimeLimit(maxTimeoutText);
+    return velkin::server::RunServeCommand(serve, std::cout, std::cerr);
+  }
   const auto needsStrong = [](const RunOptions& o, bool certificates) -> std::string {
     if (o.strategy == velkin::cli::Strategy::Strong) return "";
     if (o.certified) return "--certified needs --strategy strong";

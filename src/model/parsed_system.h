@@ -22,6 +22,10 @@ struct ParsedRule {
 struct ParsedSystem {
   std::vector<std::string> names;
   std::vector<ParsedRule> rules;
+  // An XTC input's variable: that of its first rule as read, without blanks around it
+  // (a certificate names its rules' variable as the input does). Empty for the other
+  // formats, whose rules name none or are not kept.
+  std::string variable;
 };
 
 // The lines of an input text, numbered from 0; asking for a line past the last gives

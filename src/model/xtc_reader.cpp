@@ -86,6 +86,7 @@ class XtcReader {
       return ReadResult::Refuse(Line(rhs), ruleName + ": the right-hand side ends in variable " +
                                                rhsVar + ", the left-hand side in " + lhsVar +
                                                ": not a string rewriting rule");
+    if (index == 0) out_.variable = Trimmed(lhsVar);
     return ReadResult{};
   }
 

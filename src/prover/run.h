@@ -10,6 +10,7 @@
 #include "model/input_format.h"
 #include "model/readers.h"
 #include "model/state.h"
+#include "model/time_limit.h"
 
 namespace velkin {
 
@@ -42,9 +43,6 @@ struct RunResult {
   int rules = -1;                    // rules of the system as read; -1 when it was refused
   int symbols = -1;                  // symbols of the system as read; -1 when it was refused
 };
-
-// The longest time limit a run takes (about three years); longer ones are cut to it.
-inline constexpr double kMaxTimeoutSeconds = 1e8;
 
 // The status texts.
 inline constexpr const char* kStatusBusy = " busy ";

@@ -2,21 +2,78 @@
 
 #include <cadical.hpp>
 #include <cassert>
+#include <condition_variable>
 #include <cstdlib>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 namespace velkin::sat {
 namespace {
 
-// Stops the search once the budget has expired. CaDiCaL calls terminate() often
+// Stops the search once the stop condition holds. CaDiCaL calls terminate() often
 // (every few hundred conflicts or propagations), so stopping is prompt.
-class BudgetTerminator : public CaDiCaL::Terminator {
+class StopTerminator : public CaDiCaL::Terminator {
  public:
-  explicit BudgetTerminator(const strong::Budget& budget) : budget_(budget) {}
-  bool terminate() override { return budget_.Expired(); }
+  explicit StopTerminator(const Stop& stop) : stop_(stop) {}
+  bool terminate() override { return stop_.Expired(); }
 
  private:
-  const strong::Budget& budget_;
+  const Stop& stop_;
 };
+
+// What a large solver leaves: the CaDiCaL solver and the gate caches.
+struct Remains {
+  std::unique_ptr<CaDiCaL::Solver> solver;
+  std::unordered_map<std::uint64_t, Lit> andCache, xorCache;
+};
+
+// Frees large solvers on a thread of its own. Freeing millions of clauses and cache
+// entries takes tenths of a second, more on a loaded machine, which would otherwise
+// delay whatever ends with the solver (a technique at its time limit, and so the run).
+// Created on first use and never destroyed, so that a process may end while it frees:
+// what is still queued then is memory the process gives back anyway. (A run's clause
+// pool counts a solver's clauses free once the solver is handed over, a little before
+// its memory is.)
+class Reaper {
+ public:
+  static Reaper& Instance() {
+    static Reaper* const reaper = new Reaper;
+    return *reaper;
+  }
+
+  void Take(std::unique_ptr<Remains> r) {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      queue_.push_back(std::move(r));
+    }
+    changed_.notify_one();
+  }
+
+ private:
+  Reaper() : thread_([this] { Run(); }) {}
+
+  [[noreturn]] void Run() {
+    for (;;) {
+      std::unique_ptr<Remains> next;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return !queue_.empty(); });
+        next = std::move(queue_.front());
+        queue_.pop_front();
+      }
+      next.reset();  // outside the lock
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::unique_ptr<Remains>> queue_;
+  std::thread thread_;
+};
+
+// Solvers from this many clauses on are freed by the reaper.
+constexpr std::int64_t kReapedClauses = 20'000;
 
 }  // namespace
 
@@ -32,7 +89,14 @@ Solver::Solver() : solver_(std::make_unique<CaDiCaL::Solver>()) {
   ++clauses_;
 }
 
-Solver::~Solver() = default;
+Solver::~Solver() {
+  if (clauses_ < kReapedClauses) return;
+  auto remains = std::make_unique<Remains>();
+  remains->solver = std::move(solver_);
+  remains->andCache = std::move(and_cache_);
+  remains->xorCache = std::move(xor_cache_);
+  Reaper::Instance().Take(std::move(remains));
+}
 
 Lit Solver::NewVar() {
   return ++vars_;
@@ -58,14 +122,14 @@ void Solver::AddClause(const std::vector<Lit>& lits) {
   ++clauses_;
 }
 
-Solver::Outcome Solver::Solve(const strong::Budget& budget, const std::vector<Lit>& assumptions) {
+Solver::Outcome Solver::Solve(const Stop& stop, const std::vector<Lit>& assumptions) {
   sat_ = false;
-  if (budget.Expired()) return Outcome::Stopped;
+  if (stop.Expired()) return Outcome::Stopped;
   for (Lit l : assumptions) {
     assert(l != 0 && std::abs(l) <= vars_);
     solver_->assume(l);
   }
-  BudgetTerminator terminator(budget);
+  StopTerminator terminator(stop);
   solver_->connect_terminator(&terminator);
   const int r = solver_->solve();
   solver_->disconnect_terminator();

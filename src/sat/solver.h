@@ -1,5 +1,5 @@
 // A small layer over CaDiCaL: literals, clauses, constant literals, structurally hashed
-// gates, and a solve that an expired Budget stops.
+// gates, and a solve that a stop condition (sat/stop.h) ends.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "strong/technique.h"
+#include "sat/stop.h"
 
 namespace CaDiCaL {
 class Solver;
@@ -43,9 +43,9 @@ class Solver {
   // Adds the unit clause `l`: every model makes l true.
   void Require(Lit l) { AddClause({l}); }
 
-  // Solves under `assumptions` (valid for this call only). Stopped when `budget` expires
+  // Solves under `assumptions` (valid for this call only). Stopped when `stop` expires
   // first: the solver polls it and returns within a small fraction of a second.
-  Outcome Solve(const strong::Budget& budget, const std::vector<Lit>& assumptions = {});
+  Outcome Solve(const Stop& stop, const std::vector<Lit>& assumptions = {});
   // The value of `l` in the last model; only after Solve returned Sat and before any
   // clause is added (false otherwise, and an assertion in debug builds).
   bool Value(Lit l) const;

@@ -4,7 +4,6 @@
 #include <cassert>
 
 #include "model/xml_text.h"
-#include "strong/technique.h"
 
 namespace velkin::strong::cpf {
 namespace {
@@ -13,9 +12,9 @@ bool HasWeak(const Problem& p) {
   return p.IsRelative() && !p.weak.empty();
 }
 
-// Why a certificate cannot carry one of the alphabet's names or of `others` (a
-// character XML cannot hold, which escaping would turn into '?' and so make two names
-// one), or "" when it can.
+}  // namespace
+
+// A character XML cannot hold would be escaped to '?', which could make two names one.
 std::string UnwritableName(const Alphabet& alphabet, std::initializer_list<std::string> others) {
   const auto why = [](const std::string& name) {
     return "the name \"" + XmlEscape(name) +
@@ -27,6 +26,8 @@ std::string UnwritableName(const Alphabet& alphabet, std::initializer_list<std::
     if (!XmlCanHold(name)) return why(name);
   return "";
 }
+
+namespace {
 
 std::string Element(const std::string& tag, const std::string& body) {
   return "<" + tag + ">" + body + "</" + tag + ">";
@@ -145,6 +146,24 @@ std::string Remaining(const Problem& after, bool relative) {
   return out;
 }
 
+// A step `tag` of a non-termination proof that leaves `after`, written around `sub`:
+// relative when `relative` (then `sub` must prove a relative problem non-terminating),
+// else standard (then `sub` must be a standard non-termination proof). `needs` is the
+// error when `sub` is of the wrong kind.
+Written NonterminationStep(const char* tag, bool relative, const Problem& after,
+                           const Fragment& sub, const char* needs) {
+  if (relative) {
+    auto below = RelativeNonterminationXml(sub);
+    if (!below) return std::string(needs);
+    return Make(
+        FragmentKind::RelativeNontermination,
+        Element("relativeNonterminationProof", Element(tag, Remaining(after, true) + *below)));
+  }
+  if (sub.kind != FragmentKind::Nontermination) return std::string(needs);
+  return Make(FragmentKind::Nontermination,
+              Element("trsNonterminationProof", Element(tag, Remaining(after, false) + sub.xml)));
+}
+
 bool Contains(const std::vector<Rule>& rules, const Rule& r) {
   return std::find(rules.begin(), rules.end(), r) != rules.end();
 }
@@ -155,6 +174,15 @@ std::string CheckSubset(const std::vector<Rule>& after, const std::vector<Rule>&
   for (const Rule& r : after)
     if (!Contains(before, r)) return std::string("a ") + what + " that the step did not have";
   return "";
+}
+
+// The shape of `in` for `before`, then after's strict rules (or pairs: `what`) among
+// before's.
+template <typename Interpretation>
+std::string CheckShapeAndSubset(const Problem& before, const Interpretation& in,
+                                const Problem& after, const char* what) {
+  if (auto e = CheckShape(before, in); !e.empty()) return e;
+  return CheckSubset(after.strict, before.strict, what);
 }
 
 std::string Positions(int n) {
@@ -256,8 +284,8 @@ Written Removal(const Problem& before, const Interpretation& interpretation, con
     return std::string("rule removal outside a relative problem");
   if (sub.kind != FragmentKind::Termination)
     return std::string("rule removal by an interpretation needs a termination proof below");
-  if (auto e = CheckShape(before, interpretation); !e.empty()) return e;
-  if (auto e = CheckSubset(after.strict, before.strict, "strict rule"); !e.empty()) return e;
+  if (auto e = CheckShapeAndSubset(before, interpretation, after, "strict rule"); !e.empty())
+    return e;
   if (auto e = CheckSubset(after.weak, before.weak, "weak rule"); !e.empty()) return e;
   const std::string body =
       OrderingProof(before, interpretation, domain) + Remaining(after, HasWeak(before)) + sub.xml;
@@ -278,18 +306,8 @@ Written RuleRemovalNontermination(const Problem& before, const Problem& after,
     return std::string("rule removal outside a relative problem");
   if (auto e = CheckSubset(after.strict, before.strict, "strict rule"); !e.empty()) return e;
   if (auto e = CheckSubset(after.weak, before.weak, "weak rule"); !e.empty()) return e;
-  if (HasWeak(before)) {
-    auto below = RelativeNonterminationXml(sub);
-    if (!below) return std::string("rule removal needs a non-termination proof below");
-    return Make(FragmentKind::RelativeNontermination,
-                Element("relativeNonterminationProof",
-                        Element("ruleRemoval", Remaining(after, true) + *below)));
-  }
-  if (sub.kind != FragmentKind::Nontermination)
-    return std::string("rule removal needs a non-termination proof below");
-  return Make(
-      FragmentKind::Nontermination,
-      Element("trsNonterminationProof", Element("ruleRemoval", Remaining(after, false) + sub.xml)));
+  return NonterminationStep("ruleRemoval", HasWeak(before), after, sub,
+                            "rule removal needs a non-termination proof below");
 }
 
 Written Reversal(const Problem& before, const Problem& after, const Fragment& sub) {
@@ -302,18 +320,9 @@ Written Reversal(const Problem& before, const Problem& after, const Fragment& su
     return Make(FragmentKind::Termination,
                 Element(TerminationTag(before),
                         Element("stringReversal", Remaining(after, relative) + sub.xml)));
-  if (relative) {
-    auto below = RelativeNonterminationXml(sub);
-    if (!below) return std::string("reversal of a relative problem needs a relative proof below");
-    return Make(FragmentKind::RelativeNontermination,
-                Element("relativeNonterminationProof",
-                        Element("stringReversal", Remaining(after, true) + *below)));
-  }
-  if (sub.kind != FragmentKind::Nontermination)
-    return std::string("reversal needs a proof of a relative problem below");
-  return Make(FragmentKind::Nontermination,
-              Element("trsNonterminationProof",
-                      Element("stringReversal", Remaining(after, false) + sub.xml)));
+  return NonterminationStep("stringReversal", relative, after, sub,
+                            relative ? "reversal of a relative problem needs a relative proof below"
+                                     : "reversal needs a proof of a relative problem below");
 }
 
 Written RelativeAsStandard(const Problem& relative, const Problem& standard, const Fragment& sub) {
@@ -399,8 +408,7 @@ Written PairStep(const Problem& before, const Interpretation& interpretation, co
     return std::string("a reduction pair outside a dependency pair problem");
   if (sub.kind != FragmentKind::DpTermination)
     return std::string("a reduction pair needs a proof of the pair problem below");
-  if (auto e = CheckShape(before, interpretation); !e.empty()) return e;
-  if (auto e = CheckSubset(after.strict, before.strict, "pair"); !e.empty()) return e;
+  if (auto e = CheckShapeAndSubset(before, interpretation, after, "pair"); !e.empty()) return e;
   if (after.weak != before.weak) return std::string("a reduction pair that changed the rules");
   const std::string body = OrderingProof(before, interpretation, domain) +
                            Element("dps", Rules(after.alphabet, after.strict)) + sub.xml;
@@ -466,34 +474,6 @@ Written Document(const Problem& input, const Fragment& proof, const std::string&
     xml = std::move(renamed);
   }
   return Make(proof.kind, std::move(xml));
-}
-
-namespace {
-
-Written FromNode(const ProofNode& node) {
-  if (node.kind == Result::Kind::Nothing) return std::string("an open problem in the proof");
-  if (const std::string bad = UnwritableName(node.problem.alphabet, {}); !bad.empty()) return bad;
-  if (!node.witness) return std::string("a step without a witness");
-  std::vector<Problem> after;
-  std::vector<Fragment> subproofs;
-  for (const ProofNode& child : node.children) {
-    Written w = FromNode(child);
-    if (!Ok(w)) return w;
-    after.push_back(child.problem);
-    subproofs.push_back(std::get<Fragment>(std::move(w)));
-  }
-  Written w = node.witness->Certify(node.problem, after, subproofs);
-  if (!Ok(w)) return node.witness->Technique() + ": " + std::get<std::string>(w);
-  return w;
-}
-
-}  // namespace
-
-Written FromProof(const ProofNode& root, const std::string& tool, const std::string& variable) {
-  if (!root.Complete()) return std::string("the proof is not complete");
-  Written w = FromNode(root);
-  if (!Ok(w)) return w;
-  return Document(root.problem, std::get<Fragment>(w), tool, variable);
 }
 
 }  // namespace velkin::strong::cpf

@@ -14,16 +14,13 @@
 #include <gmpxx.h>
 
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
 #include "strong/problem.h"
-
-namespace velkin::strong {
-struct ProofNode;
-}
 
 namespace velkin::strong::cpf {
 
@@ -50,33 +47,32 @@ inline bool Ok(const Written& w) {
 
 // --- Plain data of the witnesses ------------------------------------------------------
 
-// One letter's affine map x -> M x + c over the naturals. `matrix` is given by rows:
-// matrix[i][j] is the entry in row i, column j.
-struct NaturalMap {
-  std::vector<std::vector<mpz_class>> matrix;
-  std::vector<mpz_class> constant;
+// One letter's affine map x -> M x + c over numbers T: the naturals (+, ×) or the arctic
+// numbers (max, +). `matrix` is given by rows: matrix[i][j] is the entry in row i,
+// column j.
+template <class T>
+struct Map {
+  std::vector<std::vector<T>> matrix;
+  std::vector<T> constant;
 };
 
-// A matrix interpretation over the naturals: one map per letter of the problem's
-// alphabet (index = letter), all of dimension `dimension`.
-struct NaturalInterpretation {
+// A matrix interpretation: one map per letter of the problem's alphabet (index =
+// letter), all of dimension `dimension`.
+template <class T>
+struct Interpretation {
   int dimension = 1;
-  std::vector<NaturalMap> letters;
+  std::vector<Map<T>> letters;
 };
+
+using NaturalMap = Map<mpz_class>;
+using NaturalInterpretation = Interpretation<mpz_class>;
 
 // An arctic number: a natural number, or -infinity when empty.
 using Arctic = std::optional<mpz_class>;
 
-// One letter's arctic map x -> M (x) x (+) c, rows as in NaturalMap.
-struct ArcticMap {
-  std::vector<std::vector<Arctic>> matrix;
-  std::vector<Arctic> constant;
-};
-
-struct ArcticInterpretation {
-  int dimension = 1;
-  std::vector<ArcticMap> letters;
-};
+// One letter's arctic map x -> M (x) x (+) c.
+using ArcticMap = Map<Arctic>;
+using ArcticInterpretation = Interpretation<Arctic>;
 
 // One step of a looping derivation: `rule` applied with its left side starting at letter
 // `position` (0 = the first letter) of the previous word, giving `result`. `weak` marks a
@@ -181,10 +177,11 @@ inline constexpr const char* kDefaultVariable = "x1";
 Written Document(const Problem& input, const Fragment& proof, const std::string& tool,
                  const std::string& variable = kDefaultVariable);
 
-// The certificate of a finished proof tree, or why there is none: every step of the
-// tree must have a certifiable form (Witness::Certify), else nothing is written.
-Written FromProof(const ProofNode& root, const std::string& tool,
-                  const std::string& variable = kDefaultVariable);
+// Why a certificate cannot carry one of the names of `alphabet` or of `others` (a
+// character that XML cannot hold), or "" when it can. (The certificate of a whole proof
+// tree is written by strong/certificate.h.)
+std::string UnwritableName(const Alphabet& alphabet,
+                           std::initializer_list<std::string> others = {});
 
 // --- Pieces (exposed for the witnesses and the tests) ---------------------------------
 

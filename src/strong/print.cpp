@@ -2,27 +2,6 @@
 
 namespace velkin::strong {
 
-Verdict TreeVerdict(const ProofNode& node) {
-  switch (node.kind) {
-    case Result::Kind::Nothing:
-      return Verdict::Open;
-    case Result::Kind::Proved:
-      return Verdict::Proved;
-    case Result::Kind::Disproved:
-      return Verdict::Disproved;
-    case Result::Kind::Transformed:
-      break;
-  }
-  if (node.children.empty()) return Verdict::Open;  // a step whose subproblems are missing
-  bool proved = true;
-  for (const ProofNode& c : node.children) {
-    const Verdict v = TreeVerdict(c);
-    if (v == Verdict::Disproved) return node.children.size() == 1 ? v : Verdict::Open;
-    if (v == Verdict::Open) proved = false;
-  }
-  return proved ? Verdict::Proved : Verdict::Open;
-}
-
 namespace {
 
 std::string Count(std::size_t n, const char* one, const char* many) {
@@ -85,11 +64,10 @@ class Printer {
       lines_.push_back("  A loop of " + ProblemList(numbers) + " is a loop of problem " +
                        std::to_string(number) + ".");
     else
-      lines_.push_back(
-          "  " + self + holds + " if " + ProblemList(numbers) +
-          (node.children[0].problem.IsDependencyPairs()
-               ? (numbers.size() == 1 ? " is finite." : " are finite.")
-               : (numbers.size() == 1 ? " does." : " do.")));
+      lines_.push_back("  " + self + holds + " if " + ProblemList(numbers) +
+                       (node.children[0].problem.IsDependencyPairs()
+                            ? (numbers.size() == 1 ? " is finite." : " are finite.")
+                            : (numbers.size() == 1 ? " does." : " do.")));
     next = number + 1;
     for (const ProofNode& c : node.children) next = Print(c, next);
     return next;

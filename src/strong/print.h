@@ -1,4 +1,5 @@
-// The proof text of a finished proof tree, and what a tree shows.
+// The proof text of a finished proof tree (what a tree shows: TreeVerdict in
+// strong/technique.h).
 #pragma once
 
 #include <string>
@@ -7,14 +8,6 @@
 #include "strong/technique.h"
 
 namespace velkin::strong {
-
-enum class Verdict { Proved, Disproved, Open };
-
-// What `node` shows for its problem: Proved when every leaf below it is a proof;
-// Disproved when a loop leaf is reached through steps that all keep loops (the
-// strategy puts a loop below a step only then, and leaves it as that step's only
-// child); Open otherwise.
-Verdict TreeVerdict(const ProofNode& node);
 
 // Appends the problem's heading line and its rules, each rule indented by four.
 void PrintProblem(const Problem& p, int number, std::vector<std::string>& lines);

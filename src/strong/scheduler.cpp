@@ -149,9 +149,8 @@ int Scheduler::MostHolders() const {
 ClausePool::ClausePool(std::int64_t clauses)
     : total_(std::max<std::int64_t>(1, clauses)), free_(total_) {}
 
-ClauseLease ClausePool::Lease(std::int64_t n, const Budget& budget) {
+std::int64_t ClausePool::Take(std::int64_t n, const Budget& budget) {
   n = std::clamp<std::int64_t>(n, 1, total_);
-  ClauseLease lease;
   std::unique_lock<std::mutex> lock(mutex_);
   if (free_ < n) {
     // Waiting here must not hold up the roads that hold the clauses; the pause ends
@@ -163,16 +162,10 @@ ClauseLease ClausePool::Lease(std::int64_t n, const Budget& budget) {
     const bool room = free_ >= n;
     if (room) free_ -= n;
     lock.unlock();
-    if (!room) {
-      lease.granted_ = false;
-      return lease;
-    }
-  } else {
-    free_ -= n;
+    return room ? n : 0;
   }
-  lease.pool_ = this;
-  lease.clauses_ = n;
-  return lease;
+  free_ -= n;
+  return n;
 }
 
 void ClausePool::Return(std::int64_t n) {

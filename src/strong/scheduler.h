@@ -9,11 +9,11 @@
 #include <mutex>
 #include <vector>
 
-#include "strong/technique.h"
+#include "strong/budget.h"
 
 namespace velkin::strong {
 
-class Scheduler {
+class Scheduler final : public Turns {
  public:
   // At most `tokens` (>= 1) runners hold a token at once; a holder keeps its token for
   // `quantum` at least once another runner waits.
@@ -62,11 +62,11 @@ class Scheduler {
 
   // For Budget::Expired: true when the calling thread is a runner of this scheduler
   // that must see to its turn (its quantum is used, or it holds no token). Lock-free.
-  bool Due(Clock::time_point now) const;
+  bool Due(Clock::time_point now) const override;
   // For Budget::Expired, when Due: keeps the token if nobody waits, else hands it to
   // the next waiting runner and waits for the next turn; returns at once without a
   // turn when `budget` ends meanwhile.
-  void TakeTurns(const Budget& budget);
+  void TakeTurns(const Budget& budget) override;
 
   // The most runners that held a token at once (for tests).
   int MostHolders() const;
@@ -92,21 +92,19 @@ class Scheduler {
 // The clauses that the SAT encodings of one run may hold at once, shared by its roads,
 // so that roads taking turns do not each hold a large solver. A technique leases its
 // estimate before it builds an encoding and returns it when the lease ends.
-class ClausePool {
+class ClausePool final : public ClauseSource {
  public:
   explicit ClausePool(std::int64_t clauses);
   ClausePool(const ClausePool&) = delete;
   ClausePool& operator=(const ClausePool&) = delete;
 
   // Waits until `n` clauses (at most the whole pool) are free, holding no run token
-  // meanwhile, and leases them; an empty lease when `budget` ends first.
-  ClauseLease Lease(std::int64_t n, const Budget& budget);
+  // meanwhile, and takes them: see ClauseSource. Budget::LeaseClauses calls it.
+  std::int64_t Take(std::int64_t n, const Budget& budget) override;
+  void Return(std::int64_t n) override;
   std::int64_t free() const;
 
  private:
-  friend class ClauseLease;
-  void Return(std::int64_t n);
-
   const std::int64_t total_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;

@@ -8,20 +8,25 @@
 #include <optional>
 #include <thread>
 
+#include "model/time_limit.h"
 #include "strong/loop.h"
 #include "strong/print.h"
 #include "strong/scheduler.h"
 #include "strong/techniques/arctic.h"
 #include "strong/techniques/arctic_removal.h"
 #include "strong/techniques/closures.h"
+#include "strong/techniques/context_closure.h"
 #include "strong/techniques/dependency_graph.h"
-#include "strong/techniques/derivation_loops.h"
 #include "strong/techniques/dependency_pairs.h"
+#include "strong/techniques/derivation_loops.h"
+#include "strong/techniques/lp_weights.h"
 #include "strong/techniques/match_bounds.h"
 #include "strong/techniques/matrix.h"
 #include "strong/techniques/relative_as_standard.h"
 #include "strong/techniques/reversal.h"
+#include "strong/techniques/stripping.h"
 #include "strong/techniques/trivial.h"
+#include "strong/techniques/weak_cleanup.h"
 
 namespace velkin::strong {
 
@@ -39,6 +44,9 @@ bool Standard(const Problem& p) {
 }
 bool Relative(const Problem& p) {
   return p.IsRelative() && !p.weak.empty();
+}
+bool OneRule(const Problem& p) {
+  return p.IsStandard() && p.strict.size() == 1;
 }
 
 // Match bounds on R and on R^rev in turns, until one of them is compatible.
@@ -70,6 +78,10 @@ std::vector<RoadStep> LoopSteps(bool reversed) {
 
 bool KeepsLoops(const Problem& before, const Witness& step, const Problem& sub) {
   if (dynamic_cast<const ReversalWitness*>(&step)) return true;
+  // Its loops are printed translated, as loops of `before` (RoadRun::Solve).
+  if (dynamic_cast<const ContextClosureWitness*>(&step)) return true;
+  // Stripped rules may loop where the rules do not, even when they happen to be rules.
+  if (dynamic_cast<const StripWitness*>(&step)) return false;
   // Every derivation of `sub` is then one of `before`, its strict steps strict.
   if (!before.IsRelative() || !sub.IsRelative() || !(sub.alphabet == before.alphabet)) return false;
   for (const Rule& r : sub.strict)
@@ -84,7 +96,8 @@ namespace {
 // Rule removal by natural and arctic matrices, interleaved, smallest dimensions and widths
 // first, each tried on the problem and on its reversal before the next. Every entry gets
 // an equal part of the time left, counting the `after` entries that follow the list.
-void AddMatrixSteps(std::vector<RoadStep>& steps, int after) {
+// With `byDimension`, an entry's part is in proportion to its dimension instead.
+void AddMatrixSteps(std::vector<RoadStep>& steps, int after, bool byDimension = false) {
   struct Size {
     bool arctic;
     int dimension, bits;
@@ -93,8 +106,9 @@ void AddMatrixSteps(std::vector<RoadStep>& steps, int after) {
                                     {false, 2, 3}, {true, 3, 2},  {false, 3, 2}, {true, 2, 3},
                                     {false, 3, 3}, {true, 4, 2},  {false, 4, 2}, {false, 4, 3},
                                     {true, 3, 3},  {false, 2, 4}, {false, 3, 4}};
-  const int n = 2 * static_cast<int>(std::size(kSizes));
-  int k = 0;
+  // The parts of the entries not yet added, each size twice (as it is and reversed).
+  int rest = 0;
+  for (const Size& size : kSizes) rest += 2 * (byDimension ? size.dimension : 1);
   for (const Size& size : kSizes) {
     const std::string name = std::string(size.arctic ? "arctic rule removal" : "matrices") +
                              " of dimension " + std::to_string(size.dimension) + ", " +
@@ -111,9 +125,12 @@ void AddMatrixSteps(std::vector<RoadStep>& steps, int after) {
       o.bits = size.bits;
       run = [o](const Problem& p, const Budget& b) { return MatrixInterpretation(p, b, o); };
     }
-    for (const bool reversed : {false, true})
+    const int part = byDimension ? size.dimension : 1;
+    for (const bool reversed : {false, true}) {
       steps.push_back(RoadStep{name + (reversed ? ", reversed" : ""), run, reversed,
-                               1.0 / (n - k++ + after)});
+                               static_cast<double>(part) / (rest + after)});
+      rest -= part;
+    }
   }
 }
 
@@ -182,6 +199,29 @@ std::vector<RoadStep> DependencyPairSteps(bool reversed) {
 std::vector<Road> StrongRoads() {
   const RoadStep trivial{"no strict rules", ProveWithoutStrictRules};
   const RoadStep asStandard{"relative as standard", RelativeAsStandard};
+  // Trivial weak rules go before relative as standard: l ->= l, made strict, loops.
+  const RoadStep cleanup{"trivial weak rules", DropTrivialWeakRules};
+  // A rule with an empty left side is closed once, so that matrices can orient ε ->= w
+  // as a ->= a w (or w a ->= a): on the left on one road, on the right on the other, since
+  // on a sample of such problems either side proved some that the other did not.
+  const auto closure = [](ClosureSide side) {
+    ContextClosureOptions o;
+    o.side = side;
+    return RoadStep{side == ClosureSide::Left ? "left context closure" : "right context closure",
+                    [o](const Problem& p, const Budget& b) { return ContextClosure(p, b, o); }};
+  };
+  // All rules strict, unless a weak rule's left side is a factor of its right side: then
+  // that rule alone, made strict, loops, and the road goes on to rule removal instead.
+  const RoadStep asStandardIfHope{
+      "relative as standard", [](const Problem& p, const Budget& b) {
+        for (const Rule& r : p.weak)
+          if (std::search(r.rhs.begin(), r.rhs.end(), r.lhs.begin(), r.lhs.end()) != r.rhs.end())
+            return Result::None();
+        return RelativeAsStandard(p, b);
+      }};
+  // Weights by linear programming: cheap, and exact where bit-bounded matrices are not.
+  const RoadStep weights{"weights",
+                         [](const Problem& p, const Budget& b) { return LpWeights(p, b); }};
   // The graph goes first, so that a dependency pair problem is split again after every
   // removal (it gives nothing at once on other problems).
   const RoadStep graph{"dependency graph", DependencyGraph};
@@ -193,19 +233,27 @@ std::vector<Road> StrongRoads() {
 
   // Rule removal first, on relative problems as they are; what it leaves of a
   // relative problem is then taken as standard.
-  std::vector<RoadStep> removal{trivial, graph};
+  std::vector<RoadStep> removal{trivial, cleanup, closure(ClosureSide::Left), graph, weights};
   AddMatrixSteps(removal, 1 + static_cast<int>(standardTail.size()));
   removal.push_back(asStandard);
   removal.insert(removal.end(), standardTail.begin(), standardTail.end());
 
   // A relative problem taken as standard at once, then the same removal.
-  std::vector<RoadStep> standardFirst{trivial, graph, asStandard};
-  AddMatrixSteps(standardFirst, static_cast<int>(standardTail.size()));
+  std::vector<RoadStep> standardFirst{trivial, cleanup,          closure(ClosureSide::Right),
+                                      graph,   asStandardIfHope, weights};
+  AddMatrixSteps(standardFirst, static_cast<int>(standardTail.size()), true);
   standardFirst.insert(standardFirst.end(), standardTail.begin(), standardTail.end());
 
   // Match bounds also from the start, so that they need not wait for every matrix.
   std::vector<RoadStep> matchBounds{trivial};
   AddMatchBoundSteps(matchBounds);
+
+  // A one-rule system stripped of the letters its sides share at both ends, then match
+  // bounds on what is left and on its reversal.
+  std::vector<RoadStep> stripped{
+      trivial, RoadStep{"stripping", [](const Problem& p, const Budget& b) { return Strip(p, b); },
+                        false, 1.0, false}};
+  AddMatchBoundSteps(stripped);
 
   // Match bounds first: with fewer threads than roads they get the first slice, which
   // their completion mostly needs only a small part of, or gives back at a limit.
@@ -215,6 +263,7 @@ std::vector<Road> StrongRoads() {
   constexpr int kDependencyPairWeight = 2;
   return {
       Road{"match bounds", Standard, matchBounds},
+      Road{"stripped match bounds", OneRule, stripped},
       Road{"rule removal", Always, removal},
       Road{"relative as standard", Relative, standardFirst},
       Road{"loops", Always, LoopSteps(false)},
@@ -242,8 +291,10 @@ class RoadRun {
  public:
   // `spare`: threads of the run that no road uses, which a step with several
   // independent subproblems may borrow (null: none).
-  RoadRun(const Road& road, Notes& notes, std::atomic<int>* spare = nullptr)
-      : road_(road), notes_(notes), spare_(spare) {}
+  // `scheduler`: the turns the road's threads take (null: none).
+  RoadRun(const Road& road, Notes& notes, std::atomic<int>* spare = nullptr,
+          Scheduler* scheduler = nullptr)
+      : road_(road), notes_(notes), spare_(spare), scheduler_(scheduler) {}
 
   // The tree the road builds for `p` within `budget`. `loopsCount`: a loop of `p`
   // would be a loop of the start problem.
@@ -313,6 +364,20 @@ class RoadRun {
           }
           if (v == Verdict::Open) break;  // the road is stuck here; the proof is lost
         }
+      // A loop of a context closure is printed as the loop of `target` it is, so that
+      // the reader checks it against target's own rules.
+      if (dynamic_cast<const ContextClosureWitness*>(r.witness.get()) &&
+          TreeVerdict(done) == Verdict::Disproved) {
+        const auto loop = LoopOfDisproof(done);
+        const Result carried = loop ? Result::Loop(loop) : Result::None();
+        if (const std::string error = loop ? RecheckResult(target, carried) : "no loop to carry";
+            !error.empty()) {
+          Note(step.name + ": the loop of the closed problem failed its re-check: " + error, true);
+          done = ProofNode{target, Result::Kind::Nothing, nullptr, {}};
+        } else {
+          done = ProofNode{target, Result::Kind::Disproved, carried.witness, {}};
+        }
+      }
       if (!step.onReversed) return done;
       node.kind = Result::Kind::Transformed;
       node.witness = reversal.witness;
@@ -366,10 +431,10 @@ class RoadRun {
     {
       // Under a scheduler the helpers take turns like the roads, and this thread holds
       // no token while it waits for them.
-      Scheduler* const scheduler = budget.scheduler();
+      Scheduler* const scheduler = scheduler_;
       std::vector<std::jthread> helpers;
       for (int t = 0; t < borrowed; ++t) {
-        runs.push_back(std::make_unique<RoadRun>(road_, notes_, spare_));
+        runs.push_back(std::make_unique<RoadRun>(road_, notes_, spare_, scheduler_));
         const int seat = scheduler ? scheduler->Add(road_.weight) : -1;
         helpers.emplace_back([&work, &shared, scheduler, seat, run = runs.back().get()] {
           std::optional<Scheduler::Seat> s;
@@ -389,6 +454,7 @@ class RoadRun {
   const Road& road_;
   Notes& notes_;
   std::atomic<int>* spare_;
+  Scheduler* scheduler_;
 };
 
 // A runner's quantum under the scheduler when the options give none.
@@ -406,7 +472,7 @@ StrongResult RunRoads(const Problem& start, const std::vector<Road>& roads,
   StrongResult result;
   const auto runStop = options.stop ? options.stop : std::make_shared<std::atomic<bool>>(false);
   // At most about three years, so that the clock's arithmetic cannot overflow.
-  const double timeout = std::min(options.timeoutSeconds, 1e8);
+  const double timeout = std::min(options.timeoutSeconds, kMaxTimeoutSeconds);
   const Budget run(Clock::now() + Seconds(timeout), runStop, options.outsideStop);
 
   std::vector<const Road*> entered;
@@ -449,7 +515,7 @@ StrongResult RunRoads(const Problem& start, const std::vector<Road>& roads,
     {
       std::optional<Scheduler::Seat> seat;
       if (scheduler) seat.emplace(*scheduler, seats[k], race);
-      RoadRun attempt(road, notes, &spare);
+      RoadRun attempt(road, notes, &spare, scheduler.get());
       try {
         tree = attempt.Solve(start, true, race);
       } catch (const std::exception& e) {
@@ -504,7 +570,19 @@ std::vector<Road> CertifiableRoads(std::vector<Road> roads) {
 StrongResult RunStrong(const ParsedSystem& parsed, const StrongOptions& options) {
   std::vector<Road> roads = StrongRoads();
   if (options.certified) roads = CertifiableRoads(std::move(roads));
-  return RunRoads(FromParsed(parsed), roads, options);
+  const Problem start = FromParsed(parsed);
+  // Trivial weak rules are dropped before the roads are chosen, so that a problem whose
+  // weak rules are all trivial gets the roads of a standard problem. The step keeps
+  // loops both ways.
+  const Result clean = DropTrivialWeakRules(start, Budget());
+  if (clean.kind != Result::Kind::Transformed || !RecheckResult(start, clean).empty())
+    return RunRoads(start, roads, options);
+  StrongResult result = RunRoads(clean.subproblems[0], roads, options);
+  if (result.status == StrongStatus::NoProof) return result;
+  result.proof =
+      ProofNode{start, Result::Kind::Transformed, clean.witness, {std::move(result.proof)}};
+  result.lines = PrintProof(result.proof);
+  return result;
 }
 
 }  // namespace velkin::strong

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "model/parsed_system.h"
+#include "strong/certificate.h"  // the certificate of a result's proof
 #include "strong/technique.h"
 
 namespace velkin::strong {

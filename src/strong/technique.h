@@ -2,88 +2,15 @@
 // the strategy builds from the results.
 #pragma once
 
-#include <atomic>
-#include <chrono>
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "strong/budget.h"
 #include "strong/cpf.h"
 #include "strong/problem.h"
 
 namespace velkin::strong {
-
-using Clock = std::chrono::steady_clock;
-
-class Scheduler;
-class ClausePool;
-
-// Clauses leased from a run's pool (ClausePool), returned when the lease ends. An
-// empty lease (no pool, or no pool needed) is granted; a refused one is not.
-class ClauseLease {
- public:
-  ClauseLease() = default;
-  ClauseLease(ClauseLease&& o) noexcept;
-  ClauseLease& operator=(ClauseLease&& o) noexcept;
-  ~ClauseLease();
-  // False when the budget ended before the clauses were free.
-  bool granted() const { return granted_; }
-
- private:
-  friend class ClausePool;
-  ClausePool* pool_ = nullptr;
-  std::int64_t clauses_ = 0;
-  bool granted_ = true;
-};
-
-// How long a technique may work: a deadline and a chain of stop flags (the run's, then
-// one per race it is part of), and the scheduler (strong/scheduler.h) whose turns the
-// threads that poll it take, if any. Cheap to copy; the flags are shared.
-class Budget {
- public:
-  // No deadline, one fresh stop flag.
-  Budget();
-  // `outside`, when given, ends the budget and all its children once it is nonzero (a
-  // signal's number, say); it must outlive every copy.
-  Budget(Clock::time_point deadline, std::shared_ptr<std::atomic<bool>> stop,
-         const std::atomic<int>* outside = nullptr);
-
-  // True once any stop flag is set or the deadline has passed. Safe from any thread;
-  // techniques poll it in every loop and hand it to the SAT solver. With a scheduler it
-  // is also the point where a runner that used its quantum waits for its next turn
-  // (returning at once when the budget ends meanwhile); its fast path takes no lock.
-  bool Expired() const;
-  // Expired without taking turns: for waiting on a turn.
-  bool Ended() const;
-  // The same budget, polled under `scheduler` and leasing clauses from `pool` (either
-  // null: none); Child and Within keep both.
-  Budget Sharing(std::shared_ptr<Scheduler> scheduler,
-                 std::shared_ptr<ClausePool> pool = nullptr) const;
-  Scheduler* scheduler() const { return scheduler_.get(); }
-  // Leases `clauses` from the run's pool before a SAT encoding of about that size is
-  // built, waiting while other roads hold too many: see ClausePool::Lease. Granted at
-  // once without a pool.
-  ClauseLease LeaseClauses(std::int64_t clauses) const;
-  // The same budget with a further stop flag (for a race) and the earlier of the two
-  // deadlines. Setting `stop` ends the child only; setting the parent's ends both.
-  Budget Child(std::shared_ptr<std::atomic<bool>> stop,
-               Clock::time_point deadline = Clock::time_point::max()) const;
-  // The same flags with the deadline at most `d` from now.
-  Budget Within(Clock::duration d) const;
-  Clock::time_point deadline() const { return deadline_; }
-  // Seconds left until the deadline (a large number when there is none).
-  double SecondsLeft() const;
-
- private:
-  bool Stopped() const;  // some stop flag is set
-
-  Clock::time_point deadline_;
-  std::vector<std::shared_ptr<std::atomic<bool>>> stops_;
-  const std::atomic<int>* outside_ = nullptr;  // a stop request from outside the run
-  std::shared_ptr<Scheduler> scheduler_;
-  std::shared_ptr<ClausePool> pool_;
-};
 
 // A step's evidence: printed in full in the proof and re-checked, by code separate from
 // the search, before the step is accepted. Each technique defines its own.
@@ -134,8 +61,17 @@ struct ProofNode {
   std::shared_ptr<const Witness> witness;
   std::vector<ProofNode> children;  // one per subproblem of a Transformed step
 
-  // True when the tree proves (or disproves) its problem with no open leaf.
+  // True when the tree proves or disproves its problem: TreeVerdict is not Open.
   bool Complete() const;
 };
+
+enum class Verdict { Proved, Disproved, Open };
+
+// What `node` shows for its problem: Proved when every leaf below it is a proof (and
+// every step has its subproblems); Disproved when a loop leaf is reached through steps
+// that all keep loops (the strategy puts a loop below a step only then, and leaves it
+// as that step's only child); Open otherwise: an open leaf, or a loop beside other
+// subproblems, which proves nothing about the step's problem.
+Verdict TreeVerdict(const ProofNode& node);
 
 }  // namespace velkin::strong

@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QFont>
 #include <QFontMetrics>
@@ -11,9 +12,14 @@
 #include <QStringList>
 #include <QTextBlock>
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <utility>
 
+#include "model/readers.h"
+#include "model/time_limit.h"
 #include "prover/run.h"
+#include "prover/strong_run.h"
 #include "ui/fractal.h"
 #include "ui/help_text.h"
 #include "ui/text_files.h"
@@ -120,6 +126,9 @@ QStringList BlockTexts(const QPlainTextEdit* memo) {
   return lines;
 }
 
+// The status of a strong run that Cancel ended.
+inline constexpr const char* kStatusCancelled = " cancelled ";
+
 QString JoinForDisplay(const std::vector<std::string>& lines) {
   QStringList texts;
   for (const std::string& line : lines) texts << QString::fromUtf8(line.data(), line.size());
@@ -127,6 +136,16 @@ QString JoinForDisplay(const std::vector<std::string>& lines) {
 }
 
 }  // namespace
+
+// A strong run: the inputs are copied before it starts, the thread writes `result` and
+// then asks the window's thread to show it; the window joins the thread there, or in
+// its destructor after setting `stop`.
+struct TForm1::StrongRun {
+  std::atomic<int> stop{0};
+  StrongRunResult result;
+  QElapsedTimer clock;
+  std::thread thread;
+};
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent), state_(MakeState()) {
   setObjectName(QStringLiteral("Form1"));
@@ -145,9 +164,17 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), state_(MakeState()) {
   CreateControls();
   SetTabOrder();
   UpdateFileList();
+  busyTimer_.setInterval(1000);
+  connect(&busyTimer_, &QTimer::timeout, this, &TForm1::ShowStrongBusy);
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  // A run still working gives up; its result is never shown.
+  if (strongRun_) {
+    strongRun_->stop.store(1);
+    strongRun_->thread.join();
+  }
+}
 
 void TForm1::CreateControls() {
   Label5 = PlaceLabel(this, "Label5", 16, 16, 48, 20, "Input:");
@@ -191,6 +218,11 @@ void TForm1::CreateControls() {
   Button8 = PlaceButton(this, "Button8", 632, 88, 73, 33, "HELP");
   connect(Button8, &QPushButton::clicked, this, &TForm1::Button8Click);
 
+  // Shows only while a strong run works.
+  Button9 = PlaceButton(this, "Button9", 632, 124, 73, 25, "Cancel");
+  connect(Button9, &QPushButton::clicked, this, &TForm1::Button9Click);
+  Button9->hide();
+
   // The options, covered by "Customize" (created after them, so it lies on top).
   Label2 = PlaceLabel(this, "Label2", 632, 152, 39, 13, "nr of att:");
   Edit3 = Place<QLineEdit>(this, "Edit3", 672, 152, 33, 21);
@@ -200,11 +232,19 @@ void TForm1::CreateControls() {
   connect(CheckBox2, &QCheckBox::clicked, this, &TForm1::CheckBox2Click);
   CheckBox3 = PlaceCheckBox(this, "CheckBox3", 632, 216, 73, 17, "match bnd");
   CheckBox4 = PlaceCheckBox(this, "CheckBox4", 632, 232, 73, 17, "tpdb format");
+  // The strong strategy and its time limit in seconds, in one row like "nr of att:".
+  CheckBox5 = PlaceCheckBox(this, "CheckBox5", 632, 252, 47, 17, "strong");
+  CheckBox5->setToolTip(
+      QStringLiteral("The strong strategy, with the time limit beside (seconds)"));
+  Edit4 = Place<QLineEdit>(this, "Edit4", 680, 250, 25, 21);
+  Edit4->setText(QString::number(kStrongDefaultTimeout));
+  Edit4->setToolTip(QStringLiteral("The strong strategy's time limit in seconds"));
   FitCaption(Label2, Label2->text(), Edit3->x() - Label2->x());  // the edit follows it
+  FitCaption(CheckBox5, CheckBox5->text(), Edit4->x() - CheckBox5->x());
   // The options stay within the cover button's width, so that it hides them whole.
   for (QCheckBox* box : {CheckBox1, CheckBox2, CheckBox3, CheckBox4})
     FitCaption(box, box->text(), kColumnWidth);
-  Button7 = PlaceButton(this, "Button7", 632, 152, 73, 97, "Customize");
+  Button7 = PlaceButton(this, "Button7", 632, 152, 73, 120, "Customize");
   Button7->raise();
   connect(Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
 
@@ -244,9 +284,9 @@ void TForm1::CreateControls() {
 }
 
 void TForm1::SetTabOrder() {
-  QWidget* const order[] = {Memo1,     FileListBox1, Button3,   Edit1,     Button4,
-                            Memo2,     Button1,      Edit3,     Button8,   Memo4,
-                            CheckBox1, CheckBox2,    CheckBox3, CheckBox4, Button7};
+  QWidget* const order[] = {Memo1,     FileListBox1, Button3, Edit1,     Button4,   Memo2,
+                            Button1,   Edit3,        Button8, Memo4,     CheckBox1, CheckBox2,
+                            CheckBox3, CheckBox4,    Button7, CheckBox5, Edit4,     Button9};
   for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 }
 
@@ -296,6 +336,10 @@ void TForm1::Button4Click() {
   outputLines_.clear();
   Memo2->clear();
   Memo2->hide();
+  if (CheckBox5->isChecked()) {
+    StartStrongRun();
+    return;
+  }
   repaint();
 
   RunInputs in;
@@ -323,6 +367,82 @@ void TForm1::Button4Click() {
   }
   if (!result.output.empty()) ShowOutput(result.output);
   SetStatus(QString::fromStdString(result.status));
+}
+
+void TForm1::StartStrongRun() {
+  const std::string limitText = Edit4->text().toStdString();
+  const std::optional<double> limit = ParseTimeLimit(limitText);
+  if (!limit) {
+    SetStatus(QString());
+    ShowMessage(QString::fromStdString(TimeLimitMessage(limitText)));
+    return;
+  }
+  std::string text;
+  for (const std::string& line : InputLines()) text += line + "\n";
+  const InputFormat format = CheckBox4->isChecked() ? InputFormat::Tpdb : InputFormat::Plain;
+  StrongRunOptions options;
+  options.timeoutSeconds = *limit;
+  auto run = std::make_unique<StrongRun>();
+  options.stop = &run->stop;
+  StrongRun* const r = run.get();
+  r->clock.start();
+  strongRun_ = std::move(run);
+  SetRunControls(true);
+  r->thread = std::thread([this, r, text = std::move(text), format, options] {
+    r->result = RunStrongText(text, format, options);
+    QMetaObject::invokeMethod(this, &TForm1::StrongRunFinished, Qt::QueuedConnection);
+  });
+}
+
+void TForm1::ShowStrongBusy() {
+  if (!strongRun_) return;
+  // Rounded: the timer may fire a little early.
+  const qint64 seconds = (strongRun_->clock.elapsed() + 500) / 1000;
+  SetStatus(QStringLiteral(" busy %1 s ").arg(seconds));
+}
+
+void TForm1::SetRunControls(bool running) {
+  Button4->setEnabled(!running);
+  Memo1->setReadOnly(running);
+  FileListBox1->setEnabled(!running);
+  Button9->setVisible(running);
+  Button9->setEnabled(running);
+  if (running) {
+    busyTimer_.start();
+  } else {
+    busyTimer_.stop();
+  }
+}
+
+void TForm1::StrongRunFinished() {
+  if (!strongRun_) return;
+  strongRun_->thread.join();
+  const std::unique_ptr<StrongRun> run = std::move(strongRun_);
+  SetRunControls(false);
+  const StrongRunResult& result = run->result;
+  if (!result.failure.empty() || result.outcome == RunOutcome::InputRefused) {
+    // Nothing ran: no status word, and the input stays as it is.
+    SetStatus(QString());
+    ShowMessage(
+        QString::fromStdString(result.failure.empty() ? result.error.Describe() : result.failure));
+    return;
+  }
+  if (!result.lines.empty()) ShowOutput(result.lines);
+  switch (result.outcome) {
+    case RunOutcome::Terminating:
+      SetStatus(QString::fromLatin1(kStatusTerminating));
+      break;
+    case RunOutcome::LoopFound:
+      SetStatus(QString::fromLatin1(kStatusLoopFound));
+      break;
+    default:
+      SetStatus(QString::fromLatin1(result.stopped ? kStatusCancelled : kStatusNoProof));
+  }
+}
+
+void TForm1::Button9Click() {
+  if (strongRun_) strongRun_->stop.store(1);
+  Button9->setEnabled(false);
 }
 
 void TForm1::Button8Click() {

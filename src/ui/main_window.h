@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -67,6 +68,11 @@ class TForm1 : public QWidget {
   QLabel* Label3;
   QLineEdit* Edit1;
   QPlainTextEdit* Memo4;
+  // The strong strategy, under "Customize" beside the classic options: the option, its
+  // time limit in seconds, and the button that cancels its run.
+  QCheckBox* CheckBox5;
+  QLineEdit* Edit4;
+  QPushButton* Button9;
 
   // Replaces the modal message box (tests answer messages without blocking).
   void SetMessageBox(MessageBoxFn show);
@@ -81,6 +87,9 @@ class TForm1 : public QWidget {
   // The lines of the output area; one empty line before the first run.
   const std::vector<std::string>& OutputLines() const { return outputLines_; }
 
+  // True while a strong run works on its thread.
+  bool StrongRunning() const { return strongRun_ != nullptr; }
+
  public slots:
   void Button4Click();       // "START": the run
   void Button8Click();       // "HELP": shows the help text
@@ -92,6 +101,7 @@ class TForm1 : public QWidget {
   void Button1Click();       // "save result"
   void FileListBox1Click();  // loads the selected file into the input
   void FormActivate();       // ticks "rem.labels" and "match bnd"
+  void Button9Click();       // "Cancel": the strong run gives up
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -105,6 +115,12 @@ class TForm1 : public QWidget {
   void UpdateFileList();
   void ShowMessage(const QString& text);
   QString FileName(const char* extension) const;
+  void StartStrongRun();
+  void StrongRunFinished();
+  void ShowStrongBusy();
+  void SetRunControls(bool running);
+
+  struct StrongRun;  // a strong run on its thread: its stop flag and its result
 
   std::unique_ptr<State> state_;
   MessageBoxFn messageBox_;
@@ -114,6 +130,8 @@ class TForm1 : public QWidget {
   std::vector<std::string> loadedLines_;
   bool inputIsLoadedFile_ = false;
   bool activated_ = false;
+  std::unique_ptr<StrongRun> strongRun_;  // null while none runs
+  QTimer busyTimer_;                      // counts the seconds of a strong run in the status
 };
 
 }  // namespace velkin

@@ -7,10 +7,13 @@
 
 #include "ceta_util.h"
 #include "model/parsed_system.h"
+#include "strong/certificate.h"
 #include "strong/cpf.h"
 #include "strong/technique.h"
 #include "strong/techniques/arctic_removal.h"
+#include "strong/techniques/context_closure.h"
 #include "strong/techniques/matrix.h"
+#include "strong/techniques/weak_cleanup.h"
 
 namespace velkin::strong {
 namespace {
@@ -93,6 +96,39 @@ TEST(CpfTechniques, ArcticRuleRemovalOnStandardAndRelativeProblems) {
     });
     const std::string cert = Certificate(root);
     EXPECT_NE(cert.find("<arctic>"), std::string::npos);
+    const cetatest::Verdict v = cetatest::Certify(cert);
+    EXPECT_EQ(v.first_line, "CERTIFIED") << v.output;
+  }
+}
+
+// `step`'s one result on `p`, re-checked, above the proof of its subproblem by `below`.
+ProofNode Above(const Problem& p, const Result& step,
+                const std::function<ProofNode(const Problem&)>& below) {
+  EXPECT_EQ(step.kind, Result::Kind::Transformed) << step.note;
+  EXPECT_EQ(RecheckResult(p, step), "");
+  if (step.kind != Result::Kind::Transformed)
+    return ProofNode{p, Result::Kind::Nothing, nullptr, {}};
+  return ProofNode{p, step.kind, step.witness, {below(step.subproblems.at(0))}};
+}
+
+// The context closure of R = {a b -> b} / S = {->= c, c ->= b c} on each side, and the
+// trivial weak rules of R = {a a -> a} / S = {b ->= b, a a ->= a, a b ->= b}, each
+// followed by matrices of dimension 1.
+TEST(CpfTechniques, ContextClosureAndTrivialWeakRules) {
+  VELKIN_REQUIRE_CETA();
+  const auto matrices = [](const Problem& q) { return RemoveAll(q, 1); };
+  std::vector<ProofNode> roots;
+  const Problem open = Read({"ab->b", "->=c", "c->=bc"});
+  for (const ClosureSide side : {ClosureSide::Left, ClosureSide::Right, ClosureSide::Both}) {
+    ContextClosureOptions o;
+    o.side = side;
+    roots.push_back(Above(open, ContextClosure(open, Budget(), o), matrices));
+  }
+  const Problem trivial = Read({"aa->a", "b->=b", "aa->=a", "ab->=b"});
+  roots.push_back(Above(trivial, DropTrivialWeakRules(trivial, Budget()), matrices));
+  for (std::size_t i = 0; i < roots.size(); ++i) {
+    const std::string cert = Certificate(roots[i]);
+    EXPECT_NE(cert.find(i < 3 ? "<flatContextClosure>" : "<equalityRemoval>"), std::string::npos);
     const cetatest::Verdict v = cetatest::Certify(cert);
     EXPECT_EQ(v.first_line, "CERTIFIED") << v.output;
   }

@@ -234,5 +234,22 @@ TEST(ParseXtcInput, DeepNestingIsRefusedWithoutWalkingIt) {
   EXPECT_NE(r.error.message.find("more than 19 symbols"), std::string::npos);
 }
 
+// The variable is kept for certificates: that of the first rule read (the strict rules
+// come first), without blanks around it, decoded; the other formats keep none.
+TEST(ReadXtcSystem, KeepsTheVariableOfTheFirstRule) {
+  ParsedSystem sys;
+  const std::string text = "<problem type=\"termination\"><trs><rules><relrules><rule><lhs>" +
+                           Term({"c"}, "w") + "</lhs><rhs>" + Term({}, "w") +
+                           "</rhs></rule></relrules><rule><lhs>" + Term({"a"}, " y&amp;z\n") +
+                           "</lhs><rhs>" + Term({"b"}, " y&amp;z\n") +
+                           "</rhs></rule></rules></trs></problem>";
+  ASSERT_TRUE(ReadXtcSystem(text, ReadLimits::None(), sys).ok);
+  EXPECT_EQ(sys.variable, "y&z");
+  ASSERT_TRUE(ReadXtcSystem(Problem("", Rule({"c"}, {})), ReadLimits::None(), sys).ok);
+  EXPECT_EQ(sys.variable, "x");
+  ASSERT_TRUE(ReadSystem({"ab -> ba"}, InputFormat::Plain, ReadLimits::None(), sys).ok);
+  EXPECT_EQ(sys.variable, "");
+}
+
 }  // namespace
 }  // namespace velkin

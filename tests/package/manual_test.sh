@@ -18,7 +18,7 @@ fi
 tr -s ' \n\t' '\n' <"$tmp/man.out" | sed 's/\xe2\x80\x90/-/g' >"$tmp/words"
 
 missing=0
-for cmd in "" batch plot; do
+for cmd in "" batch plot serve; do
   # Option names as --help lists them at the start of a line: "  -o,--output FILE ...".
   "$velkin" $cmd --help | sed -n 's/^ *\(-[-a-zA-Z0-9,]*\).*/\1/p' | tr ',' '\n' |
     grep -v '^-h$\|^--help$\|^$' >"$tmp/options" || true
@@ -30,7 +30,7 @@ for cmd in "" batch plot; do
     fi
   done <"$tmp/options"
 done
-for word in batch plot classic strong "EXIT" "EXAMPLES"; do
+for word in batch plot serve classic strong "EXIT" "EXAMPLES"; do
   grep -q "$word" "$tmp/man.out" || { echo "FAIL: the manual page lacks $word" >&2; missing=1; }
 done
 exit "$missing"

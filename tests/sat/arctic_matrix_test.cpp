@@ -14,7 +14,7 @@
 namespace velkin::sat {
 namespace {
 
-using strong::Budget;
+using sat::NeverStop;
 using A = std::optional<std::uint64_t>;  // nullopt is -∞
 
 void Fix(const Nat& n, std::uint64_t v, std::vector<Lit>& as) {
@@ -66,7 +66,7 @@ TEST(SatArctic, OperationsMatchBruteForceAndMinusInfinityHasOneForm) {
         SCOPED_TRACE(testing::Message() << a.value_or(99) << " and " << b.value_or(99));
         std::vector<Lit> as;
         Fix(x, a, as), Fix(y, b, as);
-        ASSERT_EQ(s.Solve(Budget(), as), Solver::Outcome::Sat);
+        ASSERT_EQ(s.Solve(NeverStop(), as), Solver::Outcome::Sat);
         EXPECT_EQ(Value(s, mx), RefMax(a, b));
         EXPECT_EQ(s.Value(ge), RefGe(a, b));
         EXPECT_EQ(s.Value(gt), RefGt(a, b));
@@ -75,7 +75,8 @@ TEST(SatArctic, OperationsMatchBruteForceAndMinusInfinityHasOneForm) {
         Fix(px, a, ps), Fix(py, b, ps);
         const A want = RefPlus(a, b);
         const bool fits = !want || *want < (1u << cap);
-        ASSERT_EQ(plus_s.Solve(Budget(), ps), fits ? Solver::Outcome::Sat : Solver::Outcome::Unsat);
+        ASSERT_EQ(plus_s.Solve(NeverStop(), ps),
+                  fits ? Solver::Outcome::Sat : Solver::Outcome::Unsat);
         if (fits) {
           EXPECT_EQ(Value(plus_s, sum), want);
         }
@@ -85,7 +86,7 @@ TEST(SatArctic, OperationsMatchBruteForceAndMinusInfinityHasOneForm) {
   Solver s;
   const Arctic x = FreshArctic(s, 2);
   int models = 0;
-  while (s.Solve(Budget()) == Solver::Outcome::Sat) {
+  while (s.Solve(NeverStop()) == Solver::Outcome::Sat) {
     ++models;
     s.AddClause({s.Value(x.finite) ? -x.finite : x.finite,
                  s.Value(x.value.bits[0]) ? -x.value.bits[0] : x.value.bits[0],
@@ -110,7 +111,7 @@ void CheckArcticProducts(Fresh fresh, Mul mul) {
         ex[k] = vals[u % 3], ey[k] = vals[v % 3];
       std::vector<Lit> as;
       for (int k = 0; k < 4; ++k) Fix(x.entries[k], ex[k], as), Fix(y.entries[k], ey[k], as);
-      ASSERT_EQ(t.Solve(Budget(), as), Solver::Outcome::Sat);
+      ASSERT_EQ(t.Solve(NeverStop(), as), Solver::Outcome::Sat);
       const auto p = Values(t, xy);
       bool all_ge = true, all_gt = true;
       for (int i = 0; i < 2; ++i)
@@ -138,7 +139,7 @@ TEST(SatMatrix, TwoByTwoProductsMatchBruteForce) {
       std::vector<Lit> as;
       for (int k = 0; k < 4; ++k)
         Fix(a.entries[k], (ma >> k) & 1, as), Fix(b.entries[k], (mb >> k) & 1, as);
-      ASSERT_EQ(s.Solve(Budget(), as), Solver::Outcome::Sat);
+      ASSERT_EQ(s.Solve(NeverStop(), as), Solver::Outcome::Sat);
       const auto p = Values(s, ab), q = Values(s, sum);
       bool all_ge = true;
       for (int i = 0; i < 2; ++i)
@@ -177,7 +178,7 @@ TEST(SatMatrix, AffineCompositionIsApplication) {
         Fix(f.m.entries[k], (mf >> k) & 1, as), Fix(g.m.entries[k], (mg >> k) & 1, as);
       for (int k = 0; k < 2; ++k)
         Fix(f.c.entries[k], (mf >> (4 + k)) & 1, as), Fix(g.c.entries[k], (mg >> (4 + k)) & 1, as);
-      ASSERT_EQ(s.Solve(Budget(), as), Solver::Outcome::Sat);
+      ASSERT_EQ(s.Solve(NeverStop(), as), Solver::Outcome::Sat);
       const auto fm = Values(s, f.m), fc = Values(s, f.c), gm = Values(s, g.m), gc = Values(s, g.c);
       const auto m = Values(s, fg.m), c = Values(s, fg.c);
       // Apply both maps to the unit vectors and to 0: that determines an affine map.
@@ -207,7 +208,7 @@ bool Forced(Solver& s, const std::vector<Lit>& as, const UnaryArctic& x, A want)
     differs.push_back(want && *want > static_cast<std::uint64_t>(i) ? -x.atLeast[i] : x.atLeast[i]);
   s.AddClause(differs);
   other.push_back(act);
-  const bool forced = s.Solve(Budget(), other) == Solver::Outcome::Unsat;
+  const bool forced = s.Solve(NeverStop(), other) == Solver::Outcome::Unsat;
   s.Require(-act);
   return forced;
 }
@@ -227,7 +228,7 @@ TEST(SatUnaryArctic, OperationsAreExactAndMatchBruteForce) {
                      << a.value_or(99) << " and " << b.value_or(99) << ", max " << max);
         std::vector<Lit> as;
         Fix(x, a, as), Fix(y, b, as);
-        ASSERT_EQ(s.Solve(Budget(), as), Solver::Outcome::Sat);
+        ASSERT_EQ(s.Solve(NeverStop(), as), Solver::Outcome::Sat);
         EXPECT_EQ(Value(s, mx), RefMax(a, b));
         EXPECT_EQ(s.Value(ge), RefGe(a, b));
         EXPECT_EQ(s.Value(gt), RefGt(a, b));
@@ -236,7 +237,8 @@ TEST(SatUnaryArctic, OperationsAreExactAndMatchBruteForce) {
         Fix(px, a, ps), Fix(py, b, ps);
         const A want = RefPlus(a, b);
         const bool fits = !want || *want <= static_cast<std::uint64_t>(max);
-        ASSERT_EQ(plus_s.Solve(Budget(), ps), fits ? Solver::Outcome::Sat : Solver::Outcome::Unsat);
+        ASSERT_EQ(plus_s.Solve(NeverStop(), ps),
+                  fits ? Solver::Outcome::Sat : Solver::Outcome::Unsat);
         if (!fits) continue;
         EXPECT_EQ(Value(plus_s, sum), want);
         EXPECT_TRUE(Forced(plus_s, ps, sum, want));
@@ -246,7 +248,7 @@ TEST(SatUnaryArctic, OperationsAreExactAndMatchBruteForce) {
   Solver s;
   const UnaryArctic x = FreshUnaryArctic(s, 3);
   int models = 0;
-  while (s.Solve(Budget()) == Solver::Outcome::Sat) {
+  while (s.Solve(NeverStop()) == Solver::Outcome::Sat) {
     ++models;
     std::vector<Lit> other{s.Value(x.finite) ? -x.finite : x.finite};
     for (Lit l : x.atLeast) other.push_back(s.Value(l) ? -l : l);
@@ -255,7 +257,7 @@ TEST(SatUnaryArctic, OperationsAreExactAndMatchBruteForce) {
   EXPECT_EQ(models, 5);
   Solver t;
   const UnaryArctic two = UnaryConstant(t, 2), none = UnaryMinusInfinity(t);
-  ASSERT_EQ(t.Solve(Budget()), Solver::Outcome::Sat);
+  ASSERT_EQ(t.Solve(NeverStop()), Solver::Outcome::Sat);
   EXPECT_EQ(Value(t, two), A(2));
   EXPECT_EQ(Value(t, none), std::nullopt);
 }

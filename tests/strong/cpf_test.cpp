@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "strong/certificate.h"
 #include "strong/technique.h"
 
 namespace velkin::strong {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "strong/certificate.h"
 #include "strong/techniques/reversal.h"
 #include "strong/techniques/trivial.h"
 #include "strong_test_util.h"
@@ -42,7 +43,7 @@ TEST(StrongPrint, SubproblemsAreNumberedAfterTheWholeSubtreeBeforeThem) {
   const Problem root = Plain({"a->c", "c->=cc"});
   const Problem left = Plain({"ab->=b"});
   const Problem right = Plain({"c->=cc"});
-  const auto none = std::make_shared<NoStrictRulesWitness>();
+  const auto none = ProveWithoutStrictRules(right, Budget()).witness;
   const ProofNode tree = Step(root, std::make_shared<SplitWitness>(),
                               {Step(left, std::make_shared<ReversalWitness>(),
                                     {Leaf(ReversedProblem(left), Result::Kind::Proved, none)}),
@@ -102,17 +103,36 @@ TEST(StrongPrint, ADisproofSaysThatTheLoopCarriesBack) {
   EXPECT_EQ(lines.back(), "So problem 1 does not terminate.");
 }
 
+// Complete() is the same truth as TreeVerdict, so that the certificate writer (which
+// asks Complete) never takes a tree that the strategy and the printer call open.
 TEST(StrongPrint, AnOpenLeafOrAMissingSubproblemLeavesTheTreeOpen) {
   const Problem p = Plain({"ab->ba"});
   ProofNode open;
   open.problem = p;
   EXPECT_EQ(TreeVerdict(open), Verdict::Open);
-  EXPECT_EQ(TreeVerdict(Step(p, std::make_shared<ReversalWitness>(), {})), Verdict::Open);
+  EXPECT_FALSE(open.Complete());
+  const ProofNode childless = Step(p, std::make_shared<ReversalWitness>(), {});
+  EXPECT_EQ(TreeVerdict(childless), Verdict::Open);
+  EXPECT_FALSE(childless.Complete());
   // A loop below a step with two subproblems proves nothing about the other one.
   const auto w = std::make_shared<SplitWitness>();
-  EXPECT_EQ(TreeVerdict(Step(
-                p, w, {Leaf(p, Result::Kind::Disproved, w), Leaf(p, Result::Kind::Proved, w)})),
-            Verdict::Open);
+  for (const bool loopFirst : {true, false}) {
+    std::vector<ProofNode> kids{Leaf(p, Result::Kind::Disproved, w),
+                                Leaf(p, Result::Kind::Proved, w)};
+    if (!loopFirst) std::swap(kids[0], kids[1]);
+    const ProofNode mixed = Step(p, w, std::move(kids));
+    EXPECT_EQ(TreeVerdict(mixed), Verdict::Open);
+    EXPECT_FALSE(mixed.Complete());
+    EXPECT_FALSE(cpf::Ok(cpf::FromProof(mixed, "velkin")));
+  }
+  // Both proved, or the loop as the only child: complete.
+  const ProofNode proved =
+      Step(p, w, {Leaf(p, Result::Kind::Proved, w), Leaf(p, Result::Kind::Proved, w)});
+  EXPECT_EQ(TreeVerdict(proved), Verdict::Proved);
+  EXPECT_TRUE(proved.Complete());
+  const ProofNode looped = Step(p, w, {Leaf(p, Result::Kind::Disproved, w)});
+  EXPECT_EQ(TreeVerdict(looped), Verdict::Disproved);
+  EXPECT_TRUE(looped.Complete());
 }
 
 }  // namespace

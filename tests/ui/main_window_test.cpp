@@ -2,6 +2,7 @@
 #include "ui/main_window.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFontInfo>
 #include <QGuiApplication>
@@ -96,7 +97,7 @@ const ControlSpec kControls[] = {
     {"CheckBox2", "QCheckBox", {632, 200, 73, 17}, "big font", 8},
     {"CheckBox3", "QCheckBox", {632, 216, 73, 17}, "match bnd", 8},
     {"CheckBox4", "QCheckBox", {632, 232, 73, 17}, "tpdb format", 8},
-    {"Button7", "QPushButton", {632, 152, 73, 97}, "Customize", 8},
+    {"Button7", "QPushButton", {632, 152, 73, 120}, "Customize", 8},
     {"Label6", "QLabel", {632, 272, 48, 13}, "load SRS:", 8},
     {"FileListBox1", "QListWidget", {632, 288, 73, 145}, nullptr, 8},
     {"Button3", "QPushButton", {632, 448, 73, 25}, "save SRS", 8},
@@ -104,6 +105,9 @@ const ControlSpec kControls[] = {
     {"Label3", "QLabel", {632, 512, 45, 13}, "file name:", 8},
     {"Edit1", "QLineEdit", {632, 528, 73, 21}, "file", 8},
     {"Memo4", "QPlainTextEdit", {72, 0, 441, 553}, nullptr, 8},
+    {"CheckBox5", "QCheckBox", {632, 252, 47, 17}, "strong", 8},
+    {"Edit4", "QLineEdit", {680, 250, 25, 21}, "60", 8},
+    {"Button9", "QPushButton", {632, 124, 73, 25}, "Cancel", 8},
 };
 
 QString TextOf(QWidget* w) {
@@ -240,14 +244,16 @@ class MainWindowTest : public QObject {
     QVERIFY(!F().CheckBox2->isChecked());
     QVERIFY(F().CheckBox3->isChecked());
     QVERIFY(!F().CheckBox4->isChecked());
+    QVERIFY(!F().CheckBox5->isChecked());  // the classic strategy unless asked
+    QVERIFY(!F().Button9->isVisible());
     TForm1 unshown;
     QVERIFY(!unshown.CheckBox1->isChecked());
     QVERIFY(!unshown.CheckBox3->isChecked());
     // The options lie under "Customize"; the picture shows where the output would be.
-    for (QWidget* w :
-         {static_cast<QWidget*>(F().Label2), static_cast<QWidget*>(F().Edit3),
-          static_cast<QWidget*>(F().CheckBox1), static_cast<QWidget*>(F().CheckBox2),
-          static_cast<QWidget*>(F().CheckBox3), static_cast<QWidget*>(F().CheckBox4)}) {
+    for (QWidget* w : {static_cast<QWidget*>(F().Label2), static_cast<QWidget*>(F().Edit3),
+                       static_cast<QWidget*>(F().CheckBox1), static_cast<QWidget*>(F().CheckBox2),
+                       static_cast<QWidget*>(F().CheckBox3), static_cast<QWidget*>(F().CheckBox4),
+                       static_cast<QWidget*>(F().CheckBox5), static_cast<QWidget*>(F().Edit4)}) {
       QCOMPARE(TopAt(w->geometry().center()), static_cast<QWidget*>(F().Button7));
       QVERIFY2(F().Button7->geometry().contains(w->geometry()), qPrintable(w->objectName()));
     }
@@ -257,7 +263,8 @@ class MainWindowTest : public QObject {
   void tabOrderFollowsTheDesign() {
     const QStringList expected = {"Memo1",     "FileListBox1", "Button3",   "Edit1",     "Button4",
                                   "Memo2",     "Button1",      "Edit3",     "Button8",   "Memo4",
-                                  "CheckBox1", "CheckBox2",    "CheckBox3", "CheckBox4", "Button7"};
+                                  "CheckBox1", "CheckBox2",    "CheckBox3", "CheckBox4", "Button7",
+                                  "CheckBox5", "Edit4",        "Button9"};
     QStringList order;
     QWidget* w = F().Memo1;
     do {
@@ -530,6 +537,105 @@ class MainWindowTest : public QObject {
     QCOMPARE(messages_, QStringList{QStringLiteral("'12x' is not a valid integer value")});
     QCOMPARE(F().Label4->text(), QStringLiteral(" busy "));
     QVERIFY(!F().Memo2->isVisible());
+  }
+
+  // The strong strategy runs on a thread of its own: the window answers meanwhile (its
+  // status counts the seconds), and the tree of the strong engine is shown at the end.
+  void strongRunShowsItsTreeWithoutHoldingTheWindow() {
+    Click(F().Button7);
+    Click(F().CheckBox5);
+    QVERIFY(F().CheckBox5->isChecked());
+    Retype(F().Edit4, QStringLiteral("30"));
+    Type(F().Memo1, QStringLiteral("ab -> ba\nc ->= cc"));
+    Click(F().Button4);
+    QVERIFY(F().StrongRunning());
+    QVERIFY(F().Label4->text().startsWith(QStringLiteral(" busy ")));
+    QVERIFY(F().Button9->isVisible());
+    QVERIFY(!F().Button4->isEnabled());
+    QVERIFY(F().Memo1->isReadOnly());
+    QTRY_VERIFY_WITH_TIMEOUT(!F().StrongRunning(), 60000);
+    QCOMPARE(messages_, QStringList());
+    QCOMPARE(F().Label4->text(), QStringLiteral("terminating"));
+    QVERIFY(F().Memo2->isVisible());
+    QVERIFY(!F().Button9->isVisible());
+    QVERIFY(F().Button4->isEnabled());
+    QVERIFY(!F().Memo1->isReadOnly());
+    const QStringList proof = Lines(F().Memo2);
+    QCOMPARE(proof.value(0), QStringLiteral("Problem 1: termination of R relative to S, with"));
+    QCOMPARE(F().OutputLines().size(), static_cast<std::size_t>(proof.size()));
+    // The picture, with the options uncovered to show the strategy chosen.
+    Click(F().Button7);
+    const QImage shot = F().grab().toImage();
+    QVERIFY(shot.save(QStringLiteral(VELKIN_BUILD_DIR "/velkin-gui-strong-screenshot.png")));
+    const qreal ratio = shot.devicePixelRatio();
+    QVERIFY(RedPixels(shot, QRect(QPoint(632, 56) * ratio, QSize(73, 16) * ratio)) > 20);
+    // "save result" writes the strong proof as it writes a classic one.
+    Retype(F().Edit1, QStringLiteral("strong"));
+    Click(F().Button1);
+    QCOMPARE(ReadAll(QStringLiteral("strong.res")),
+             proof.join(QStringLiteral("\r\n")).toUtf8() + "\r\n");
+    // Unticked, START is the classic run again, byte for byte.
+    Click(F().CheckBox5);
+    Run(QStringLiteral("ab -> ba"));
+    QVERIFY(!F().StrongRunning());
+    QCOMPARE(Lines(F().Memo2).value(0),
+             QStringLiteral("VELKIN 1.3 is applied to the string rewriting system"));
+  }
+
+  void cancelEndsAStrongRunPromptly() {
+    Click(F().Button7);
+    Click(F().CheckBox5);
+    Type(F().Memo1, QString::fromLatin1(kNoProofInput));
+    Click(F().Button4);
+    QVERIFY(F().StrongRunning());
+    // The window keeps answering: the status counts the seconds.
+    QTRY_VERIFY_WITH_TIMEOUT(F().Label4->text() == QStringLiteral(" busy 1 s ") ||
+                                 F().Label4->text() == QStringLiteral(" busy 2 s "),
+                             5000);
+    QElapsedTimer clock;
+    clock.start();
+    Click(F().Button9);
+    QTRY_VERIFY_WITH_TIMEOUT(!F().StrongRunning(), 10000);
+    QVERIFY2(clock.elapsed() < 5000, "Cancel took more than 5 s");
+    QCOMPARE(F().Label4->text(), QStringLiteral(" cancelled "));
+    QVERIFY(!F().Memo2->isVisible());
+    QCOMPARE(messages_, QStringList());
+
+    // Closing the window ends a run as well.
+    Click(F().Button4);
+    QVERIFY(F().StrongRunning());
+    clock.restart();
+    form_.reset();
+    QVERIFY2(clock.elapsed() < 5000, "closing the window took more than 5 s");
+  }
+
+  void strongRunRefusals() {
+    Click(F().Button7);
+    Click(F().CheckBox5);
+    Retype(F().Edit4, QStringLiteral("0"));
+    Type(F().Memo1, QStringLiteral("ab -> ba"));
+    Click(F().Button4);
+    QVERIFY(!F().StrongRunning());
+    QCOMPARE(
+        messages_,
+        QStringList{QStringLiteral("'0' is not a number of seconds above 0 and at most 1e+08")});
+    QCOMPARE(F().Label4->text(), QString());
+    // The reader refuses as in a classic run; without the classic capacities, a long
+    // side is no reason.
+    Retype(F().Edit4, QStringLiteral("20"));
+    F().Memo1->clear();
+    Type(F().Memo1, QStringLiteral("ab -> ba\nab"));
+    Click(F().Button4);
+    QTRY_VERIFY_WITH_TIMEOUT(!F().StrongRunning(), 30000);
+    QCOMPARE(messages_.size(), 2);
+    QVERIFY2(messages_[1].startsWith(QStringLiteral("line 2: ")), qPrintable(messages_[1]));
+    QCOMPARE(F().Label4->text(), QString());
+    F().Memo1->clear();
+    Type(F().Memo1, QStringLiteral("abababababababababab -> a"));
+    Click(F().Button4);
+    QTRY_VERIFY_WITH_TIMEOUT(!F().StrongRunning(), 30000);
+    QCOMPARE(messages_.size(), 2);
+    QCOMPARE(F().Label4->text(), QStringLiteral("terminating"));
   }
 
   void runsShareOneState() {

@@ -20,20 +20,12 @@
 #include <vector>
 
 #include "strong/technique.h"
+#include "strong/techniques/interpretation_search.h"
 
 namespace velkin::strong {
 
-struct ArcticOptions {
-  int dimension = 1;  // d >= 1
-  int bits = 2;       // width of the letters' finite entries, >= 1
-  // Width of every finite entry of a side's matrix and vector (values stay below
-  // 2^resultBits); 0: bits + 3.
-  int resultBits = 0;
-  // Skip with a note when the encoding is estimated above this many clauses.
-  std::int64_t maxClauses = 15'000'000;
-  // After the first interpretation, look for ones that remove more pairs, each round
-  // given at most this long (0: no such rounds).
-  double improveSeconds = 1.0;
+// The shared fields (strong/techniques/interpretation_search.h) and the arctic ones.
+struct ArcticOptions : SearchOptions {
   // A marked letter's map gets a fresh first row only, its other rows fixed (to -∞):
   // the same interpretations exist (only first rows of a pair's sides are compared,
   // and clearing the other rows keeps every condition), with a smaller encoding.
@@ -64,7 +56,7 @@ class ArcticWitness : public Witness {
   std::vector<int> removed;  // indices into before.strict (the pairs), ascending
 
   std::string Technique() const override { return "arctic interpretation"; }
-  // Recomputes every side's map with exact, overflow-checked arithmetic and checks the
+  // Recomputes every side's map with exact arithmetic (strong/exact.h) and checks the
   // (1,1) condition, that every rule and pair decreases weakly and every removed pair
   // strictly, and that the single subproblem is `before` without exactly those pairs.
   std::string Recheck(const Problem& before, const std::vector<Problem>& after) const override;

@@ -1,7 +1,5 @@
 #include "strong/techniques/arctic_removal.h"
 
-#include <gmpxx.h>
-
 #include <algorithm>
 #include <cassert>
 #include <chrono>
@@ -9,6 +7,8 @@
 
 #include "sat/gates.h"
 #include "sat/matrix.h"
+#include "strong/exact.h"
+#include "strong/techniques/interpretation_search.h"
 #include "strong/techniques/products.h"
 
 namespace velkin::strong {
@@ -17,10 +17,12 @@ namespace {
 // ---------------------------------------------------------------------------------------
 // The search: one SAT problem, the sides' matrices from a product plan.
 
-class Encoding {
+class Encoding : public EncodingBase {
  public:
+  using Witness = ArcticRemovalWitness;
+
   Encoding(const Problem& p, const ArcticRemovalOptions& o)
-      : p_(p), d_(o.dimension), cap_(o.resultBits > 0 ? o.resultBits : o.bits + 3) {
+      : p_(p), d_(o.dimension), cap_(o.ResultBits()) {
     for (const auto* rules : {&p.strict, &p.weak})
       for (const Rule& r : *rules)
         for (const Word* w : {&r.lhs, &r.rhs}) words_.push_back(*w);
@@ -59,18 +61,15 @@ class Encoding {
       if (budget.Expired()) return false;
       const sat::ArcticMatrix &l = Side(k), &r = Side(k + 1);
       s_.Require(sat::Ge(s_, l, r));
-      strict_.push_back(sat::Gt(s_, l, r));
+      candidates_.push_back(sat::Gt(s_, l, r));
     }
-    s_.AddClause(strict_);
+    s_.AddClause(candidates_);
     return true;
   }
 
-  sat::Solver& solver() { return s_; }
-  const std::vector<sat::Lit>& strict() const { return strict_; }
-
   // The letters' matrices in the last model, and the rules (strict ones first, then weak
   // ones, one index range) it makes strict.
-  std::shared_ptr<ArcticRemovalWitness> Witness() const {
+  Candidate<ArcticRemovalWitness> Read() const {
     auto w = std::make_shared<ArcticRemovalWitness>();
     w->dimension = d_;
     w->letters.resize(letters_.size());
@@ -81,11 +80,7 @@ class Encoding {
         m.push_back(v ? ArcticValue(static_cast<std::int64_t>(*v)) : std::nullopt);
       w->letters[a] = std::move(m);
     }
-    const int nStrict = static_cast<int>(p_.strict.size());
-    for (int k = 0; k < static_cast<int>(strict_.size()); ++k)
-      if (s_.Value(strict_[k]))
-        (k < nStrict ? w->removedStrict : w->removedWeak).push_back(k < nStrict ? k : k - nStrict);
-    return w;
+    return {std::move(w), StrictInModel()};
   }
 
  private:
@@ -103,65 +98,22 @@ class Encoding {
   const int d_, cap_;
   std::vector<Word> words_;  // every side, in the order Build takes them
   ProductPlan plan_;
-  sat::Solver s_;
   std::vector<std::optional<sat::ArcticMatrix>> letters_;
   std::vector<std::optional<sat::ArcticMatrix>> nodes_;  // by plan node; products only
   std::optional<sat::ArcticMatrix> identity_;
-  std::vector<sat::Lit> strict_;  // by rule, strict rules first
 };
 
-std::size_t Removed(const ArcticRemovalWitness& w) {
-  return w.removedStrict.size() + w.removedWeak.size();
-}
-
 bool Applies(const Problem& p, const ArcticRemovalOptions& o) {
-  return p.IsRelative() && !p.strict.empty() && o.dimension >= 1 && o.bits >= 1 && o.bits <= 30 &&
-         o.resultBits >= 0 && o.resultBits <= 62 && (!o.resultBits || o.resultBits >= o.bits);
+  return p.IsRelative() && !p.strict.empty() && o.Valid();
 }
 
 }  // namespace
 
 Result ArcticRuleRemoval(const Problem& p, const Budget& budget, const ArcticRemovalOptions& o) {
   if (!Applies(p, o)) return Result::None();
-  ClauseLease lease;  // outlives the encoding, so that its clauses are freed first
-  Encoding enc(p, o);
-  const std::int64_t estimate = enc.EstimatedClauses();
-  if (estimate > o.maxClauses)
-    return Result::None("arctic rule removal of dimension " + std::to_string(o.dimension) +
-                        " skipped: its encoding would take about " + std::to_string(estimate) +
-                        " clauses, more than the " + std::to_string(o.maxClauses) + " allowed");
-  lease = budget.LeaseClauses(estimate);
-  if (!lease.granted() || budget.Expired()) return Result::None();
-  if (!enc.Build(budget)) return Result::None();
-  sat::Solver& s = enc.solver();
-  if (s.Solve(budget) != sat::Solver::Outcome::Sat) return Result::None();
-  std::shared_ptr<ArcticRemovalWitness> best = enc.Witness();
-
-  // Keep what is strict, ask for one more, until that fails.
-  const std::size_t n = enc.strict().size(), nStrict = p.strict.size();
-  while (o.improveSeconds > 0 && Removed(*best) < n && !budget.Expired()) {
-    std::vector<sat::Lit> more, assume;
-    const sat::Lit act = s.NewVar();
-    assume.push_back(act);
-    for (std::size_t k = 0; k < n; ++k) {
-      const auto& removed = k < nStrict ? best->removedStrict : best->removedWeak;
-      const int i = static_cast<int>(k < nStrict ? k : k - nStrict);
-      (std::binary_search(removed.begin(), removed.end(), i) ? assume : more)
-          .push_back(enc.strict()[k]);
-    }
-    more.push_back(-act);
-    s.AddClause(more);
-    const auto r = s.Solve(budget.Within(std::chrono::duration_cast<Clock::duration>(
-                               std::chrono::duration<double>(o.improveSeconds))),
-                           assume);
-    std::shared_ptr<ArcticRemovalWitness> better;
-    if (r == sat::Solver::Outcome::Sat) better = enc.Witness();  // read before the next clause
-    s.Require(-act);                                             // retires this round's clause
-    if (!better || Removed(*better) <= Removed(*best)) break;
-    best = std::move(better);
-  }
-  Problem rest = WithoutRules(p, best->removedStrict, best->removedWeak);
-  return Result::Step(std::move(best), {std::move(rest)});
+  return RemovalStep(
+      p, SearchInterpretation<Encoding>(
+             budget, o, "arctic rule removal of dimension " + std::to_string(o.dimension), p, o));
 }
 
 EncodingSize ArcticRemovalEncodingSize(const Problem& p, const ArcticRemovalOptions& o) {
@@ -178,61 +130,18 @@ EncodingSize ArcticRemovalEncodingSize(const Problem& p, const ArcticRemovalOpti
 
 namespace {
 
-using Exact = std::optional<mpz_class>;  // nullopt: -∞
-
-struct ExactMatrix {
-  int d = 0;
-  std::vector<Exact> e;  // row-major
-};
-
-// The max-plus product A ⊗ B.
-ExactMatrix Times(const ExactMatrix& a, const ExactMatrix& b) {
-  const int d = a.d;
-  ExactMatrix r{d, std::vector<Exact>(static_cast<std::size_t>(d) * d)};
-  for (int i = 0; i < d; ++i)
-    for (int k = 0; k < d; ++k) {
-      const Exact& x = a.e[i * d + k];
-      if (!x) continue;
-      for (int j = 0; j < d; ++j) {
-        const Exact& y = b.e[k * d + j];
-        if (!y) continue;
-        mpz_class sum = *x + *y;
-        Exact& out = r.e[i * d + j];
-        if (!out || *out < sum) out = std::move(sum);
-      }
-    }
-  return r;
-}
-
-// The matrix of `w`, or nullopt when a letter of it has none.
-std::optional<ExactMatrix> WordMatrix(const ArcticRemovalWitness& wit, const Word& w) {
+// The letters' matrices as arctic maps without constant (c = -∞ everywhere, which
+// compares as equal and greater alike), in exact arithmetic (strong/exact.h).
+exact::ArcticMaps ExactMaps(const ArcticRemovalWitness& wit) {
   const int d = wit.dimension;
-  ExactMatrix m{d, std::vector<Exact>(static_cast<std::size_t>(d) * d)};
-  for (int i = 0; i < d; ++i) m.e[i * d + i] = mpz_class(0);
-  for (const Symbol a : w) {
-    if (a < 0 || a >= static_cast<Symbol>(wit.letters.size()) || !wit.letters[a])
-      return std::nullopt;
-    ExactMatrix letter{d, {}};
-    for (const ArcticValue& v : *wit.letters[a])
-      letter.e.push_back(v ? Exact(mpz_class(std::to_string(*v))) : std::nullopt);
-    m = Times(m, letter);
+  std::vector<std::optional<exact::ArcticAffine>> letters(wit.letters.size());
+  for (std::size_t a = 0; a < wit.letters.size(); ++a) {
+    if (!wit.letters[a]) continue;
+    exact::ArcticAffine f{d, {}, std::vector<exact::Arctic>(d)};
+    for (const ArcticValue& v : *wit.letters[a]) f.m.push_back(exact::ToArctic(v));
+    letters[a] = std::move(f);
   }
-  return m;
-}
-
-// x ≥ y with -∞ below every number; x > y, or y = -∞.
-bool ExactGe(const Exact& x, const Exact& y) {
-  return !y || (x && *x >= *y);
-}
-bool ExactGt(const Exact& x, const Exact& y) {
-  return !y || (x && *x > *y);
-}
-
-bool Entrywise(const ExactMatrix& l, const ExactMatrix& r,
-               bool (*cmp)(const Exact&, const Exact&)) {
-  for (std::size_t k = 0; k < l.e.size(); ++k)
-    if (!cmp(l.e[k], r.e[k])) return false;
-  return true;
+  return exact::ArcticMaps(d, std::move(letters));
 }
 
 std::string Entry(const ArcticValue& v) {
@@ -264,31 +173,9 @@ std::string ArcticRemovalWitness::Recheck(const Problem& before,
       if (v && *v < 0) return "letter " + name + " has a negative entry";
     if (!(*letters[a])[0]) return "letter " + name + " has (1,1) entry -∞";
   }
-  for (const auto* removed : {&removedStrict, &removedWeak}) {
-    const std::size_t n = removed == &removedStrict ? before.strict.size() : before.weak.size();
-    for (std::size_t i = 0; i < removed->size(); ++i)
-      if ((*removed)[i] < 0 || static_cast<std::size_t>((*removed)[i]) >= n ||
-          (i > 0 && (*removed)[i] <= (*removed)[i - 1]))
-        return "removed rule indices out of range or not ascending";
-  }
-  if (removedStrict.empty() && removedWeak.empty()) return "removes no rule";
-  for (const auto* rules : {&before.strict, &before.weak}) {
-    const bool weak = rules == &before.weak;
-    const std::vector<int>& removed = weak ? removedWeak : removedStrict;
-    for (std::size_t i = 0; i < rules->size(); ++i) {
-      const Rule& r = (*rules)[i];
-      const auto l = WordMatrix(*this, r.lhs), rr = WordMatrix(*this, r.rhs);
-      if (!l || !rr) return "a letter without matrix in " + RuleText(before.alphabet, r, weak);
-      if (!Entrywise(*l, *rr, ExactGe))
-        return "not weakly decreasing: " + RuleText(before.alphabet, r, weak);
-      if (std::binary_search(removed.begin(), removed.end(), static_cast<int>(i)) &&
-          !Entrywise(*l, *rr, ExactGt))
-        return "removed but not strictly decreasing: " + RuleText(before.alphabet, r, weak);
-    }
-  }
-  if (!IsWithoutRules(after[0], before, removedStrict, removedWeak))
-    return "the subproblem is not the problem without the removed rules";
-  return "";
+  const std::string bad = CheckRemoval(before, after, removedStrict, removedWeak, "matrix",
+                                       ExactMaps(*this), OrientArctic);
+  return bad.empty() ? bad : bad;
 }
 
 void ArcticRemovalWitness::Print(const Problem& before, std::vector<std::string>& lines) const {

@@ -26,18 +26,8 @@
 
 namespace velkin::strong {
 
-struct ArcticRemovalOptions {
-  int dimension = 2;  // d >= 1
-  int bits = 2;       // width of the letters' finite entries, 1..30
-  // Width of every finite entry of a side's matrix (values stay below 2^resultBits);
-  // 0: bits + 3.
-  int resultBits = 0;
-  // Skip with a note when the encoding is estimated above this many clauses.
-  std::int64_t maxClauses = 15'000'000;
-  // After the first interpretation, look for ones that remove more rules, each round
-  // given at most this long (0: no such rounds).
-  double improveSeconds = 1.0;
-};
+// The shared fields (strong/techniques/interpretation_search.h) only.
+struct ArcticRemovalOptions : SearchOptions {};
 
 class ArcticRemovalWitness : public Witness {
  public:

@@ -16,12 +16,6 @@ namespace velkin::strong {
 
 namespace {
 
-struct SearchRule {
-  Bytes l, r;
-  bool strict;
-  std::size_t index;  // in the problem's strict rules followed by its weak rules
-};
-
 // A pair (s, t) with s ->+ t. Its derivation is its parent's derivation, placed in a
 // context, followed by one step: `rule` at `at` of the word the context makes of the
 // parent's t. `shift` is the length of the left context (0 for a rule's own pair).
@@ -234,22 +228,9 @@ class Search {
 }  // namespace
 
 Result FindLoopByClosures(const Problem& p, const Budget& budget, const ClosureOptions& options) {
-  if (!p.IsRelative()) return Result::None("only for relative problems");
-  if (p.alphabet.size() > 256) return Result::None("more than 256 letters");
-  if (p.strict.empty()) return Result::None();
-  Problem searched = p;
-  if (options.reversed) {
-    searched.strict = Reversed(p.strict);
-    searched.weak = Reversed(p.weak);
-  }
-  std::vector<SearchRule> rules;
-  for (std::size_t i = 0; i < searched.strict.size(); ++i)
-    rules.push_back({ToBytes(searched.strict[i].lhs), ToBytes(searched.strict[i].rhs), true, i});
-  for (std::size_t i = 0; i < searched.weak.size(); ++i)
-    rules.push_back({ToBytes(searched.weak[i].lhs), ToBytes(searched.weak[i].rhs), false,
-                     searched.strict.size() + i});
-
-  Search search(std::move(rules), options);
+  if (std::optional<Result> none = NoLoopSearch(p)) return std::move(*none);
+  const Problem searched = MaybeReversed(p, options.reversed);
+  Search search(SearchRules(searched), options);
   const std::int32_t n = search.Run(budget);
   if (n < 0) return Result::None(search.note());
   std::vector<std::size_t> ruleIndex, positions;

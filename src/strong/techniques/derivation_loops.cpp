@@ -15,12 +15,6 @@ namespace velkin::strong {
 
 namespace {
 
-struct SearchRule {
-  Bytes l, r;
-  bool strict;
-  std::size_t index;  // in the problem's strict rules followed by its weak rules
-};
-
 // The rules with their left sides indexed by first letter, in the problem's order.
 struct RuleSet {
   std::vector<SearchRule> rules;
@@ -265,25 +259,16 @@ void Trim(Bytes& start, std::vector<std::pair<std::size_t, std::size_t>>& steps,
 
 Result FindLoopByDerivation(const Problem& p, const Budget& budget,
                             const DerivationLoopOptions& options) {
-  if (!p.IsRelative()) return Result::None("only for relative problems");
-  if (p.alphabet.size() > 256) return Result::None("more than 256 letters");
-  if (p.strict.empty()) return Result::None();
-  Problem searched = p;
-  if (options.reversed) {
-    searched.strict = Reversed(p.strict);
-    searched.weak = Reversed(p.weak);
-  }
+  if (std::optional<Result> none = NoLoopSearch(p)) return std::move(*none);
+  const Problem searched = MaybeReversed(p, options.reversed);
   // Rules with an empty left side apply everywhere; a strict one is the trivial loop.
   RuleSet set;
-  const auto add = [&](const Rule& rule, bool strict, std::size_t index) {
-    if (rule.lhs.empty()) return;
-    set.byFirst[static_cast<std::size_t>(rule.lhs[0])].push_back(set.rules.size());
-    set.rules.push_back({ToBytes(rule.lhs), ToBytes(rule.rhs), strict, index});
-    set.longestLeft = std::max(set.longestLeft, rule.lhs.size());
-  };
-  for (std::size_t i = 0; i < searched.strict.size(); ++i) add(searched.strict[i], true, i);
-  for (std::size_t i = 0; i < searched.weak.size(); ++i)
-    add(searched.weak[i], false, searched.strict.size() + i);
+  for (SearchRule& rule : SearchRules(searched)) {
+    if (rule.l.empty()) continue;
+    set.byFirst[static_cast<unsigned char>(rule.l[0])].push_back(set.rules.size());
+    set.longestLeft = std::max(set.longestLeft, rule.l.size());
+    set.rules.push_back(std::move(rule));
+  }
 
   std::vector<Derivation> runs;
   for (std::size_t i = 0; i < set.rules.size(); ++i)

@@ -6,63 +6,21 @@
 #include "sat/gates.h"
 #include "sat/matrix.h"
 #include "sat/solver.h"
+#include "strong/exact.h"
+#include "strong/techniques/interpretation_search.h"
 #include "strong/techniques/products.h"
 
 namespace velkin::strong {
 namespace {
 
-// ---------------------------------------------------------------------------------------
-// Exact evaluation with arbitrary-precision integers: the re-check's arithmetic. It
-// shares nothing with the encoding below.
-
-struct ExactMap {
-  int d = 0;
-  std::vector<mpz_class> m, c;  // d×d row-major, d
-};
-
-ExactMap ExactIdentity(int d) {
-  ExactMap e{d, std::vector<mpz_class>(static_cast<std::size_t>(d) * d, 0),
-             std::vector<mpz_class>(d, 0)};
-  for (int i = 0; i < d; ++i) e.m[i * d + i] = 1;
-  return e;
-}
-
-// x ↦ a(g(x)) = (M_a M_g) x + (M_a c_g + c_a).
-ExactMap ExactCompose(const LetterMap& a, const ExactMap& g) {
-  const int d = g.d;
-  ExactMap r{d, std::vector<mpz_class>(static_cast<std::size_t>(d) * d, 0), a.c};
-  for (int i = 0; i < d; ++i)
-    for (int k = 0; k < d; ++k) {
-      const mpz_class& aik = a.m[i * d + k];
-      if (aik == 0) continue;
-      for (int j = 0; j < d; ++j) r.m[i * d + j] += aik * g.m[k * d + j];
-      r.c[i] += aik * g.c[k];
-    }
-  return r;
-}
-
-// The map of `w`, or nullopt when a letter of it has no map.
-std::optional<ExactMap> ExactWord(const MatrixWitness& wit, const Word& w) {
-  ExactMap e = ExactIdentity(wit.dimension);
-  for (auto it = w.rbegin(); it != w.rend(); ++it) {
-    const Symbol a = *it;
-    if (a < 0 || a >= static_cast<Symbol>(wit.letters.size()) || !wit.letters[a])
-      return std::nullopt;
-    e = ExactCompose(*wit.letters[a], e);
-  }
-  return e;
-}
-
-bool ExactWeak(const ExactMap& l, const ExactMap& r) {
-  for (std::size_t k = 0; k < l.m.size(); ++k)
-    if (l.m[k] < r.m[k]) return false;
-  for (std::size_t k = 0; k < l.c.size(); ++k)
-    if (l.c[k] < r.c[k]) return false;
-  return true;
-}
-
-bool ExactStrict(const ExactMap& l, const ExactMap& r) {
-  return ExactWeak(l, r) && l.c[0] > r.c[0];
+// The exact maps of the letters of `wit` (strong/exact.h): the re-check's arithmetic,
+// which shares nothing with the encoding below.
+exact::NaturalMaps ExactMaps(const MatrixWitness& wit) {
+  std::vector<std::optional<exact::NaturalAffine>> letters(wit.letters.size());
+  for (std::size_t a = 0; a < wit.letters.size(); ++a)
+    if (wit.letters[a])
+      letters[a] = exact::NaturalAffine{wit.dimension, wit.letters[a]->m, wit.letters[a]->c};
+  return exact::NaturalMaps(wit.dimension, std::move(letters));
 }
 
 // Whether letter a's map needs (M_a)_{1,1} >= 1: always in a relative problem (the
@@ -75,13 +33,15 @@ bool NeedsMonotone(const Problem& p, Symbol a) {
 // ---------------------------------------------------------------------------------------
 // The search: one SAT problem per call.
 
-class Encoder {
+class Encoder : public EncodingBase {
  public:
+  using Witness = MatrixWitness;
+
   Encoder(const Problem& p, const MatrixOptions& o)
       : p_(p),
         d_(o.dimension),
         bits_(o.bits),
-        cap_(o.resultBits ? o.resultBits : o.bits + 3),
+        cap_(o.ResultBits()),
         kind_(o.kind),
         firstRowOnly_(o.markedFirstRowOnly),
         used_(UsedLetters(p)) {
@@ -119,10 +79,11 @@ class Encoder {
            p_.alphabet.size() * (d * d + d) * bits_;
   }
 
-  // Builds the constraints: weak decrease of every rule; at least one of `removable`
-  // strict; one strictness literal per rule (strict ones first). False when `budget`
-  // expired before the encoding was complete.
-  bool Build(bool dpProblem, const Budget& budget) {
+  // Builds the constraints: weak decrease of every rule; at least one candidate strict
+  // (every rule of a relative problem, strict ones first; the pairs of a dependency pair
+  // problem). False when `budget` expired before the encoding was complete.
+  bool Build(const Budget& budget) {
+    const bool dpProblem = p_.IsDependencyPairs();
     letters_.resize(p_.alphabet.size());
     for (Symbol a = 0; a < p_.alphabet.size(); ++a)
       if (used_[a])
@@ -145,19 +106,33 @@ class Encoder {
         s_.Require(sat::Ge(s_, l.m, rr.m));
         s_.Require(sat::Ge(s_, l.c, rr.c));
         const sat::Lit strict = sat::Gt(s_, l.c.at(0, 0), rr.c.at(0, 0));
-        strictLits_.push_back(strict);
-        if (!dpProblem || isPairs) removable.push_back(strict);
+        if (!dpProblem || isPairs) candidates_.push_back(strict);
       }
     }
-    s_.AddClause(removable);
-    removable_ = removable.size();
+    s_.AddClause(candidates_);
     return true;
   }
 
-  sat::Solver& solver() { return s_; }
-  const std::vector<sat::Lit>& strictLits() const { return strictLits_; }
-  std::size_t removable() const { return removable_; }
+  // The letters' maps in the last model, and the candidates they make strict, found by
+  // exact evaluation.
+  Candidate<MatrixWitness> Read() const {
+    auto wit = std::make_shared<MatrixWitness>();
+    wit->dimension = d_;
+    wit->letters = Model();
+    const exact::NaturalMaps maps = ExactMaps(*wit);
+    std::vector<int> strict;
+    std::size_t k = 0;
+    for (const auto* rules : {&p_.strict, &p_.weak})
+      for (const Rule& r : *rules) {
+        if (k >= candidates_.size()) break;
+        if (const auto o = OrientNatural(maps, r); o && o->strict)
+          strict.push_back(static_cast<int>(k));
+        ++k;
+      }
+    return {std::move(wit), std::move(strict)};
+  }
 
+ private:
   // The letters' maps in the last model.
   std::vector<std::optional<LetterMap>> Model() const {
     std::vector<std::optional<LetterMap>> out(letters_.size());
@@ -171,7 +146,6 @@ class Encoder {
     return out;
   }
 
- private:
   static mpz_class Mpz(std::uint64_t v) {
     mpz_class z;
     mpz_import(z.get_mpz_t(), 1, 1, sizeof v, 0, 0, &v);
@@ -230,29 +204,10 @@ class Encoder {
   std::vector<Word> words_;  // every side, in the order Build takes them
   ProductPlan plan_;
   std::int64_t productClauses_ = 0;
-  std::size_t removable_ = 0;
-  sat::Solver s_;
   std::vector<sat::NatAffine> letters_;
   std::vector<std::optional<sat::NatAffine>> nodes_;  // by plan node; products only
   std::optional<sat::NatAffine> identity_;
-  std::vector<sat::Lit> strictLits_;
 };
-
-// The rules (strict ones first, then weak ones, as one index range) that `wit` makes
-// strictly decreasing, among the first `removable`.
-std::vector<int> StrictRules(const Problem& p, const MatrixWitness& wit, std::size_t removable) {
-  std::vector<int> out;
-  std::size_t k = 0;
-  for (const auto* rules : {&p.strict, &p.weak})
-    for (const Rule& r : *rules) {
-      if (k < removable) {
-        const auto l = ExactWord(wit, r.lhs), rr = ExactWord(wit, r.rhs);
-        if (l && rr && ExactStrict(*l, *rr)) out.push_back(static_cast<int>(k));
-      }
-      ++k;
-    }
-  return out;
-}
 
 std::string Num(const mpz_class& z) {
   return z.get_str();
@@ -267,68 +222,18 @@ std::size_t DisplayWidth(const std::string& s) {
 
 Result MatrixInterpretation(const Problem& problem, const Budget& budget,
                             const MatrixOptions& options) {
-  if (options.dimension < 1 || options.bits < 1 || options.bits > 30 || options.resultBits < 0 ||
-      (options.resultBits && options.resultBits < options.bits) || options.resultBits > 62)
-    return Result::None("matrix interpretation: invalid options");
+  if (!options.Valid()) return Result::None("matrix interpretation: invalid options");
   if (problem.strict.empty()) return Result::None();
-  const bool dp = problem.IsDependencyPairs();
-
-  ClauseLease lease;  // outlives the encoder, so that its clauses are freed first
-  Encoder enc(problem, options);
-  const std::int64_t estimate = enc.EstimatedClauses();
-  if (estimate > options.maxClauses)
-    return Result::None("matrix interpretation of dimension " + std::to_string(options.dimension) +
-                        " skipped: its encoding would take about " + std::to_string(estimate) +
-                        " clauses, more than the " + std::to_string(options.maxClauses) +
-                        " that fit in memory");
-  lease = budget.LeaseClauses(estimate);
-  if (!lease.granted() || budget.Expired()) return Result::None();
-  if (!enc.Build(dp, budget)) return Result::None();
-  sat::Solver& s = enc.solver();
-  if (s.Solve(budget) != sat::Solver::Outcome::Sat) return Result::None();
-
-  auto wit = std::make_shared<MatrixWitness>();
-  wit->dimension = options.dimension;
-  wit->letters = enc.Model();
-  std::vector<int> strict = StrictRules(problem, *wit, enc.removable());
-
-  // Cheap improvement: keep what is strict, ask for one more, until that fails.
-  while (options.improveSeconds > 0 && strict.size() < enc.removable() && !budget.Expired()) {
-    std::vector<sat::Lit> more;
-    for (std::size_t k = 0; k < enc.removable(); ++k)
-      if (!std::binary_search(strict.begin(), strict.end(), static_cast<int>(k)))
-        more.push_back(enc.strictLits()[k]);
-    const sat::Lit act = s.NewVar();
-    more.push_back(-act);
-    s.AddClause(more);
-    std::vector<sat::Lit> assume{act};
-    for (int k : strict) assume.push_back(enc.strictLits()[k]);
-    const auto r = s.Solve(budget.Within(std::chrono::duration_cast<Clock::duration>(
-                               std::chrono::duration<double>(options.improveSeconds))),
-                           assume);
-    MatrixWitness better;
-    better.dimension = options.dimension;
-    if (r == sat::Solver::Outcome::Sat) better.letters = enc.Model();
-    s.Require(-act);  // retire this round's clause (the model is read before)
-    if (r != sat::Solver::Outcome::Sat) break;
-    std::vector<int> more_strict = StrictRules(problem, better, enc.removable());
-    if (more_strict.size() <= strict.size()) break;  // cannot happen with an exact model
-    wit->letters = std::move(better.letters);
-    strict = std::move(more_strict);
-  }
-  if (strict.empty()) return Result::None();  // cannot happen with an exact model
-
-  const int nStrict = static_cast<int>(problem.strict.size());
-  for (int k : strict)
-    (k < nStrict ? wit->removedStrict : wit->removedWeak).push_back(k < nStrict ? k : k - nStrict);
-  Problem rest = WithoutRules(problem, wit->removedStrict, wit->removedWeak);
-  return Result::Step(std::move(wit), {std::move(rest)});
+  return RemovalStep(problem, SearchInterpretation<Encoder>(budget, options,
+                                                            "matrix interpretation of dimension " +
+                                                                std::to_string(options.dimension),
+                                                            problem, options));
 }
 
 EncodingSize MatrixEncodingSize(const Problem& problem, const MatrixOptions& options) {
   Encoder enc(problem, options);
   EncodingSize size{enc.EstimatedClauses(), 0};
-  if (enc.Build(problem.IsDependencyPairs(), Budget())) size.built = enc.solver().Clauses();
+  if (enc.Build(Budget())) size.built = enc.solver().Clauses();
   return size;
 }
 
@@ -353,33 +258,9 @@ std::string MatrixWitness::Recheck(const Problem& before, const std::vector<Prob
         if (z < 0) return "letter " + name + " has a negative entry";
     if (NeedsMonotone(before, a) && lm.m[0] < 1) return "letter " + name + " has (1,1) entry 0";
   }
-  for (const auto* removed : {&removedStrict, &removedWeak}) {
-    const std::size_t n = removed == &removedStrict ? before.strict.size() : before.weak.size();
-    for (std::size_t i = 0; i < removed->size(); ++i)
-      if ((*removed)[i] < 0 || static_cast<std::size_t>((*removed)[i]) >= n ||
-          (i > 0 && (*removed)[i] <= (*removed)[i - 1]))
-        return "removed rule indices out of range or not ascending";
-  }
-  if (removedStrict.empty() && removedWeak.empty()) return "removes no rule";
-  if (before.IsDependencyPairs() && !removedWeak.empty())
-    return "a reduction pair removes rules of R";
-  for (const auto* rules : {&before.strict, &before.weak}) {
-    const std::vector<int>& removed = rules == &before.strict ? removedStrict : removedWeak;
-    for (std::size_t i = 0; i < rules->size(); ++i) {
-      const Rule& r = (*rules)[i];
-      const auto l = ExactWord(*this, r.lhs), rr = ExactWord(*this, r.rhs);
-      if (!l || !rr) return "a letter without map in " + RuleText(before.alphabet, r);
-      const bool weak = rules == &before.weak;
-      if (!ExactWeak(*l, *rr))
-        return "not weakly decreasing: " + RuleText(before.alphabet, r, weak);
-      if (std::binary_search(removed.begin(), removed.end(), static_cast<int>(i)) &&
-          !ExactStrict(*l, *rr))
-        return "removed but not strictly decreasing: " + RuleText(before.alphabet, r, weak);
-    }
-  }
-  if (!IsWithoutRules(after[0], before, removedStrict, removedWeak))
-    return "the subproblem is not the problem without the removed rules";
-  return "";
+  const std::string bad = CheckRemoval(before, after, removedStrict, removedWeak, "map",
+                                       ExactMaps(*this), OrientNatural);
+  return bad.empty() ? bad : bad;
 }
 
 void MatrixWitness::Print(const Problem& before, std::vector<std::string>& lines) const {
@@ -416,17 +297,10 @@ void MatrixWitness::Print(const Problem& before, std::vector<std::string>& lines
 cpf::Written MatrixWitness::Certify(const Problem& before, const std::vector<Problem>& after,
                                     const std::vector<cpf::Fragment>& subproofs) const {
   if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
-  cpf::NaturalInterpretation in{dimension, {}};
-  in.letters.resize(letters.size());
-  const auto d = static_cast<std::size_t>(dimension);
-  for (std::size_t s = 0; s < letters.size(); ++s) {
-    if (!letters[s]) continue;
-    if (letters[s]->m.size() != d * d) return std::string("a matrix of the wrong size");
-    in.letters[s].constant = letters[s]->c;
-    for (std::size_t i = 0; i < d; ++i)
-      in.letters[s].matrix.emplace_back(letters[s]->m.begin() + i * d,
-                                        letters[s]->m.begin() + (i + 1) * d);
-  }
+  const auto maps =
+      CertificateMaps<mpz_class>(dimension, letters, [](const mpz_class& v) { return v; });
+  if (!maps) return std::string("a matrix of the wrong size");
+  const cpf::NaturalInterpretation& in = *maps;
   if (before.IsDependencyPairs()) return cpf::ReductionPair(before, in, after[0], subproofs[0]);
   if (subproofs[0].kind == cpf::FragmentKind::Termination)
     return cpf::RuleRemoval(before, in, after[0], subproofs[0]);

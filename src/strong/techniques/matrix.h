@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "strong/technique.h"
+#include "strong/techniques/interpretation_search.h"
 
 namespace velkin::strong {
 
@@ -25,19 +26,9 @@ enum class MatrixKind {
   Triangular  // upper triangular with diagonal entries 0 or 1: values grow polynomially
 };
 
-struct MatrixOptions {
-  int dimension = 1;  // d >= 1
-  int bits = 2;       // width of the letters' entries, 1..30
+// The shared fields (strong/techniques/interpretation_search.h) and the matrices' own.
+struct MatrixOptions : SearchOptions {
   MatrixKind kind = MatrixKind::Full;
-  // Width of every entry of a word's matrix and vector (values must stay below
-  // 2^resultBits); 0: bits + 3.
-  int resultBits = 0;
-  // Skip with a note when the encoding is estimated above this many clauses (about
-  // 100 bytes each in the solver and the encoder).
-  std::int64_t maxClauses = 15'000'000;
-  // After the first interpretation, look for ones that remove more rules, each round
-  // given at most this long (0: no such rounds).
-  double improveSeconds = 1.0;
   // A marked letter's map gets a fresh first row only, its other rows fixed (to 0; dependency pair
   // problems only): the same interpretations exist (only first rows of a pair's sides are compared,
   // and clearing the other rows keeps every condition), with a smaller encoding.

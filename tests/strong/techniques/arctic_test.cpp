@@ -71,9 +71,17 @@ bool Holds(const Problem& p, const std::vector<Map1>& maps, const std::vector<in
   return !removed.empty();
 }
 
+ArcticOptions Sized(int dimension, int bits = 2, bool unary = true) {
+  ArcticOptions o;
+  o.dimension = dimension;
+  o.bits = bits;
+  o.unary = unary;
+  return o;
+}
+
 TEST(Arctic, ProofThatNeedsMinusInfinity) {
   const Problem p = SameLettersProblem();
-  const Result r = ArcticInterpretation(p, Budget(), {.dimension = 1, .bits = 2});
+  const Result r = ArcticInterpretation(p, Budget(), Sized(1, 2));
   ASSERT_EQ(r.kind, Result::Kind::Transformed);
   EXPECT_EQ(RecheckResult(p, r), "");
   EXPECT_TRUE(r.subproblems.at(0).strict.empty());
@@ -89,7 +97,7 @@ TEST(Arctic, ProofThatNeedsMinusInfinity) {
 
 TEST(Arctic, RecheckRejectsCorruptedWitnesses) {
   const Problem p = SameLettersProblem();
-  const Result r = ArcticInterpretation(p, Budget(), {.dimension = 1, .bits = 2});
+  const Result r = ArcticInterpretation(p, Budget(), Sized(1, 2));
   ASSERT_EQ(r.kind, Result::Kind::Transformed);
   const auto& good = dynamic_cast<const ArcticWitness&>(*r.witness);
   auto recheck = [&](const ArcticWitness& w) { return w.Recheck(p, r.subproblems); };
@@ -157,8 +165,7 @@ TEST(Arctic, FindsAnInterpretationExactlyWhenBruteForceDoes) {
       for (int i = 0; i < 2 && !exists; ++i) exists = Holds(p, maps, {i});
     }
     for (const bool unary : {true, false}) {  // both encodings of the numbers
-      const Result r =
-          ArcticInterpretation(p, Budget(), {.dimension = 1, .bits = 1, .unary = unary});
+      const Result r = ArcticInterpretation(p, Budget(), Sized(1, 1, unary));
       EXPECT_EQ(r.kind == Result::Kind::Transformed, exists) << "round " << round;
       EXPECT_EQ(RecheckResult(p, r), "");
     }
@@ -172,8 +179,7 @@ TEST(Arctic, EveryDimensionUpToFiveAndAsManyPairsAsOneInterpretationRemoves) {
   const Problem p = SameLettersProblem();
   for (int d = 1; d <= 5; ++d)
     for (const bool unary : {true, false}) {
-      const Result r =
-          ArcticInterpretation(p, Budget(), {.dimension = d, .bits = 2, .unary = unary});
+      const Result r = ArcticInterpretation(p, Budget(), Sized(d, 2, unary));
       ASSERT_EQ(r.kind, Result::Kind::Transformed) << "dimension " << d;
       EXPECT_EQ(RecheckResult(p, r), "") << "dimension " << d;
       EXPECT_EQ(dynamic_cast<const ArcticWitness&>(*r.witness).dimension, d);
@@ -186,7 +192,7 @@ TEST(Arctic, EveryDimensionUpToFiveAndAsManyPairsAsOneInterpretationRemoves) {
   const Symbol am = two.alphabet.MarkOf(a);
   two.weak = {{{a, b}, {b, a}}, {{a, c}, {c, a}}};
   two.strict = {{{am, b}, {am}}, {{am, c}, {am}}};
-  const Result both = ArcticInterpretation(two, Budget(), {.dimension = 2, .bits = 2});
+  const Result both = ArcticInterpretation(two, Budget(), Sized(2, 2));
   ASSERT_EQ(both.kind, Result::Kind::Transformed);
   EXPECT_EQ(RecheckResult(two, both), "");
   EXPECT_TRUE(both.subproblems[0].strict.empty());
@@ -195,7 +201,7 @@ TEST(Arctic, EveryDimensionUpToFiveAndAsManyPairsAsOneInterpretationRemoves) {
             Result::Kind::Nothing);
   // A budget that has run out stops the search.
   Budget spent(Clock::now(), std::make_shared<std::atomic<bool>>(false));
-  EXPECT_EQ(ArcticInterpretation(p, spent, {.dimension = 3}).kind, Result::Kind::Nothing);
+  EXPECT_EQ(ArcticInterpretation(p, spent, Sized(3)).kind, Result::Kind::Nothing);
 }
 
 }  // namespace

@@ -44,7 +44,7 @@ TEST(MarkedFirstRowOnly, SameAnswersAsTheFullEncodingAndRowsCleared) {
     }();
     ASSERT_GE(marked, 0);
 
-    ArcticOptions ao{.dimension = 2, .bits = 1, .improveSeconds = 0};
+    ArcticOptions ao{{.dimension = 2, .bits = 1, .improveSeconds = 0}};
     const Result a = ArcticInterpretation(*p, Budget(), ao);
     ao.markedFirstRowOnly = false;
     const Result aFull = ArcticInterpretation(*p, Budget(), ao);
@@ -58,7 +58,7 @@ TEST(MarkedFirstRowOnly, SameAnswersAsTheFullEncodingAndRowsCleared) {
       ++arcticNone;
     }
 
-    MatrixOptions mo{.dimension = 2, .bits = 1, .improveSeconds = 0};
+    MatrixOptions mo{{.dimension = 2, .bits = 1, .improveSeconds = 0}};
     const Result m = MatrixInterpretation(*p, Budget(), mo);
     mo.markedFirstRowOnly = false;
     const Result mFull = MatrixInterpretation(*p, Budget(), mo);

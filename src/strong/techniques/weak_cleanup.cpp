@@ -1,0 +1,65 @@
+#include "strong/techniques/weak_cleanup.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace velkin::strong {
+
+namespace {
+
+bool IsStrictRule(const Problem& p, const Rule& r) {
+  return std::find(p.strict.begin(), p.strict.end(), r) != p.strict.end();
+}
+
+// Why weak rule `r` of `p` may be dropped, or "" when it may not.
+std::string Trivial(const Problem& p, const Rule& r) {
+  if (r.lhs == r.rhs) return "a step by it changes nothing";
+  if (IsStrictRule(p, r)) return "it is also a strict rule";
+  return "";
+}
+
+}  // namespace
+
+std::string WeakCleanupWitness::Recheck(const Problem& before,
+                                        const std::vector<Problem>& after) const {
+  if (!before.IsRelative()) return "weak rules dropped from a dependency pair problem";
+  if (after.size() != 1) return "the step leaves " + std::to_string(after.size()) + " problems";
+  if (dropped.empty()) return "drops no rule";
+  for (std::size_t i = 0; i < dropped.size(); ++i) {
+    const int k = dropped[i];
+    if (k < 0 || static_cast<std::size_t>(k) >= before.weak.size() ||
+        (i > 0 && k <= dropped[i - 1]))
+      return "dropped rule indices out of range or not ascending";
+    if (Trivial(before, before.weak[k]).empty())
+      return "not a trivial weak rule: " + RuleText(before.alphabet, before.weak[k], true);
+  }
+  if (!IsWithoutRules(after[0], before, {}, dropped))
+    return "the subproblem is not the problem without the dropped rules";
+  return "";
+}
+
+void WeakCleanupWitness::Print(const Problem& before, std::vector<std::string>& lines) const {
+  for (int k : dropped)
+    lines.push_back("drops " + RuleText(before.alphabet, before.weak[k], true) + " (" +
+                    Trivial(before, before.weak[k]) + ")");
+  lines.push_back("The problem terminates iff the one without these weak rules does, and a");
+  lines.push_back("loop of either is a loop of the other.");
+}
+
+cpf::Written WeakCleanupWitness::Certify(const Problem& before, const std::vector<Problem>& after,
+                                         const std::vector<cpf::Fragment>& subproofs) const {
+  if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
+  return cpf::TrivialWeakRules(before, after[0], subproofs[0]);
+}
+
+Result DropTrivialWeakRules(const Problem& p, const Budget&) {
+  if (!p.IsRelative()) return Result::None();
+  auto w = std::make_shared<WeakCleanupWitness>();
+  for (std::size_t k = 0; k < p.weak.size(); ++k)
+    if (!Trivial(p, p.weak[k]).empty()) w->dropped.push_back(static_cast<int>(k));
+  if (w->dropped.empty()) return Result::None();
+  Problem rest = WithoutRules(p, {}, w->dropped);
+  return Result::Step(std::move(w), {std::move(rest)});
+}
+
+}  // namespace velkin::strong
