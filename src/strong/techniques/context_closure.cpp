@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "strong/print.h"
 #include "strong/techniques/reversal.h"
 
 namespace velkin::strong {
