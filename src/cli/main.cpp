@@ -96,7 +96,8 @@ void AddRunOptions(CLI::App& app, RawRunOptions& raw) {
       ->type_name("SECONDS");
   app.add_flag("--certified", raw.certified,
                "Strong strategy: only steps that the certifier accepts (match bounds on\n"
-               "every word only, no forward closures, no removal of some rules),\n"
+               "every word only, no forward closures, no removal of some rules, no\n"
+               "stripping),\n"
                "so that every answer comes with a certificate");
 }
 
