@@ -137,11 +137,86 @@ class StartSearch {
   std::int32_t found_ = -1;
 };
 
-// True when some left side occurs in `w`.
-bool HasRedex(const Bytes& w, const std::vector<SearchRule>& rules) {
-  return std::any_of(rules.begin(), rules.end(),
-                     [&](const SearchRule& r) { return w.find(r.l) != Bytes::npos; });
-}
+// The start words of one length over `letters`: with `every`, all of them; otherwise
+// those that contain a left side, each once: from its leftmost redex and the first rule
+// there, the other letters counted through in base |letters|.
+class StartWords {
+ public:
+  StartWords(const std::vector<SearchRule>& rules, const Bytes& letters, std::size_t length,
+             bool every)
+      : rules_(rules), letters_(letters), length_(length), every_(every) {}
+
+  // The next start word into `u`; false when there is none left.
+  bool Next(Bytes& u) {
+    while (Candidate(u))
+      if (every_ || Canonical(u)) return true;
+    return false;
+  }
+
+ private:
+  // The next word of the counting, canonical or not.
+  bool Candidate(Bytes& u) {
+    if (every_) {
+      if (!Count(length_)) return false;
+      u.clear();
+      for (const std::size_t d : digits_) u.push_back(letters_[d]);
+      return true;
+    }
+    for (;;) {
+      if (rule_ >= rules_.size()) return false;
+      const Bytes& l = rules_[rule_].l;
+      if (l.empty() || l.size() > length_ || offset_ > length_ - l.size()) {
+        ++rule_;
+        offset_ = 0;
+        started_ = false;
+        continue;
+      }
+      if (!Count(length_ - l.size())) {
+        ++offset_;
+        started_ = false;
+        continue;
+      }
+      u.clear();
+      for (std::size_t i = 0; i < offset_; ++i) u.push_back(letters_[digits_[i]]);
+      u.append(l);
+      for (std::size_t i = offset_; i < digits_.size(); ++i) u.push_back(letters_[digits_[i]]);
+      return true;
+    }
+  }
+
+  // Steps the counter of `free` digits: to all zeros when it starts, false after the last.
+  bool Count(std::size_t free) {
+    if (!started_) {
+      started_ = true;
+      digits_.assign(free, 0);
+      return free == 0 || !letters_.empty();
+    }
+    for (std::size_t i = digits_.size(); i-- > 0;) {
+      if (++digits_[i] < letters_.size()) return true;
+      digits_[i] = 0;
+    }
+    return false;
+  }
+
+  // True when the leftmost redex of u is at offset_ and rule_ is the first rule there.
+  bool Canonical(const Bytes& u) const {
+    for (std::size_t i = 0; i < rules_.size(); ++i) {
+      const Bytes& l = rules_[i].l;
+      if (l.empty()) continue;
+      const std::size_t at = u.find(l);
+      if (at < offset_ || (at == offset_ && i < rule_)) return false;
+    }
+    return true;
+  }
+
+  const std::vector<SearchRule>& rules_;
+  const Bytes& letters_;
+  std::size_t length_;
+  bool every_;
+  std::size_t rule_ = 0, offset_ = 0;
+  bool started_ = false;
+  std::vector<std::size_t> digits_;
+};
 
 }  // namespace
 
@@ -175,41 +250,27 @@ Result FindLoopByBoundedDerivations(const Problem& p, const Budget& budget,
     const std::size_t memory =
         std::min(options.memoryBytes, std::size_t{1} << std::min<std::size_t>(12 + round, 62));
     for (std::size_t length = emptyLeft ? 0 : 1; length <= round; ++length) {
-      if (done[length] || (length > 0 && letters.empty())) continue;
+      if (done[length]) continue;
       bool cut = false;
-      // Every word of `length` letters, as counting in base |letters|.
-      std::vector<std::size_t> digits(length, 0);
-      Bytes u(length, letters.empty() ? '\0' : letters[0]);
-      for (bool more = true; more;) {
-        if (emptyLeft || HasRedex(u, rules)) {
-          const StartSearch::Outcome o = search.Run(u, maxLength, memory, budget, polls);
-          if (o == StartSearch::Outcome::kBudget) return Result::None("the budget ran out");
-          cut = cut || o == StartSearch::Outcome::kCut;
-          if (o == StartSearch::Outcome::kLoop) {
-            Bytes start = u;
-            auto steps = search.Derivation();
-            TrimLoop(start, steps, rules);
-            std::vector<std::size_t> ruleIndex, positions;
-            for (const auto& [rule, pos] : steps) {
-              ruleIndex.push_back(rules[rule].index);
-              positions.push_back(pos);
-            }
-            auto w = MakeLoopWitness(p, ToWord(start), ruleIndex, positions,
-                                     "every derivation from short words");
-            if (!w) return Result::None("a derivation did not replay (a bug)");
-            return Result::Loop(w);
-          }
+      StartWords starts(rules, letters, length, emptyLeft);
+      for (Bytes u; starts.Next(u);) {
+        if ((++polls & 255) == 0 && budget.Expired()) return Result::None("the budget ran out");
+        const StartSearch::Outcome o = search.Run(u, maxLength, memory, budget, polls);
+        if (o == StartSearch::Outcome::kBudget) return Result::None("the budget ran out");
+        cut = cut || o == StartSearch::Outcome::kCut;
+        if (o != StartSearch::Outcome::kLoop) continue;
+        Bytes start = u;
+        auto steps = search.Derivation();
+        TrimLoop(start, steps, rules);
+        std::vector<std::size_t> ruleIndex, positions;
+        for (const auto& [rule, pos] : steps) {
+          ruleIndex.push_back(rules[rule].index);
+          positions.push_back(pos);
         }
-        more = false;
-        for (std::size_t i = length; i-- > 0;) {
-          if (++digits[i] < letters.size()) {
-            u[i] = letters[digits[i]];
-            more = true;
-            break;
-          }
-          digits[i] = 0;
-          u[i] = letters[0];
-        }
+        auto w = MakeLoopWitness(p, ToWord(start), ruleIndex, positions,
+                                 "every derivation from short words");
+        if (!w) return Result::None("a derivation did not replay (a bug)");
+        return Result::Loop(w);
       }
       done[length] = !cut;
     }

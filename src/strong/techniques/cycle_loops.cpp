@@ -254,7 +254,6 @@ Result FindLoopByCycles(const Problem& p, const Budget& budget, const CycleLoopO
   std::vector<int> digit(256, -1);
   std::vector<Symbol> letters;
   bool strict = false;
-  std::size_t longest = 0;
   for (SearchRule& r : SearchRules(p)) {
     if (r.l.size() != r.r.size() || r.l.empty()) continue;
     for (const Bytes* side : {&r.l, &r.r})
@@ -266,7 +265,6 @@ Result FindLoopByCycles(const Problem& p, const Budget& budget, const CycleLoopO
         }
       }
     strict = strict || r.strict;
-    longest = std::max(longest, r.l.size());
     rules.push_back(std::move(r));
   }
   if (!strict) return Result::None();
@@ -276,9 +274,7 @@ Result FindLoopByCycles(const Problem& p, const Budget& budget, const CycleLoopO
     for (Bytes* side : {&r.l, &r.r})
       for (char& c : *side) c = static_cast<char>(digit[static_cast<unsigned char>(c)]);
   const std::size_t k = letters.size();
-  // With one letter the words of one length are one word, whose cycles all appear by the
-  // longest left side.
-  const std::size_t most = k == 1 ? std::min(longest, options.maxLength) : options.maxLength;
+  const std::size_t most = options.maxLength;
 
   std::uint64_t words = 1;
   for (std::size_t n = 1; n <= most; ++n) {
