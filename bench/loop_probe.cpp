@@ -1,8 +1,8 @@
-// Runs the closure loop search alone on plain-format files, forward then on the reversed
-// rules, each within a time limit, and prints one line per file and direction:
-// path, direction, "loop" or "none", milliseconds, the loop's |u| and steps, the note.
-// OVERLAPS, START_WEIGHT and MEMORY_MB (a limit that does not depend on the load) set
-// the search options.
+// Runs one loop search alone on plain-format files, forward then on the reversed rules,
+// each within a time limit, and prints one line per file and direction: path,
+// direction, "loop" or "none", milliseconds, the loop's |u| and steps, the note.
+// SEARCH picks the search: closures (the default), derivations, cycles or bounded. OVERLAPS,
+// START_WEIGHT and MEMORY_MB (a limit that does not depend on the load) set its options.
 //
 //   velkin_loop_probe SECONDS FILE...
 #include <chrono>
@@ -14,7 +14,10 @@
 
 #include "model/parsed_system.h"
 #include "strong/loop.h"
+#include "strong/techniques/bounded_derivations.h"
 #include "strong/techniques/closures.h"
+#include "strong/techniques/cycle_loops.h"
+#include "strong/techniques/derivation_loops.h"
 
 using namespace velkin;
 using namespace velkin::strong;
@@ -42,12 +45,26 @@ int main(int argc, char** argv) {
       if (const char* v = std::getenv("OVERLAPS")) o.overlaps = std::stoul(v);
       if (const char* v = std::getenv("MEMORY_MB")) o.memoryBytes = std::stoul(v) << 20;
       if (const char* v = std::getenv("START_WEIGHT")) o.startWeight = std::stoul(v);
+      const std::string search = std::getenv("SEARCH") ? std::getenv("SEARCH") : "closures";
+      const Budget budget = Budget().WithinSeconds(seconds);
       const auto t0 = Clock::now();
-      const Result r = FindLoopByClosures(
-          p,
-          Budget().Within(
-              std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds))),
-          o);
+      Result r;
+      if (search == "cycles") {
+        CycleLoopOptions c;
+        if (const char* v = std::getenv("MEMORY_MB")) c.memoryBytes = std::stoul(v) << 20;
+        r = reversed ? Result::None("the same search") : FindLoopByCycles(p, budget, c);
+      } else if (search == "bounded") {
+        BoundedDerivationOptions b;
+        if (const char* v = std::getenv("MEMORY_MB")) b.memoryBytes = std::stoul(v) << 20;
+        r = reversed ? Result::None("the same search") : FindLoopByBoundedDerivations(p, budget, b);
+      } else if (search == "derivations") {
+        DerivationLoopOptions d;
+        d.reversed = reversed;
+        if (const char* v = std::getenv("MEMORY_MB")) d.memoryBytes = std::stoul(v) << 20;
+        r = FindLoopByDerivation(p, budget, d);
+      } else {
+        r = FindLoopByClosures(p, budget, o);
+      }
       const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
       std::string what = "none", size;
       if (r.kind == Result::Kind::Disproved) {

@@ -14,8 +14,10 @@
 #include "strong/scheduler.h"
 #include "strong/techniques/arctic.h"
 #include "strong/techniques/arctic_removal.h"
+#include "strong/techniques/bounded_derivations.h"
 #include "strong/techniques/closures.h"
 #include "strong/techniques/context_closure.h"
+#include "strong/techniques/cycle_loops.h"
 #include "strong/techniques/dependency_graph.h"
 #include "strong/techniques/dependency_pairs.h"
 #include "strong/techniques/derivation_loops.h"
@@ -94,20 +96,62 @@ void AddMatchBoundRemovalSteps(std::vector<RoadStep>& steps, double share) {
   }
 }
 
-// A loop search from the start: the trivial loop, deterministic derivations (cheap, and
+// True when no rule of `p` makes a word longer: then every loop is a cycle among words of
+// one length, which the cycle search finds as far as memory allows.
+bool NoRuleGrows(const Problem& p) {
+  for (const auto* rules : {&p.strict, &p.weak})
+    for (const Rule& r : *rules)
+      if (r.rhs.size() > r.lhs.size()) return false;
+  return true;
+}
+
+bool HasEmptyLeftSide(const Problem& p) {
+  for (const auto* rules : {&p.strict, &p.weak})
+    for (const Rule& r : *rules)
+      if (r.lhs.empty()) return true;
+  return false;
+}
+
+// `run` within `share` of the time left of `b`.
+Result WithinShare(double share, const Budget& b, const std::function<Result(const Budget&)>& run) {
+  return run(b.WithinSeconds(share * std::max(0.0, b.SecondsLeft())));
+}
+
+// A loop search from the start: the trivial loop, then on the forward road cycles among
+// words of one length (all the road's time where no rule grows, since every loop is one
+// then; otherwise a small part), on the reversed road every derivation from short words
+// (a larger part where a weak rule inserts its right side anywhere; the search is the
+// same on the reversed rules, so it runs once), deterministic derivations (cheap, and
 // most of them end soon when they find nothing), then closures of R (or of R^rev).
 std::vector<RoadStep> LoopSteps(bool reversed) {
   ClosureOptions o;
   o.reversed = reversed;
   DerivationLoopOptions d;
   d.reversed = reversed;
-  return {
-      RoadStep{"empty left side", [](const Problem& p, const Budget&) { return TrivialLoop(p); }},
+  std::vector<RoadStep> steps{
+      RoadStep{"empty left side", [](const Problem& p, const Budget&) { return TrivialLoop(p); }}};
+  if (!reversed)
+    steps.push_back(RoadStep{"cycles", [](const Problem& p, const Budget& b) {
+                               return WithinShare(
+                                   NoRuleGrows(p) ? 1.0 : 0.1, b, [&](const Budget& s) {
+                                     return FindLoopByCycles(p, s, CycleLoopOptions{});
+                                   });
+                             }});
+  else
+    steps.push_back(
+        RoadStep{"derivations from short words", [](const Problem& p, const Budget& b) {
+                   return WithinShare(HasEmptyLeftSide(p) ? 0.3 : 0.1, b, [&](const Budget& s) {
+                     return FindLoopByBoundedDerivations(p, s, BoundedDerivationOptions{});
+                   });
+                 }});
+  steps.push_back(
       RoadStep{reversed ? "derivations, reversed" : "derivations",
                [d](const Problem& p, const Budget& b) { return FindLoopByDerivation(p, b, d); },
-               false, 0.2},
+               false, 0.2});
+  steps.push_back(
       RoadStep{reversed ? "closures, reversed" : "closures",
-               [o](const Problem& p, const Budget& b) { return FindLoopByClosures(p, b, o); }}};
+               [o](const Problem& p, const Budget& b) { return FindLoopByClosures(p, b, o); }});
+  return steps;
 }
 
 }  // namespace

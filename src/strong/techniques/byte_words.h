@@ -3,9 +3,12 @@
 // and what the loop searches share before they search: when they run, and their rules.
 #pragma once
 
+#include <algorithm>
+#include <cassert>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "strong/problem.h"
@@ -63,6 +66,27 @@ inline Problem MaybeReversed(const Problem& p, bool reversed) {
     searched.weak = Reversed(p.weak);
   }
   return searched;
+}
+
+// A derivation from `start` by `steps` (an index into `rules`, a position) without the
+// letters at both ends of `start` that no step reads: the same steps on a shorter word,
+// positions moved by the letters cut on the left. Guarantees: the steps still apply, and
+// when the last word contained `start`, the new last word contains the shorter one (the
+// letters cut stay at the ends of every word, so the new words are the old ones without
+// them).
+inline void TrimLoop(Bytes& start, std::vector<std::pair<std::size_t, std::size_t>>& steps,
+                     const std::vector<SearchRule>& rules) {
+  std::size_t left = start.size(), right = start.size(), length = start.size();
+  for (const auto& [rule, pos] : steps) {
+    const SearchRule& r = rules[rule];
+    left = std::min(left, pos);
+    right = std::min(right, length - pos - r.l.size());
+    length = length - r.l.size() + r.r.size();
+  }
+  if (steps.empty()) return;
+  assert(left + right <= start.size());
+  start = start.substr(left, start.size() - left - right);
+  for (auto& step : steps) step.second -= left;
 }
 
 }  // namespace velkin::strong

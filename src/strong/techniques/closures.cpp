@@ -33,7 +33,8 @@ struct Node {
   std::int32_t rule;
   std::uint32_t at;
   std::uint32_t shift;
-  bool strict;  // some step of the derivation uses a strict rule
+  std::uint32_t hash;  // of the pair, kept so that the table grows without hashing again
+  bool strict;         // some step of the derivation uses a strict rule
 };
 
 class Search {
@@ -43,23 +44,19 @@ class Search {
 
   // Runs until a loop is found (its node's index), or returns -1 with `note_` saying why.
   std::int32_t Run(const Budget& budget) {
+    budget_ = &budget;
     for (std::size_t i = 0; i < rules_.size(); ++i) {
       const SearchRule& r = rules_[i];
-      if (Offer(r.l, r.r, -1, static_cast<std::int32_t>(i), 0, 0, r.strict)) return found_;
+      if (Offer(r.l, r.r, -1, static_cast<std::int32_t>(i), 0, 0, r.strict)) return Stopped();
     }
-    std::size_t polls = 0;
     while (!queue_.empty()) {
-      if ((++polls & 63) == 0 && budget.Expired()) {
-        note_ = "the budget ran out after " + std::to_string(nodes_.size()) + " pairs";
-        return -1;
-      }
       if (memory_ > options_.memoryBytes) {
         note_ = "the memory limit was reached after " + std::to_string(nodes_.size()) + " pairs";
         return -1;
       }
       const std::int32_t n = queue_.top().second;
       queue_.pop();
-      if (Expand(n)) return found_;
+      if (Expand(n)) return Stopped();
     }
     note_ = "every closure within the length limit was tried";
     return -1;
@@ -88,10 +85,22 @@ class Search {
   const std::string& note() const { return note_; }
 
  private:
-  // The hash of node n's pair.
-  std::size_t HashOf(std::int32_t n) const {
-    const std::size_t h = std::hash<std::string_view>{}(S(n));
-    return h ^ (std::hash<std::string_view>{}(T(n)) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2));
+  // What Run returns once Offer asked to stop: the loop's node, or -1 with the note.
+  std::int32_t Stopped() {
+    if (found_ >= 0) return found_;
+    note_ = "the budget ran out after " + std::to_string(nodes_.size()) + " pairs";
+    return -1;
+  }
+
+  // True, and the search is to stop, when the budget has ended; polled every 256 calls.
+  bool Expired() { return (++polls_ & 255) == 0 && budget_->Expired(); }
+
+  // The hash of a pair, folded to 32 bits.
+  static std::uint32_t HashOf(std::string_view s, std::string_view t) {
+    const std::size_t h = std::hash<std::string_view>{}(s);
+    const std::uint64_t m =
+        h ^ (std::hash<std::string_view>{}(t) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2));
+    return static_cast<std::uint32_t>(m ^ (m >> 32));
   }
 
   // The slot of the kept node with n's pair, or the empty slot (-1) where it would go:
@@ -99,35 +108,43 @@ class Search {
   // search of millions of pairs holds one array instead of a node per pair.
   std::int32_t& Slot(std::int32_t n) {
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = HashOf(n) & mask;; i = (i + 1) & mask) {
+    const std::uint32_t hash = nodes_[n].hash;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
       std::int32_t& k = slots_[i];
-      if (k < 0 || (S(k) == S(n) && T(k) == T(n))) return k;
+      if (k < 0 || (nodes_[k].hash == hash && S(k) == S(n) && T(k) == T(n))) return k;
     }
   }
 
-  // Doubles the slots, placing every kept node again.
-  void Grow() {
+  // Doubles the slots, placing every kept node again by its kept hash. False when the
+  // budget ended meanwhile: the slots are then incomplete, and the search must stop.
+  bool Grow() {
     std::vector<std::int32_t> old(slots_.size() * 2, -1);
     old.swap(slots_);
     const std::size_t mask = slots_.size() - 1;
     for (const std::int32_t k : old) {
+      if (Expired()) return false;
       if (k < 0) continue;
-      std::size_t i = HashOf(k) & mask;
+      std::size_t i = nodes_[k].hash & mask;
       while (slots_[i] >= 0) i = (i + 1) & mask;
       slots_[i] = k;
     }
+    return true;
   }
 
   // Keeps the new pair (s, t) unless it was seen with a strict step when this one has
   // one, or with as few restrictions on its next inside steps (an `at` no greater).
-  // `s` and `t` must not point into the store. Returns true when it is a loop.
+  // `s` and `t` must not point into the store. Returns true when the search is to stop:
+  // the pair is a loop (found_ is set), or the budget has ended.
   bool Offer(std::string_view s, std::string_view t, std::int32_t parent, std::int32_t rule,
              std::uint32_t at, std::uint32_t shift, bool strict) {
+    // Polled per pair, not per pair expanded: a long t with many redexes makes thousands.
+    if (Expired()) return true;
     if (s.size() + t.size() > options_.maxPairLength) return false;
     const std::size_t mark = words_.size();
     words_.append(s).append(t);
     nodes_.push_back(Node{mark, mark + s.size(), static_cast<std::uint32_t>(s.size()),
-                          static_cast<std::uint32_t>(t.size()), parent, rule, at, shift, strict});
+                          static_cast<std::uint32_t>(t.size()), parent, rule, at, shift,
+                          HashOf(s, t), strict});
     const std::int32_t n = static_cast<std::int32_t>(nodes_.size() - 1);
     std::int32_t& slot = Slot(n);
     if (slot >= 0) {
@@ -141,7 +158,7 @@ class Search {
       slot = n;  // the same pair, now with a strict step or fewer restrictions
     } else {
       slot = n;
-      if (++used_ * 2 > slots_.size()) Grow();
+      if (++used_ * 2 > slots_.size() && !Grow()) return true;
     }
     memory_ += sizeof(Node) + 8 + s.size() + t.size();  // the node, its slots, its words
     if (strict && t.find(s) != std::string_view::npos) {
@@ -152,7 +169,8 @@ class Search {
     return false;
   }
 
-  // Offers every combination of node n with every rule; true when one is a loop.
+  // Offers every combination of node n with every rule; true when the search is to stop
+  // (a loop, or the budget's end).
   bool Expand(std::int32_t n) {
     // Copies: Offer may move the store.
     s_.assign(S(n));
@@ -223,6 +241,8 @@ class Search {
   std::size_t memory_ = 0;
   std::int32_t found_ = -1;
   std::string note_;
+  const Budget* budget_ = nullptr;  // Run's
+  std::size_t polls_ = 0;
 };
 
 }  // namespace

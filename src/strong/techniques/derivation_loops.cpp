@@ -239,22 +239,6 @@ class Derivation {
   bool ended_ = false;
 };
 
-// The loop from `start` by `steps` (rule index in the problem, position) without the
-// letters at both ends of `start` that no step reads: the same loop, shorter words.
-void Trim(Bytes& start, std::vector<std::pair<std::size_t, std::size_t>>& steps,
-          const RuleSet& set) {
-  std::size_t left = start.size(), right = start.size(), length = start.size();
-  for (const auto& [rule, pos] : steps) {
-    const SearchRule& r = set.rules[rule];
-    left = std::min(left, pos);
-    right = std::min(right, length - pos - r.l.size());
-    length = length - r.l.size() + r.r.size();
-  }
-  assert(left + right <= start.size());
-  start = start.substr(left, start.size() - left - right);
-  for (auto& step : steps) step.second -= left;
-}
-
 }  // namespace
 
 Result FindLoopByDerivation(const Problem& p, const Budget& budget,
@@ -291,7 +275,7 @@ Result FindLoopByDerivation(const Problem& p, const Budget& budget,
         if (run.Advance(options.maxWordLength) != Derivation::Status::kLoop) continue;
         Bytes start = run.loopStart().word;
         auto steps = run.LoopSteps();
-        Trim(start, steps, set);
+        TrimLoop(start, steps, set.rules);
         std::vector<std::size_t> ruleIndex, positions;
         for (const auto& [rule, pos] : steps) {
           ruleIndex.push_back(set.rules[rule].index);
