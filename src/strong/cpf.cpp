@@ -417,6 +417,12 @@ Written ReductionPair(const Problem& before, const ArcticInterpretation& interpr
                   "<arctic><domain><naturals/></domain></arctic>");
 }
 
+Written ReductionPairIntegers(const Problem& before, const ArcticInterpretation& interpretation,
+                              const Problem& after, const Fragment& sub) {
+  return PairStep(before, interpretation, after, sub,
+                  "<arctic><domain><integers/></domain></arctic>");
+}
+
 Written Document(const Problem& input, const Fragment& proof, const std::string& tool,
                  const std::string& variable) {
   if (!input.IsRelative()) return std::string("the input of a certificate is a relative problem");
