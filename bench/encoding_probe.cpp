@@ -1,6 +1,7 @@
 // Prints the natural-matrix encoding's size (estimated and built clauses) for corpus
 // files under each product plan: a development probe for the encoding, no benchmark
 // library.  encoding_probe DIMENSION BITS FILE...
+// PROBE_TRIANGULAR (set) takes triangular matrices, PROBE_RESULT_BITS the sides' width.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +25,8 @@ int main(int argc, char** argv) {
   MatrixOptions o;
   o.dimension = std::atoi(argv[1]);
   o.bits = std::atoi(argv[2]);
+  if (std::getenv("PROBE_TRIANGULAR")) o.kind = MatrixKind::Triangular;
+  if (const char* rb = std::getenv("PROBE_RESULT_BITS")) o.resultBits = std::atoi(rb);
   for (int i = 3; i < argc; ++i) {
     std::ifstream in(argv[i]);
     std::vector<std::string> lines;

@@ -22,15 +22,16 @@ struct ArcticOps {
   }
 };
 
-// Unary arctic numbers; the cap is the largest value.
+// Unary arctic numbers; the cap is the range of values a result may take.
 struct UnaryArcticOps {
   static UnaryArctic Zero(const Solver& s) { return UnaryMinusInfinity(s); }
   static UnaryArctic One(const Solver& s) { return UnaryConstant(s, 0); }
-  static UnaryArctic Plus(Solver& s, const UnaryArctic& a, const UnaryArctic& b, int) {
+  static UnaryArctic Plus(Solver& s, const UnaryArctic& a, const UnaryArctic& b, UnaryBounds) {
     return Max(s, a, b);
   }
-  static UnaryArctic Times(Solver& s, const UnaryArctic& a, const UnaryArctic& b, int max) {
-    return velkin::sat::Plus(s, a, b, max);
+  static UnaryArctic Times(Solver& s, const UnaryArctic& a, const UnaryArctic& b,
+                           UnaryBounds bounds) {
+    return velkin::sat::Plus(s, a, b, bounds);
   }
 };
 
@@ -41,8 +42,8 @@ Matrix<T> Identity(const Solver& s, int d) {
   return m;
 }
 
-template <class Ops, class T>
-Matrix<T> Sum(Solver& s, const Matrix<T>& a, const Matrix<T>& b, int cap) {
+template <class Ops, class T, class Cap>
+Matrix<T> Sum(Solver& s, const Matrix<T>& a, const Matrix<T>& b, Cap cap) {
   assert(a.rows == b.rows && a.cols == b.cols);
   Matrix<T> r = a;
   for (std::size_t k = 0; k < r.entries.size(); ++k)
@@ -50,8 +51,8 @@ Matrix<T> Sum(Solver& s, const Matrix<T>& a, const Matrix<T>& b, int cap) {
   return r;
 }
 
-template <class Ops, class T>
-Matrix<T> Product(Solver& s, const Matrix<T>& a, const Matrix<T>& b, int cap) {
+template <class Ops, class T, class Cap>
+Matrix<T> Product(Solver& s, const Matrix<T>& a, const Matrix<T>& b, Cap cap) {
   assert(a.cols == b.rows);
   Matrix<T> r(a.rows, b.cols, Ops::Zero(s));
   for (int i = 0; i < a.rows; ++i)
@@ -73,8 +74,8 @@ Lit Entrywise(Solver& s, const Matrix<T>& a, const Matrix<T>& b, Cmp cmp) {
   return AndAll(s, all);
 }
 
-template <class Ops, class T>
-Affine<T> Composed(Solver& s, const Affine<T>& f, const Affine<T>& g, int cap) {
+template <class Ops, class T, class Cap>
+Affine<T> Composed(Solver& s, const Affine<T>& f, const Affine<T>& g, Cap cap) {
   return Affine<T>{Product<Ops>(s, f.m, g.m, cap),
                    Sum<Ops>(s, Product<Ops>(s, f.m, g.c, cap), f.c, cap)};
 }
@@ -107,8 +108,12 @@ ArcticMatrix FreshArcticMatrix(Solver& s, int rows, int cols, int width) {
 }
 
 UnaryArcticMatrix FreshUnaryArcticMatrix(Solver& s, int rows, int cols, int max) {
+  return FreshUnaryArcticMatrix(s, rows, cols, 0, max);
+}
+
+UnaryArcticMatrix FreshUnaryArcticMatrix(Solver& s, int rows, int cols, int lowest, int highest) {
   UnaryArcticMatrix m(rows, cols, UnaryMinusInfinity(s));
-  for (UnaryArctic& e : m.entries) e = FreshUnaryArctic(s, max);
+  for (UnaryArctic& e : m.entries) e = FreshUnaryArctic(s, lowest, highest);
   return m;
 }
 
@@ -158,8 +163,8 @@ std::vector<std::optional<std::uint64_t>> Values(const Solver& s, const ArcticMa
   return v;
 }
 
-std::vector<std::optional<std::uint64_t>> Values(const Solver& s, const UnaryArcticMatrix& m) {
-  std::vector<std::optional<std::uint64_t>> v;
+std::vector<std::optional<std::int64_t>> Values(const Solver& s, const UnaryArcticMatrix& m) {
+  std::vector<std::optional<std::int64_t>> v;
   for (const UnaryArctic& e : m.entries) v.push_back(Value(s, e));
   return v;
 }
@@ -184,7 +189,11 @@ ArcticAffine Compose(Solver& s, const ArcticAffine& f, const ArcticAffine& g, in
 }
 UnaryArcticAffine Compose(Solver& s, const UnaryArcticAffine& f, const UnaryArcticAffine& g,
                           int max) {
-  return Composed<UnaryArcticOps>(s, f, g, max);
+  return Composed<UnaryArcticOps>(s, f, g, UnaryBounds{0, max});
+}
+UnaryArcticAffine Compose(Solver& s, const UnaryArcticAffine& f, const UnaryArcticAffine& g,
+                          UnaryBounds bounds) {
+  return Composed<UnaryArcticOps>(s, f, g, bounds);
 }
 
 }  // namespace velkin::sat

@@ -42,8 +42,9 @@ ArcticMatrix ArcticZero(const Solver& s, int rows, int cols);
 // A rows×cols matrix of fresh numbers of `width` bits.
 NatMatrix FreshNatMatrix(Solver& s, int rows, int cols, int width);
 ArcticMatrix FreshArcticMatrix(Solver& s, int rows, int cols, int width);
-// Unary arctic: entries -∞ or in [0, max].
+// Unary arctic: entries -∞ or in [0, max], or in [lowest, highest].
 UnaryArcticMatrix FreshUnaryArcticMatrix(Solver& s, int rows, int cols, int max);
+UnaryArcticMatrix FreshUnaryArcticMatrix(Solver& s, int rows, int cols, int lowest, int highest);
 
 // A + B (arctic: entrywise max), entries of width at most `cap`.
 NatMatrix Add(Solver& s, const NatMatrix& a, const NatMatrix& b, int cap);
@@ -62,7 +63,7 @@ Lit Gt(Solver& s, const UnaryArcticMatrix& a, const UnaryArcticMatrix& b);
 // The values in the last model, row-major.
 std::vector<std::uint64_t> Values(const Solver& s, const NatMatrix& m);
 std::vector<std::optional<std::uint64_t>> Values(const Solver& s, const ArcticMatrix& m);
-std::vector<std::optional<std::uint64_t>> Values(const Solver& s, const UnaryArcticMatrix& m);
+std::vector<std::optional<std::int64_t>> Values(const Solver& s, const UnaryArcticMatrix& m);
 
 // An affine map x ↦ M x + c (M d×d, c d×1).
 template <class T>
@@ -80,8 +81,10 @@ UnaryArcticAffine UnaryArcticAffineIdentity(const Solver& s, int d);
 // f ∘ g: x ↦ f(g(x)) = (M_f M_g) x + (M_f c_g + c_f), entries of width at most `cap`.
 NatAffine Compose(Solver& s, const NatAffine& f, const NatAffine& g, int cap);
 ArcticAffine Compose(Solver& s, const ArcticAffine& f, const ArcticAffine& g, int cap);
-// Unary arctic: entries of at most `max`.
+// Unary arctic: finite entries of at most `max`, or within `bounds` (Z ∪ {-∞}).
 UnaryArcticAffine Compose(Solver& s, const UnaryArcticAffine& f, const UnaryArcticAffine& g,
                           int max);
+UnaryArcticAffine Compose(Solver& s, const UnaryArcticAffine& f, const UnaryArcticAffine& g,
+                          UnaryBounds bounds);
 
 }  // namespace velkin::sat

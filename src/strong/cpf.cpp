@@ -462,6 +462,12 @@ Written MatchBoundsOnAllWords(const Problem& problem, const HeightAutomaton& aut
   return Make(FragmentKind::Termination, Element(TerminationTag(problem), Element("bounds", body)));
 }
 
+Written ReductionPairIntegers(const Problem& before, const ArcticInterpretation& interpretation,
+                              const Problem& after, const Fragment& sub) {
+  return PairStep(before, interpretation, after, sub,
+                  "<arctic><domain><integers/></domain></arctic>");
+}
+
 Written Document(const Problem& input, const Fragment& proof, const std::string& tool,
                  const std::string& variable) {
   if (!input.IsRelative()) return std::string("the input of a certificate is a relative problem");

@@ -163,6 +163,9 @@ Written ReductionPair(const Problem& before, const NaturalInterpretation& interp
 // The same with an arctic matrix interpretation.
 Written ReductionPair(const Problem& before, const ArcticInterpretation& interpretation,
                       const Problem& after, const Fragment& sub);
+// The same over the arctic integers (entries may be negative).
+Written ReductionPairIntegers(const Problem& before, const ArcticInterpretation& interpretation,
+                              const Problem& after, const Fragment& sub);
 
 // --- Match bounds (strong/techniques/match_bounds.h) --------------------------------
 

@@ -10,6 +10,7 @@
 #include "strong/certificate.h"
 #include "strong/cpf.h"
 #include "strong/technique.h"
+#include "strong/techniques/arctic.h"
 #include "strong/techniques/arctic_removal.h"
 #include "strong/techniques/context_closure.h"
 #include "strong/techniques/matrix.h"
@@ -164,6 +165,85 @@ TEST(CpfTechniques, MatrixReductionPairOnDependencyPairs) {
   EXPECT_NE(cert.find("<redPairProc>"), std::string::npos);
   const cetatest::Verdict v = cetatest::Certify(cert);
   EXPECT_EQ(v.first_line, "CERTIFIED") << v.output;
+}
+
+// A certificate whose input is the dependency pair problem `dp` itself (no
+// transformation before it) and whose proof is `proof`, a dpProof.
+std::string DpDocument(const Problem& dp, const cpf::Fragment& proof) {
+  return "<?xml version=\"1.0\"?>\n<certificationProblem><input><dpInput><trs>" +
+         cpf::Rules(dp.alphabet, dp.weak) + "</trs><dps>" + cpf::Rules(dp.alphabet, dp.strict) +
+         "</dps><minimal>false</minimal></dpInput></input><cpfVersion>2.1</cpfVersion><proof>" +
+         proof.xml +
+         "</proof><origin><proofOrigin><tool><name>velkin-test</name></tool></proofOrigin>"
+         "</origin></certificationProblem>\n";
+}
+
+std::string Replaced(std::string s, const std::string& from, const std::string& to) {
+  const std::size_t at = s.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  if (at != std::string::npos) s.replace(at, from.size(), to);
+  return s;
+}
+
+// Arctic integers as a reduction pair: (a# a -> a#, with a -> b a a and b a a -> ε),
+// whose letter b must lower its argument. The certifier reads the domain of arctic
+// integers, with its condition that every letter has (M)_{1,1} or (c)_1 finite and >= 0.
+TEST(CpfTechniques, ArcticBelowZeroReductionPair) {
+  VELKIN_REQUIRE_CETA();
+  Problem dp;
+  dp.kind = ProblemKind::DependencyPairs;
+  const Symbol a = dp.alphabet.Add("a"), b = dp.alphabet.Add("b");
+  const Symbol am = dp.alphabet.MarkOf(a);
+  dp.weak = {{{a}, {b, a, a}}, {{b, a, a}, {}}};
+  dp.strict = {{{am, a}, {am}}};
+  Problem none = dp;
+  none.strict.clear();
+  const cpf::Fragment leaf = std::get<cpf::Fragment>(cpf::NoPairs());
+
+  // The search's own witness, through its Certify.
+  ArcticOptions o;
+  o.dimension = 2;
+  o.bits = 2;
+  o.belowZero = 2;
+  const Result r = ArcticInterpretation(dp, Budget().Within(std::chrono::seconds(30)), o);
+  ASSERT_EQ(r.kind, Result::Kind::Transformed);
+  ASSERT_EQ(RecheckResult(dp, r), "");
+  ASSERT_TRUE(r.subproblems[0].strict.empty());
+  const cpf::Written found = r.witness->Certify(dp, r.subproblems, {leaf});
+  ASSERT_TRUE(cpf::Ok(found)) << std::get<std::string>(found);
+  const std::string cert = DpDocument(dp, std::get<cpf::Fragment>(found));
+  EXPECT_NE(cert.find("<integers/>"), std::string::npos);
+  const cetatest::Verdict v = cetatest::Certify(cert);
+  EXPECT_EQ(v.first_line, "CERTIFIED") << v.output;
+
+  // By hand: [a] = max(x + 1, 2), [b] = max(x - 2, 0), [a#] = max(x - 1, 0).
+  const cpf::Arctic inf = std::nullopt;
+  auto map = [](cpf::Arctic m, cpf::Arctic c) { return cpf::ArcticMap{{{m}}, {c}}; };
+  cpf::ArcticInterpretation in{1,
+                               {map(mpz_class(1), mpz_class(2)), map(mpz_class(-2), mpz_class(0)),
+                                map(mpz_class(-1), mpz_class(0))}};
+  const std::string hand =
+      DpDocument(dp, std::get<cpf::Fragment>(cpf::ReductionPairIntegers(dp, in, none, leaf)));
+  EXPECT_EQ(cetatest::Certify(hand).first_line, "CERTIFIED") << cetatest::Certify(hand).output;
+  // Tampered: [b] = max(x, 0) no longer takes back what a a adds, a -> b a a fails.
+  const std::string tampered = Replaced(hand, "<integer>-2</integer>", "<integer>0</integer>");
+  EXPECT_EQ(cetatest::Certify(tampered).first_line, "REJECTED");
+
+  // [b] = x - 2 (c = -∞) is sound (b never stands first) but not of the certifier's form:
+  // the witness writes no certificate, and the certifier rejects the form written anyway.
+  ArcticWitness loose;
+  loose.dimension = 1;
+  loose.integers = true;
+  loose.letters = {ArcticMap{{1}, {2}}, ArcticMap{{-2}, {std::nullopt}}, ArcticMap{{-1}, {0}}};
+  loose.removed = {0};
+  ASSERT_EQ(loose.Recheck(dp, {none}), "");
+  EXPECT_FALSE(cpf::Ok(loose.Certify(dp, {none}, {leaf})));
+  in.letters[1] = map(mpz_class(-2), inf);
+  const std::string unpositive =
+      DpDocument(dp, std::get<cpf::Fragment>(cpf::ReductionPairIntegers(dp, in, none, leaf)));
+  const cetatest::Verdict refused = cetatest::Certify(unpositive);
+  EXPECT_EQ(refused.first_line, "REJECTED");
+  EXPECT_NE(refused.output.find("positive entry"), std::string::npos) << refused.output;
 }
 
 }  // namespace

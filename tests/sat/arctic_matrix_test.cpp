@@ -25,10 +25,15 @@ void Fix(const Arctic& x, A v, std::vector<Lit>& as) {
   Fix(x.value, v.value_or(0), as);
 }
 
-void Fix(const UnaryArctic& x, A v, std::vector<Lit>& as) {
+using SA = std::optional<std::int64_t>;  // an arctic integer; nullopt is -∞
+
+void Fix(const UnaryArctic& x, SA v, std::vector<Lit>& as) {
   as.push_back(v ? x.finite : -x.finite);
   for (int i = 0; i < x.range(); ++i)
-    as.push_back(v && *v > static_cast<std::uint64_t>(i) ? x.atLeast[i] : -x.atLeast[i]);
+    as.push_back(v && *v > x.low + i ? x.atLeast[i] : -x.atLeast[i]);
+}
+void Fix(const UnaryArctic& x, A v, std::vector<Lit>& as) {
+  Fix(x, v ? SA(static_cast<std::int64_t>(*v)) : std::nullopt, as);
 }
 
 // The reference semantics, written independently of the encoding.
@@ -198,14 +203,18 @@ TEST(SatMatrix, AffineCompositionIsApplication) {
 
 const std::vector<A> kUpTo3{std::nullopt, 0, 1, 2, 3};
 
+SA Signed(A a) {
+  return a ? SA(static_cast<std::int64_t>(*a)) : std::nullopt;
+}
+
 // True when, under `as`, every model gives `x` the value `want`.
-bool Forced(Solver& s, const std::vector<Lit>& as, const UnaryArctic& x, A want) {
+bool Forced(Solver& s, const std::vector<Lit>& as, const UnaryArctic& x, SA want) {
   std::vector<Lit> other = as;
   // Some threshold or the finiteness differs from `want`: one clause over an activator.
   const Lit act = s.NewVar();
   std::vector<Lit> differs{-act, want ? -x.finite : x.finite};
   for (int i = 0; i < x.range(); ++i)
-    differs.push_back(want && *want > static_cast<std::uint64_t>(i) ? -x.atLeast[i] : x.atLeast[i]);
+    differs.push_back(want && *want > x.low + i ? -x.atLeast[i] : x.atLeast[i]);
   s.AddClause(differs);
   other.push_back(act);
   const bool forced = s.Solve(NeverStop(), other) == Solver::Outcome::Unsat;
@@ -229,10 +238,10 @@ TEST(SatUnaryArctic, OperationsAreExactAndMatchBruteForce) {
         std::vector<Lit> as;
         Fix(x, a, as), Fix(y, b, as);
         ASSERT_EQ(s.Solve(NeverStop(), as), Solver::Outcome::Sat);
-        EXPECT_EQ(Value(s, mx), RefMax(a, b));
+        EXPECT_EQ(Value(s, mx), Signed(RefMax(a, b)));
         EXPECT_EQ(s.Value(ge), RefGe(a, b));
         EXPECT_EQ(s.Value(gt), RefGt(a, b));
-        EXPECT_TRUE(Forced(s, as, mx, RefMax(a, b)));
+        EXPECT_TRUE(Forced(s, as, mx, Signed(RefMax(a, b))));
         std::vector<Lit> ps;
         Fix(px, a, ps), Fix(py, b, ps);
         const A want = RefPlus(a, b);
@@ -240,8 +249,8 @@ TEST(SatUnaryArctic, OperationsAreExactAndMatchBruteForce) {
         ASSERT_EQ(plus_s.Solve(NeverStop(), ps),
                   fits ? Solver::Outcome::Sat : Solver::Outcome::Unsat);
         if (!fits) continue;
-        EXPECT_EQ(Value(plus_s, sum), want);
-        EXPECT_TRUE(Forced(plus_s, ps, sum, want));
+        EXPECT_EQ(Value(plus_s, sum), Signed(want));
+        EXPECT_TRUE(Forced(plus_s, ps, sum, Signed(want)));
       }
   }
   // A number up to 3 has exactly 5 models: -∞ and 0..3; constants are what they say.
@@ -258,8 +267,124 @@ TEST(SatUnaryArctic, OperationsAreExactAndMatchBruteForce) {
   Solver t;
   const UnaryArctic two = UnaryConstant(t, 2), none = UnaryMinusInfinity(t);
   ASSERT_EQ(t.Solve(NeverStop()), Solver::Outcome::Sat);
-  EXPECT_EQ(Value(t, two), A(2));
+  EXPECT_EQ(Value(t, two), SA(2));
   EXPECT_EQ(Value(t, none), std::nullopt);
+}
+
+// The reference semantics on Z ∪ {-∞}.
+SA IMax(SA a, SA b) {
+  if (!a) return b;
+  if (!b) return a;
+  return std::max(*a, *b);
+}
+SA IPlus(SA a, SA b) {
+  return a && b ? SA(*a + *b) : std::nullopt;
+}
+bool IGe(SA a, SA b) {
+  return !b || (a && *a >= *b);
+}
+bool IGt(SA a, SA b) {
+  return !b || (a && *a > *b);
+}
+
+// Integers below zero: numbers of different lowest values (so that Max and the
+// comparisons must align them), sums under both bounds, exactness, and the threshold
+// literal that the letters' conditions use.
+TEST(SatUnaryArctic, IntegersMatchBruteForceUnderBothBounds) {
+  struct Range {
+    int lowest, highest;
+  };
+  for (const auto& [rx, ry] : {std::pair{Range{-2, 1}, Range{-1, 2}}, {Range{-3, -1}, Range{0, 2}}})
+    for (const UnaryBounds bounds : {UnaryBounds{-2, 2}, UnaryBounds{-6, 6}, UnaryBounds{0, 1}}) {
+      Solver s, plus_s;
+      const UnaryArctic x = FreshUnaryArctic(s, rx.lowest, rx.highest),
+                        y = FreshUnaryArctic(s, ry.lowest, ry.highest);
+      const UnaryArctic mx = Max(s, x, y);
+      const Lit ge = Ge(s, x, y), gt = Gt(s, x, y), le = Ge(s, y, x), lt = Gt(s, y, x);
+      const Lit nonNegative = AtLeastValue(s, x, 0), atLeastOne = AtLeastValue(s, y, 1);
+      const UnaryArctic px = FreshUnaryArctic(plus_s, rx.lowest, rx.highest),
+                        py = FreshUnaryArctic(plus_s, ry.lowest, ry.highest);
+      const UnaryArctic sum = Plus(plus_s, px, py, bounds);
+      std::vector<SA> xs{std::nullopt}, ys{std::nullopt};
+      for (int v = rx.lowest; v <= rx.highest; ++v) xs.push_back(v);
+      for (int v = ry.lowest; v <= ry.highest; ++v) ys.push_back(v);
+      for (SA a : xs)
+        for (SA b : ys) {
+          SCOPED_TRACE(testing::Message()
+                       << a.value_or(99) << " and " << b.value_or(99) << ", bounds "
+                       << bounds.lowest << ".." << bounds.highest);
+          std::vector<Lit> as;
+          Fix(x, a, as), Fix(y, b, as);
+          ASSERT_EQ(s.Solve(NeverStop(), as), Solver::Outcome::Sat);
+          EXPECT_EQ(Value(s, x), a);
+          EXPECT_EQ(Value(s, mx), IMax(a, b));
+          EXPECT_EQ(s.Value(ge), IGe(a, b));
+          EXPECT_EQ(s.Value(gt), IGt(a, b));
+          EXPECT_EQ(s.Value(le), IGe(b, a));
+          EXPECT_EQ(s.Value(lt), IGt(b, a));
+          EXPECT_EQ(s.Value(nonNegative), a && *a >= 0);
+          EXPECT_EQ(s.Value(atLeastOne), b && *b >= 1);
+          EXPECT_TRUE(Forced(s, as, mx, IMax(a, b)));  // after reading the model
+          std::vector<Lit> ps;
+          Fix(px, a, ps), Fix(py, b, ps);
+          const SA want = IPlus(a, b);
+          const bool fits = !want || (*want >= bounds.lowest && *want <= bounds.highest);
+          ASSERT_EQ(plus_s.Solve(NeverStop(), ps),
+                    fits ? Solver::Outcome::Sat : Solver::Outcome::Unsat);
+          if (!fits) continue;
+          EXPECT_EQ(Value(plus_s, sum), want);
+          EXPECT_TRUE(Forced(plus_s, ps, sum, want));
+        }
+    }
+  Solver t;
+  const UnaryArctic minus = UnaryConstant(t, -3);
+  const UnaryArctic fresh = FreshUnaryArctic(t, -2, 0);
+  int models = 0;  // -∞, -2, -1, 0
+  while (t.Solve(NeverStop()) == Solver::Outcome::Sat) {
+    ++models;
+    EXPECT_EQ(Value(t, minus), SA(-3));
+    std::vector<Lit> other{t.Value(fresh.finite) ? -fresh.finite : fresh.finite};
+    for (Lit l : fresh.atLeast) other.push_back(t.Value(l) ? -l : l);
+    t.AddClause(other);
+  }
+  EXPECT_EQ(models, 4);
+}
+
+// Composition of 2×2 affine maps over Z ∪ {-∞} (entries -∞, -1, 0, 1 in a sample of all
+// pairs) is application at the points that determine a max-plus map.
+TEST(SatUnaryArctic, IntegerCompositionIsApplication) {
+  Solver s;
+  auto fresh = [&](int rows, int cols) { return FreshUnaryArcticMatrix(s, rows, cols, -1, 1); };
+  const UnaryArcticAffine f{fresh(2, 2), fresh(2, 1)}, g{fresh(2, 2), fresh(2, 1)};
+  const UnaryArcticAffine fg = Compose(s, f, g, UnaryBounds{-2, 2});
+  const SA vals[4] = {std::nullopt, -1, 0, 1};
+  // Applies x ↦ M x ⊕ c to x.
+  auto apply = [](const std::vector<SA>& m, const std::vector<SA>& c, const std::vector<SA>& x) {
+    std::vector<SA> out;
+    for (int i = 0; i < 2; ++i)
+      out.push_back(IMax(IMax(IPlus(m[2 * i], x[0]), IPlus(m[2 * i + 1], x[1])), c[i]));
+    return out;
+  };
+  std::uint32_t state = 12345;
+  for (int round = 0; round < 3000; ++round) {
+    std::vector<Lit> as;
+    std::vector<SA> e[4];
+    const UnaryArcticMatrix* parts[4] = {&f.m, &f.c, &g.m, &g.c};
+    for (int k = 0; k < 4; ++k)
+      for (const UnaryArctic& x : parts[k]->entries) {
+        state = state * 1103515245u + 12345u;
+        e[k].push_back(vals[(state >> 16) % 4]);
+        Fix(x, e[k].back(), as);
+      }
+    ASSERT_EQ(s.Solve(NeverStop(), as), Solver::Outcome::Sat);
+    const auto m = Values(s, fg.m), c = Values(s, fg.c);
+    for (const std::vector<SA>& x :
+         {std::vector<SA>{std::nullopt, std::nullopt}, std::vector<SA>{0, std::nullopt},
+          std::vector<SA>{std::nullopt, 0}}) {
+      // Within the bounds every finite entry of f ∘ g lies in [-2, 2].
+      EXPECT_EQ(apply(m, c, x), apply(e[0], e[1], apply(e[2], e[3], x)));
+    }
+  }
 }
 
 }  // namespace

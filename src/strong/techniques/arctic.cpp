@@ -18,31 +18,55 @@ namespace {
 
 // The two encodings of arctic numbers: binary (values below 2^cap) and unary (the
 // order encoding, values up to the same bound).
+// Binary numbers hold naturals only (belowZero 0).
 struct BinaryNumbers {
   using Affine = sat::ArcticAffine;
   using Matrix = sat::ArcticMatrix;
-  static Matrix Fresh(sat::Solver& s, int rows, int cols, int bits) {
+  using Cap = int;
+  static Matrix Fresh(sat::Solver& s, int rows, int cols, int bits, int belowZero) {
+    assert(belowZero == 0);
+    (void)belowZero;
     return sat::FreshArcticMatrix(s, rows, cols, bits);
   }
   static sat::Arctic MinusInfinity(sat::Solver& s) { return sat::MinusInfinity(s); }
   static Affine Identity(sat::Solver& s, int d) { return sat::ArcticAffineIdentity(s, d); }
-  static int Cap(int capBits) { return capBits; }
+  static Cap Bounds(int capBits, int) { return capBits; }
+  // "a is finite and a >= 0": finiteness, for naturals.
+  static sat::Lit NonNegative(sat::Solver&, const sat::Arctic& a) { return a.finite; }
   static constexpr int kEstimateFactor = 1;
 };
 
+// Unary numbers hold integers: a letter's finite entries lie in [-belowZero, 2^bits - 1],
+// a side's in [-(2^cap - 1), 2^cap - 1] (naturals: from 0).
 struct UnaryNumbers {
   using Affine = sat::UnaryArcticAffine;
   using Matrix = sat::UnaryArcticMatrix;
-  static Matrix Fresh(sat::Solver& s, int rows, int cols, int bits) {
-    return sat::FreshUnaryArcticMatrix(s, rows, cols, (1 << bits) - 1);
+  using Cap = sat::UnaryBounds;
+  static Matrix Fresh(sat::Solver& s, int rows, int cols, int bits, int belowZero) {
+    return sat::FreshUnaryArcticMatrix(s, rows, cols, -belowZero, (1 << bits) - 1);
   }
   static sat::UnaryArctic MinusInfinity(sat::Solver& s) { return sat::UnaryMinusInfinity(s); }
   static Affine Identity(sat::Solver& s, int d) { return sat::UnaryArcticAffineIdentity(s, d); }
-  static int Cap(int capBits) { return (1 << capBits) - 1; }
+  static Cap Bounds(int capBits, int belowZero) {
+    const int highest = (1 << capBits) - 1;
+    return Cap{belowZero > 0 ? -highest : 0, highest};
+  }
+  static sat::Lit NonNegative(sat::Solver& s, const sat::UnaryArctic& a) {
+    return sat::AtLeastValue(s, a, 0);
+  }
   // The order encoding took 1.5 to 3 times the binary one's clauses on sides of up to
   // 16 letters (it grows with the values a side can reach).
   static constexpr int kEstimateFactor = 3;
 };
+
+// The letters that begin a side of a pair: in a chain every word starts with one.
+std::vector<bool> PairHeads(const Problem& p) {
+  std::vector<bool> heads(p.alphabet.size(), false);
+  for (const Rule& r : p.strict)
+    for (const Word* w : {&r.lhs, &r.rhs})
+      if (!w->empty()) heads[w->front()] = true;
+  return heads;
+}
 
 // Clauses of the encoding, estimated before building: one composition per distinct
 // suffix of a side (they are built once), a product of d×d by d×(d+1) entries, each
@@ -78,13 +102,14 @@ class Encoding : public EncodingBase {
   Encoding(const Problem& p, const ArcticOptions& o)
       : p_(p),
         d_(o.dimension),
-        cap_(Numbers::Cap(o.ResultBits())),
+        cap_(Numbers::Bounds(o.ResultBits(), o.belowZero)),
         estimate_(ArcticClauses(p, o) * Numbers::kEstimateFactor),
         letters_(p.alphabet.size()) {
-    const std::vector<bool> used = UsedLetters(p);
+    const std::vector<bool> used = UsedLetters(p), heads = PairHeads(p);
     for (Symbol a = 0; a < p.alphabet.size(); ++a) {
       if (!used[a]) continue;
-      Affine f{Numbers::Fresh(s_, d_, d_, o.bits), Numbers::Fresh(s_, d_, 1, o.bits)};
+      Affine f{Numbers::Fresh(s_, d_, d_, o.bits, o.belowZero),
+               Numbers::Fresh(s_, d_, 1, o.bits, o.belowZero)};
       // A marked letter stands first, so only the first row of a pair's sides is
       // compared: its other rows are -∞, which keeps every interpretation there is
       // (clearing them satisfies those rows' conditions) and folds their gates away.
@@ -93,7 +118,14 @@ class Encoding : public EncodingBase {
           f.c.at(i, 0) = Numbers::MinusInfinity(s_);
           for (int j = 0; j < d_; ++j) f.m.at(i, j) = Numbers::MinusInfinity(s_);
         }
-      s_.AddClause({f.m.at(0, 0).finite, f.c.at(0, 0).finite});
+      if (o.belowZero == 0) {
+        s_.AddClause({f.m.at(0, 0).finite, f.c.at(0, 0).finite});
+      } else if (heads[a]) {
+        s_.Require(Numbers::NonNegative(s_, f.c.at(0, 0)));
+      } else if (o.certifiable) {
+        s_.AddClause(
+            {Numbers::NonNegative(s_, f.m.at(0, 0)), Numbers::NonNegative(s_, f.c.at(0, 0))});
+      }
       letters_[a] = std::move(f);
     }
   }
@@ -170,7 +202,8 @@ class Encoding : public EncodingBase {
   }
 
   const Problem& p_;
-  int d_, cap_;
+  int d_;
+  typename Numbers::Cap cap_;
   std::int64_t estimate_;
   std::vector<std::optional<Affine>> letters_;
   std::map<Word, Affine> sides_;
@@ -187,6 +220,7 @@ Result Search(const Problem& p, const Budget& budget, const ArcticOptions& o) {
   if (!found.best) return Result::None(std::move(found.note));
   std::shared_ptr<ArcticWitness> w = std::move(found.best->witness);
   w->removed = std::move(found.best->strict);
+  w->integers = o.belowZero > 0;
   Problem sub = WithoutRules(p, w->removed, {});
   return Result::Step(std::move(w), {std::move(sub)});
 }
@@ -198,7 +232,9 @@ Result ArcticInterpretation(const Problem& p, const Budget& budget, const Arctic
   std::size_t longest = 0;
   for (const auto* rules : {&p.strict, &p.weak})
     for (const Rule& r : *rules) longest = std::max({longest, r.lhs.size(), r.rhs.size()});
-  const bool unary = o.unary && longest <= static_cast<std::size_t>(o.unaryLongestSide);
+  // Integers have the order encoding only.
+  const bool unary =
+      o.belowZero > 0 || (o.unary && longest <= static_cast<std::size_t>(o.unaryLongestSide));
   return unary ? Search<UnaryNumbers>(p, budget, o) : Search<BinaryNumbers>(p, budget, o);
 }
 
@@ -245,11 +281,23 @@ std::string ArcticWitness::Recheck(const Problem& before, const std::vector<Prob
     const ArcticMap& f = *letters[a];
     if (f.m.size() != static_cast<std::size_t>(d * d) || f.c.size() != static_cast<std::size_t>(d))
       return "arctic: the map of " + name + " has the wrong size";
+    if (integers) continue;  // any entries; the pairs' first letters are checked below
     for (const auto* v : {&f.m, &f.c})
       for (const ArcticValue& e : *v)
         if (e && *e < 0) return "arctic: a negative entry in the map of " + name;
     if (!f.m[0] && !f.c[0]) return "arctic: both (M)_{1,1} and (c)_1 of " + name + " are -∞";
   }
+  // Integers: every word of a chain starts with the first letter of a pair side, whose
+  // (c)_1 bounds the measure from below.
+  if (integers)
+    for (const Rule& r : before.strict)
+      for (const Word* w : {&r.lhs, &r.rhs}) {
+        if (w->empty()) return "arctic: a pair with an empty side";
+        const ArcticValue& c1 = letters[w->front()]->c[0];
+        if (!c1 || *c1 < 0)
+          return "arctic: (c)_1 of " + before.alphabet.names[w->front()] +
+                 ", which begins a pair side, is not finite and ≥ 0";
+      }
   const std::string bad =
       CheckRemoval(before, after, removed, {}, "map", ExactMaps(*this), OrientArctic);
   return bad.empty() ? bad : "arctic: " + bad;
@@ -257,7 +305,8 @@ std::string ArcticWitness::Recheck(const Problem& before, const std::vector<Prob
 
 void ArcticWitness::Print(const Problem& before, std::vector<std::string>& lines) const {
   const int d = dimension;
-  lines.push_back("dimension " + std::to_string(d) + ", [a](x) = M ⊗ x ⊕ c over max and plus:");
+  lines.push_back("dimension " + std::to_string(d) + ", [a](x) = M ⊗ x ⊕ c over max and plus" +
+                  (integers ? " on Z ∪ {-∞} (below zero):" : ":"));
   for (std::size_t a = 0; a < letters.size(); ++a) {
     if (!letters[a]) continue;
     std::string m, c;
@@ -277,7 +326,16 @@ cpf::Written ArcticWitness::Certify(const Problem& before, const std::vector<Pro
   if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
   const auto in = CertificateMaps<cpf::Arctic>(dimension, letters, exact::ToArctic);
   if (!in) return std::string("a matrix of the wrong size");
-  return cpf::ReductionPair(before, *in, after[0], subproofs[0]);
+  if (!integers) return cpf::ReductionPair(before, *in, after[0], subproofs[0]);
+  // The certifier wants (M)_{1,1} or (c)_1 finite and ≥ 0 of every letter it is given.
+  for (std::size_t a = 0; a < letters.size(); ++a) {
+    if (!letters[a]) continue;
+    const auto nonNegative = [](const ArcticValue& v) { return v && *v >= 0; };
+    if (!nonNegative(letters[a]->m[0]) && !nonNegative(letters[a]->c[0]))
+      return "arctic below zero: letter " + before.alphabet.names[a] +
+             " has neither (M)_{1,1} nor (c)_1 finite and ≥ 0, which the certifier requires";
+  }
+  return cpf::ReductionPairIntegers(before, *in, after[0], subproofs[0]);
 }
 
 }  // namespace velkin::strong

@@ -204,5 +204,164 @@ TEST(Arctic, EveryDimensionUpToFiveAndAsManyPairsAsOneInterpretationRemoves) {
   EXPECT_EQ(ArcticInterpretation(p, spent, Sized(3)).kind, Result::Kind::Nothing);
 }
 
+// (a# a -> a#, with the rules a -> b a a and b a a -> ε). The first rule makes a grow
+// and the second makes b a a vanish, so b must take back what a a adds: [b] must lower
+// its argument. Over the naturals no map does that (no interpretation up to dimension 3
+// with 2 bits exists); over the integers [b](x) = max(x - 2, 0) does, in dimension 1.
+Problem ShrinkingProblem() {
+  Problem p;
+  p.kind = ProblemKind::DependencyPairs;
+  const Symbol a = p.alphabet.Add("a"), b = p.alphabet.Add("b");
+  const Symbol am = p.alphabet.MarkOf(a);
+  p.weak = {{{a}, {b, a, a}}, {{b, a, a}, {}}};
+  p.strict = {{{am, a}, {am}}};
+  return p;
+}
+
+ArcticOptions BelowZero(int dimension, int belowZero, bool certifiable = true) {
+  ArcticOptions o = Sized(dimension, 2);
+  o.belowZero = belowZero;
+  o.certifiable = certifiable;
+  return o;
+}
+
+TEST(ArcticBelowZero, ProofThatNeedsANegativeEntry) {
+  const Problem p = ShrinkingProblem();
+  for (int d = 1; d <= 3; ++d)
+    EXPECT_EQ(ArcticInterpretation(p, Budget(), Sized(d, 2)).kind, Result::Kind::Nothing) << d;
+  for (int d = 1; d <= 3; ++d) {
+    const Result r = ArcticInterpretation(p, Budget(), BelowZero(d, 2));
+    ASSERT_EQ(r.kind, Result::Kind::Transformed) << "dimension " << d;
+    EXPECT_EQ(RecheckResult(p, r), "");
+    EXPECT_TRUE(r.subproblems.at(0).strict.empty());
+    const auto& w = dynamic_cast<const ArcticWitness&>(*r.witness);
+    EXPECT_TRUE(w.integers);
+    bool negative = false;
+    for (const auto& f : w.letters)
+      for (const auto* v : {&f->m, &f->c})
+        for (const ArcticValue& e : *v) negative = negative || (e && *e < 0);
+    EXPECT_TRUE(negative);
+    // Every letter has (M)_{1,1} or (c)_1 finite and >= 0 (the certifiable form), and
+    // the pairs' first letter a# has (c)_1 >= 0.
+    for (const auto& f : w.letters)
+      EXPECT_TRUE((f->m[0] && *f->m[0] >= 0) || (f->c[0] && *f->c[0] >= 0));
+    EXPECT_GE(w.letters[2]->c[0].value_or(-1), 0);
+    std::vector<std::string> lines;
+    w.Print(p, lines);
+    EXPECT_NE(lines.at(0).find("Z ∪ {-∞}"), std::string::npos);
+  }
+}
+
+// The re-check of an integer witness against an independent evaluation, entry by entry:
+// a negative or -∞ first constant of a# (which begins the pair's sides) is refused
+// whatever else holds, ordinary letters may have any entries, and a witness that claims
+// the naturals may not have a negative entry.
+TEST(ArcticBelowZero, RecheckRejectsCorruptedWitnesses) {
+  const Problem p = ShrinkingProblem();
+  const Result r = ArcticInterpretation(p, Budget(), BelowZero(1, 2, false));
+  ASSERT_EQ(r.kind, Result::Kind::Transformed);
+  const auto& good = dynamic_cast<const ArcticWitness&>(*r.witness);
+  auto recheck = [&](const ArcticWitness& w) { return w.Recheck(p, r.subproblems); };
+  ASSERT_EQ(recheck(good), "");
+  const Symbol mark = 2;
+  int accepted = 0, rejected = 0;
+  for (std::size_t a = 0; a < good.letters.size(); ++a)
+    for (int part = 0; part < 2; ++part)
+      for (ArcticValue change :
+           {ArcticValue(), ArcticValue(-3), ArcticValue(-1), ArcticValue(0), ArcticValue(2)}) {
+        ArcticWitness bad = good;
+        (part == 0 ? bad.letters[a]->m[0] : bad.letters[a]->c[0]) = change;
+        std::vector<Map1> maps;
+        for (const auto& f : bad.letters) maps.push_back(Map1{f->m[0], f->c[0]});
+        // Holds() demands naturals: evaluate the orientation by hand instead.
+        bool valid = true;
+        for (const Rule& rule : p.weak) {
+          const Map1 l = Eval(maps, rule.lhs), rr = Eval(maps, rule.rhs);
+          valid = valid && Ge(l.m, rr.m) && Ge(l.c, rr.c);
+        }
+        const Map1 l = Eval(maps, p.strict[0].lhs), rr = Eval(maps, p.strict[0].rhs);
+        valid = valid && Gt(l.m, rr.m) && Gt(l.c, rr.c);
+        const ArcticValue head = bad.letters[mark]->c[0];
+        valid = valid && head && *head >= 0;
+        EXPECT_EQ(recheck(bad).empty(), valid) << "letter " << a << " part " << part;
+        ++(valid ? accepted : rejected);
+      }
+  EXPECT_GT(accepted, 3);
+  EXPECT_GT(rejected, 3);
+  ArcticWitness minus_head = good;  // everything else as found, a#'s constant below zero
+  minus_head.letters[mark]->c[0] = -1;
+  EXPECT_NE(recheck(minus_head).find("begins a pair side"), std::string::npos);
+  ArcticWitness naturals = good;  // the same maps read as arctic naturals
+  naturals.integers = false;
+  EXPECT_NE(recheck(naturals).find("negative"), std::string::npos);
+}
+
+// Dimension 1, entries -∞, -1, 0, 1 for every letter's m and c: the search finds an
+// interpretation exactly when brute force does, with and without the certifier's
+// condition on the ordinary letters.
+TEST(ArcticBelowZero, FindsAnInterpretationExactlyWhenBruteForceDoes) {
+  std::mt19937 rng(5);
+  auto word = [&](int min, int max) {
+    Word w(std::uniform_int_distribution<int>(min, max)(rng));
+    for (Symbol& s : w) s = std::uniform_int_distribution<int>(0, 1)(rng);
+    return w;
+  };
+  const ArcticValue choices[4] = {std::nullopt, -1, 0, 1};
+  auto nonNegative = [](ArcticValue v) { return v && *v >= 0; };
+  int found[2] = {0, 0}, none[2] = {0, 0};
+  for (int round = 0; round < 40; ++round) {
+    Problem p;
+    p.kind = ProblemKind::DependencyPairs;
+    p.alphabet.Add("a");
+    p.alphabet.Add("b");
+    const Symbol mark = p.alphabet.MarkOf(0);
+    p.weak = {{word(1, 3), word(0, 3)}};
+    for (int k = 0; k < 2; ++k) {
+      Rule pair{word(0, 2), word(0, 2)};
+      pair.lhs.insert(pair.lhs.begin(), mark);
+      pair.rhs.insert(pair.rhs.begin(), mark);
+      p.strict.push_back(pair);
+    }
+    for (const bool certifiable : {false, true}) {
+      bool exists = false;
+      for (int code = 0; code < 4096 && !exists; ++code) {
+        std::vector<Map1> maps(3);
+        int rest = code;
+        for (Map1& f : maps) {
+          f.m = choices[rest % 4];
+          f.c = choices[rest / 4 % 4];
+          rest /= 16;
+        }
+        if (!nonNegative(maps[mark].c)) continue;
+        if (certifiable && !std::all_of(maps.begin(), maps.end(), [&](const Map1& f) {
+              return nonNegative(f.m) || nonNegative(f.c);
+            }))
+          continue;
+        for (int i = 0; i < 2 && !exists; ++i) {
+          bool ok = true;
+          for (const auto* rules : {&p.weak, &p.strict})
+            for (const Rule& rule : *rules) {
+              const Map1 l = Eval(maps, rule.lhs), rr = Eval(maps, rule.rhs);
+              ok = ok && Ge(l.m, rr.m) && Ge(l.c, rr.c);
+            }
+          const Map1 l = Eval(maps, p.strict[i].lhs), rr = Eval(maps, p.strict[i].rhs);
+          exists = ok && Gt(l.m, rr.m) && Gt(l.c, rr.c);
+        }
+      }
+      ArcticOptions o = BelowZero(1, 1, certifiable);
+      o.bits = 1;  // entries -1, 0, 1
+      const Result r = ArcticInterpretation(p, Budget(), o);
+      EXPECT_EQ(r.kind == Result::Kind::Transformed, exists)
+          << "round " << round << (certifiable ? ", certifiable" : "");
+      EXPECT_EQ(RecheckResult(p, r), "");
+      ++(exists ? found : none)[certifiable];
+    }
+  }
+  for (int k = 0; k < 2; ++k) {
+    EXPECT_GT(found[k], 5);
+    EXPECT_GT(none[k], 3);
+  }
+}
+
 }  // namespace
 }  // namespace velkin::strong
