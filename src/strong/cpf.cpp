@@ -274,8 +274,12 @@ Written LoopProof(const Problem& problem, const Loop& loop) {
   return Make(FragmentKind::Nontermination, Element("trsNonterminationProof", xml));
 }
 
-Written RuleRemoval(const Problem& before, const NaturalInterpretation& interpretation,
-                    const Problem& after, const Fragment& sub) {
+namespace {
+
+// Rule removal by a matrix interpretation over `domain`, natural or arctic.
+template <typename Interpretation>
+Written Removal(const Problem& before, const Interpretation& interpretation, const Problem& after,
+                const Fragment& sub, const char* domain) {
   if (!before.IsRelative() || !after.IsRelative())
     return std::string("rule removal outside a relative problem");
   if (sub.kind != FragmentKind::Termination)
@@ -283,10 +287,17 @@ Written RuleRemoval(const Problem& before, const NaturalInterpretation& interpre
   if (auto e = CheckShapeAndSubset(before, interpretation, after, "strict rule"); !e.empty())
     return e;
   if (auto e = CheckSubset(after.weak, before.weak, "weak rule"); !e.empty()) return e;
-  const std::string body = OrderingProof(before, interpretation, "<naturals/>") +
-                           Remaining(after, HasWeak(before)) + sub.xml;
+  const std::string body =
+      OrderingProof(before, interpretation, domain) + Remaining(after, HasWeak(before)) + sub.xml;
   return Make(FragmentKind::Termination,
               Element(TerminationTag(before), Element("ruleRemoval", body)));
+}
+
+}  // namespace
+
+Written RuleRemoval(const Problem& before, const NaturalInterpretation& interpretation,
+                    const Problem& after, const Fragment& sub) {
+  return Removal(before, interpretation, after, sub, "<naturals/>");
 }
 
 Written RuleRemovalNontermination(const Problem& before, const Problem& after,
@@ -463,6 +474,351 @@ Written Document(const Problem& input, const Fragment& proof, const std::string&
     xml = std::move(renamed);
   }
   return Make(proof.kind, std::move(xml));
+}
+
+}  // namespace velkin::strong::cpf
+
+// --- Steps of the extended strategy ---------------------------------------------------
+
+namespace velkin::strong::cpf {
+namespace {
+
+// Every rule of `a` is in `b` and every rule of `b` in `a` (multiplicities aside).
+bool SameRules(const std::vector<Rule>& a, const std::vector<Rule>& b) {
+  for (const Rule& r : a)
+    if (!Contains(b, r)) return false;
+  for (const Rule& r : b)
+    if (!Contains(a, r)) return false;
+  return true;
+}
+
+bool SameProblem(const Problem& a, const Problem& b) {
+  return SameRules(a.strict, b.strict) && SameRules(a.weak, b.weak);
+}
+
+Problem ReversedRules(const Problem& p) {
+  Problem out = p;
+  out.strict = Reversed(p.strict);
+  out.weak = Reversed(p.weak);
+  return out;
+}
+
+// `p` closed on the left by `letters`: a l -> a r for every rule and letter.
+Problem LeftClosed(const Problem& p, const std::vector<Symbol>& letters) {
+  Problem out = p;
+  for (auto* rules : {&out.strict, &out.weak}) {
+    std::vector<Rule> closed;
+    for (const Rule& r : *rules)
+      for (Symbol a : letters) {
+        Rule c{{a}, {a}};
+        c.lhs.insert(c.lhs.end(), r.lhs.begin(), r.lhs.end());
+        c.rhs.insert(c.rhs.end(), r.rhs.begin(), r.rhs.end());
+        closed.push_back(std::move(c));
+      }
+    *rules = std::move(closed);
+  }
+  return out;
+}
+
+// The left closure of `before` by `letters` as the certifier reads it: the contexts
+// a(box), the closed rules, then `sub`, the proof of `closed`. The certifier takes a
+// listed rule as strict when it is a strict rule of `before` or the closure of one, so a
+// weak rule of `closed` that is a strict rule of `before` would turn strict there:
+// refused.
+Written LeftClosure(const Problem& before, const std::vector<Symbol>& letters,
+                    const Problem& closed, const Fragment& sub) {
+  for (const Rule& r : closed.weak)
+    if (Contains(before.strict, r))
+      return std::string("a closed weak rule that is a strict rule before the closure");
+  std::string contexts;
+  for (Symbol a : letters)
+    contexts += Element("funContext", SymbolXml(before.alphabet, a) + "<before/><box/><after/>");
+  const std::string body =
+      Element("flatContexts", contexts) + Remaining(closed, HasWeak(closed)) + sub.xml;
+  return Make(FragmentKind::Termination,
+              Element(TerminationTag(before), Element("flatContextClosure", body)));
+}
+
+// The right closure of `before` by `letters`: reversal, left closure, reversal; `sub`
+// proves `after`, which must be that closure (as sets).
+Written RightClosure(const Problem& before, const std::vector<Symbol>& letters,
+                     const Problem& after, const Fragment& sub) {
+  const Problem reversed = ReversedRules(before);
+  const Problem closed = LeftClosed(reversed, letters);
+  const Problem back = ReversedRules(closed);
+  if (!SameProblem(after, back)) return std::string("the subproblem is not the right closure");
+  // The certifier computes the problem after a reversal itself; `back` and `after`
+  // differ at most in the order of their rules.
+  Written inner = Reversal(closed, back, sub);
+  if (!Ok(inner)) return inner;
+  Written middle = LeftClosure(reversed, letters, closed, std::get<Fragment>(inner));
+  if (!Ok(middle)) return middle;
+  return Reversal(before, reversed, std::get<Fragment>(middle));
+}
+
+// The word `w` followed by the variable x, each letter s written as `letters[s]`.
+std::string LabelledTerm(const std::vector<std::string>& letters, const Word& w) {
+  std::string out;
+  for (Symbol s : w) out += "<funapp>" + letters[s] + "<arg>";
+  out += "<var>x</var>";
+  for (std::size_t i = 0; i < w.size(); ++i) out += "</arg></funapp>";
+  return out;
+}
+
+std::string LabelledTrs(const std::vector<std::string>& letters, const std::vector<Rule>& rules) {
+  std::string out;
+  for (const Rule& r : rules)
+    out += Element("rule", Element("lhs", LabelledTerm(letters, r.lhs)) +
+                               Element("rhs", LabelledTerm(letters, r.rhs)));
+  return Element("trs", Element("rules", out));
+}
+
+// Replaces in `xml` every letter <name>N</name> by the labelled form that `names` (sorted
+// by N) gives; false, with `error` set, when a name is not there.
+bool Relabel(std::string& xml, const std::vector<std::pair<std::string, std::string>>& names,
+             std::string& error) {
+  static const std::string open = "<name>", close = "</name>";
+  std::string out;
+  out.reserve(xml.size() * 2);
+  std::size_t at = 0;
+  for (std::size_t o; (o = xml.find(open, at)) != std::string::npos;) {
+    const std::size_t from = o + open.size(), to = xml.find(close, from);
+    if (to == std::string::npos) {
+      error = "a name without its end in the proof below";
+      return false;
+    }
+    const std::string name = xml.substr(from, to - from);
+    const auto it = std::lower_bound(names.begin(), names.end(), name,
+                                     [](const std::pair<std::string, std::string>& e,
+                                        const std::string& n) { return e.first < n; });
+    if (it == names.end() || it->first != name) {
+      error = "the letter " + name + " of the proof below is not one of the labelled problem";
+      return false;
+    }
+    out.append(xml, at, o - at).append(it->second);
+    at = to + close.size();
+  }
+  out.append(xml, at);
+  xml = std::move(out);
+  return true;
+}
+
+// A labelling step: `model` is the certifier's model element, `base[s]` the letter of
+// `before` that letter s of `after` labels, `letters[s]` its labelled form. The
+// certifier sorts the labelled rules by whether their unlabelled rule is weak, so a
+// strict rule of `after` must come from a strict rule that is not also weak.
+Written Labelling(const Problem& before, const std::string& model, const std::vector<Symbol>& base,
+                  const std::vector<std::string>& letters, const Problem& after,
+                  const Fragment& sub) {
+  if (!before.IsRelative() || !after.IsRelative())
+    return std::string("labelling outside a relative problem");
+  if (sub.kind != FragmentKind::Termination)
+    return std::string("labelling carries over termination only");
+  const int n = after.alphabet.size();
+  if (static_cast<int>(base.size()) != n || static_cast<int>(letters.size()) != n)
+    return std::string("labels for a different alphabet");
+  for (Symbol s = 0; s < n; ++s)
+    if (after.alphabet.IsMarked(s)) return std::string("a marked letter in a labelled problem");
+  std::vector<std::pair<std::string, std::string>> names;
+  for (Symbol s = 0; s < n; ++s) names.emplace_back(Escape(after.alphabet.names[s]), letters[s]);
+  std::sort(names.begin(), names.end());
+  for (std::size_t i = 1; i < names.size(); ++i)
+    if (names[i].first == names[i - 1].first)
+      return std::string("two letters of one name in the labelled problem");
+  std::vector<std::string> forms = letters;
+  std::sort(forms.begin(), forms.end());
+  if (std::adjacent_find(forms.begin(), forms.end()) != forms.end())
+    return std::string("two letters with the same label");
+  const auto unlabelled = [&](const Rule& r) {
+    Rule u;
+    for (Symbol s : r.lhs) u.lhs.push_back(base[s]);
+    for (Symbol s : r.rhs) u.rhs.push_back(base[s]);
+    return u;
+  };
+  for (const Rule& r : after.strict) {
+    const Rule u = unlabelled(r);
+    if (!Contains(before.strict, u) || Contains(before.weak, u))
+      return std::string("a labelled strict rule that is not a label of a strict rule only");
+  }
+  for (const Rule& r : after.weak)
+    if (!Contains(before.weak, unlabelled(r)))
+      return std::string("a labelled weak rule that is not a label of a weak rule");
+  std::string below = sub.xml, error;
+  if (!Relabel(below, names, error)) return error;
+  std::string body = Element("model", model) + LabelledTrs(letters, after.strict);
+  if (!after.weak.empty()) body += LabelledTrs(letters, after.weak);
+  return Make(FragmentKind::Termination,
+              Element(TerminationTag(before), Element("semlab", body + below)));
+}
+
+// [a] as the certifier's arithmetic function of the variable 1: a chain of comparisons,
+// the last value otherwise.
+std::string TableFunction(const std::vector<int>& values) {
+  const auto f = [](const std::string& x) { return Element("arithFunction", x); };
+  std::string out = f(Element("natural", std::to_string(values.back())));
+  for (std::size_t k = values.size() - 1; k-- > 0;)
+    out = f(Element("ifEqual", f(Element("variable", "1")) +
+                                   f(Element("natural", std::to_string(k))) +
+                                   f(Element("natural", std::to_string(values[k]))) + out));
+  return out;
+}
+
+}  // namespace
+
+Written ArcticRuleRemoval(const Problem& before, const ArcticInterpretation& interpretation,
+                          const Problem& after, const Fragment& sub) {
+  if (auto e = CheckShape(before, interpretation); !e.empty()) return e;
+  for (Symbol s : LettersInOrder(before)) {
+    const ArcticMap& m = interpretation.letters[s];
+    const std::string& name = before.alphabet.names[s];
+    if (!m.matrix[0][0]) return "the (1,1) entry of " + name + " is -infinity";
+    for (const Arctic& c : m.constant)
+      if (c) return "the map of " + name + " has a finite constant, which is not monotone";
+    for (const auto& row : m.matrix)
+      for (const Arctic& e : row)
+        if (e && *e < 0) return "the map of " + name + " has a negative entry";
+  }
+  return Removal(before, interpretation, after, sub,
+                 "<arctic><domain><naturals/></domain></arctic>");
+}
+
+NaturalInterpretation WeightInterpretation(const std::vector<mpz_class>& weights) {
+  NaturalInterpretation out{1, {}};
+  for (const mpz_class& w : weights) out.letters.push_back(NaturalMap{{{mpz_class(1)}}, {w}});
+  return out;
+}
+
+Written TrivialWeakRules(const Problem& before, const Problem& after, const Fragment& sub) {
+  if (!before.IsRelative() || !after.IsRelative())
+    return std::string("trivial weak rules outside a relative problem");
+  bool equal = false, copies = false;
+  std::vector<Rule> kept;  // the weak rules that are neither l ->= l nor strict
+  for (const Rule& r : before.weak) {
+    if (r.lhs == r.rhs) {
+      equal = true;
+    } else if (Contains(before.strict, r)) {
+      copies = true;
+    } else {
+      kept.push_back(r);
+    }
+  }
+  if (!SameRules(after.strict, before.strict) || !SameRules(after.weak, kept))
+    return std::string("the subproblem is not the problem without its trivial weak rules");
+  if (sub.kind != FragmentKind::Termination) return RuleRemovalNontermination(before, after, sub);
+  Fragment out = sub;
+  if (copies) {
+    // Without the rules l ->= l: split by the strict rules. The first part is R over the
+    // weak rules that are not strict, the subproblem; the second has no strict rule.
+    Problem unequal = before, rest = before;
+    unequal.weak.clear();
+    for (const Rule& r : before.weak)
+      if (r.lhs != r.rhs) unequal.weak.push_back(r);
+    rest.strict.clear();
+    rest.weak = kept;
+    Written w =
+        Split(unequal, before.strict, after, out, rest, std::get<Fragment>(NoStrictRules()));
+    if (!Ok(w)) return w;
+    out = std::get<Fragment>(std::move(w));
+  }
+  if (equal)
+    out = Make(FragmentKind::Termination,
+               Element(TerminationTag(before), Element("equalityRemoval", out.xml)));
+  return out;
+}
+
+Written ContextClosure(const Problem& before, ClosureSide side, const Problem& after,
+                       const Fragment& sub) {
+  if (!before.IsRelative() || !after.IsRelative())
+    return std::string("context closure outside a relative problem");
+  if (sub.kind != FragmentKind::Termination)
+    return std::string("context closure carries over termination only");
+  if (!(after.alphabet == before.alphabet))
+    return std::string("a context closure that changed the letters");
+  const std::vector<Symbol> letters = LettersInOrder(before);
+  if (letters.empty()) return std::string("a context closure without a letter in the rules");
+  if (side == ClosureSide::Right) return RightClosure(before, letters, after, sub);
+  const Problem left = LeftClosed(before, letters);
+  if (side == ClosureSide::Left) {
+    if (!SameProblem(after, left)) return std::string("the subproblem is not the left closure");
+    return LeftClosure(before, letters, after, sub);
+  }
+  // Both sides: the left closure, then the right closure of that by the same letters.
+  Written right = RightClosure(left, letters, after, sub);
+  if (!Ok(right)) return right;
+  return LeftClosure(before, letters, left, std::get<Fragment>(right));
+}
+
+Written RootLabelling(const Problem& before, const std::vector<RootLabel>& labels,
+                      const Problem& after, const Fragment& sub) {
+  std::vector<Symbol> base;
+  std::vector<std::string> letters;
+  for (const RootLabel& l : labels) {
+    if (l.letter < 0 || l.letter >= before.alphabet.size() || l.label < 0 ||
+        l.label >= before.alphabet.size())
+      return std::string("a label outside the letters");
+    base.push_back(l.letter);
+    letters.push_back(
+        Element("labeledSymbol", SymbolXml(before.alphabet, l.letter) +
+                                     Element("symbolLabel", SymbolXml(before.alphabet, l.label))));
+  }
+  return Labelling(before, "<rootLabeling/>", base, letters, after, sub);
+}
+
+Written ModelLabelling(const Problem& before, const FiniteModel& model,
+                       const std::vector<ModelLabel>& labels, const Problem& after,
+                       const Fragment& sub) {
+  if (model.size < 1) return std::string("a model without elements");
+  const std::vector<Symbol> used = LettersInOrder(before);
+  std::string interpretation;
+  for (Symbol a : used) {
+    if (static_cast<std::size_t>(a) >= model.values.size() ||
+        model.values[a].size() != static_cast<std::size_t>(model.size))
+      return "no table of " + before.alphabet.names[a] + " in the model";
+    for (int v : model.values[a])
+      if (v < 0 || v >= model.size)
+        return "a value outside the model for " + before.alphabet.names[a];
+    interpretation += Element("interpret", SymbolXml(before.alphabet, a) + Element("arity", "1") +
+                                               TableFunction(model.values[a]));
+  }
+  std::vector<Symbol> base;
+  std::vector<std::string> letters;
+  for (const ModelLabel& l : labels) {
+    if (l.letter < 0 || l.letter >= before.alphabet.size())
+      return std::string("a label of a letter that is not there");
+    if (l.value < 0 || l.value >= model.size) return std::string("a label outside the model");
+    base.push_back(l.letter);
+    letters.push_back(Element(
+        "labeledSymbol", SymbolXml(before.alphabet, l.letter) +
+                             Element("numberLabel", Element("number", std::to_string(l.value)))));
+  }
+  const std::string element =
+      Element("finiteModel", Element("carrierSize", std::to_string(model.size)) + interpretation);
+  return Labelling(before, element, base, letters, after, sub);
+}
+
+Written Split(const Problem& before, const std::vector<Rule>& removed, const Problem& first,
+              const Fragment& firstProof, const Problem& second, const Fragment& secondProof) {
+  if (!before.IsRelative() || !first.IsRelative() || !second.IsRelative())
+    return std::string("a split outside a relative problem");
+  if (firstProof.kind != FragmentKind::Termination || secondProof.kind != FragmentKind::Termination)
+    return std::string("a split carries over termination only");
+  Problem d = before, rest = before;
+  d.strict.clear();
+  d.weak.clear();
+  rest.strict.clear();
+  rest.weak.clear();
+  for (const auto* rules : {&before.strict, &before.weak})
+    for (const Rule& r : *rules) (Contains(removed, r) ? d.strict : d.weak).push_back(r);
+  for (const Rule& r : before.strict)
+    if (!Contains(removed, r)) rest.strict.push_back(r);
+  for (const Rule& r : before.weak)
+    if (!Contains(removed, r)) rest.weak.push_back(r);
+  if (!SameProblem(first, d)) return std::string("the first part is not D over the other rules");
+  if (!SameProblem(second, rest)) return std::string("the second part is not the rest without D");
+  return Make(
+      FragmentKind::Termination,
+      Element(TerminationTag(before),
+              Element("split", Trs(before.alphabet, removed) + firstProof.xml + secondProof.xml)));
 }
 
 }  // namespace velkin::strong::cpf

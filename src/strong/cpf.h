@@ -194,3 +194,90 @@ std::string Rules(const Alphabet& alphabet, const std::vector<Rule>& rules);
 std::string Escape(const std::string& s);
 
 }  // namespace velkin::strong::cpf
+
+// --- Steps of the extended strategy ---------------------------------------------------
+//
+// Arctic rule removal, weights, trivial weak rules, context closure, labelling and
+// splitting. Every relative step below takes and proves relative problems; only
+// termination carries over where the certifier has no non-termination form (context
+// closure, labelling, split).
+
+namespace velkin::strong::cpf {
+
+// Rule removal by an arctic matrix interpretation: every letter's map is x -> M x (its
+// constant all -infinity: the certifier takes a unary arctic map as monotone only then)
+// with a finite (1,1) entry and entries from the naturals; every rule of `before`
+// decreases weakly, the rules missing from `after` strictly. `sub` proves `after`; a
+// non-termination proof below is carried over as RuleRemovalNontermination.
+Written ArcticRuleRemoval(const Problem& before, const ArcticInterpretation& interpretation,
+                          const Problem& after, const Fragment& sub);
+
+// Weights w(a) >= 0 by letter as the natural interpretation of dimension 1 with the maps
+// x -> x + w(a), for RuleRemoval and ReductionPair.
+NaturalInterpretation WeightInterpretation(const std::vector<mpz_class>& weights);
+
+// Dropping trivial weak rules: `after` is `before` without every weak rule l ->= l and
+// every weak rule that is also a strict one, nothing else changed. Termination: the
+// first kind as an <equalityRemoval>, the second as a <split> by the strict rules, whose
+// second part has no strict rule left. Non-termination: carried over as a removal.
+Written TrivialWeakRules(const Problem& before, const Problem& after, const Fragment& sub);
+
+enum class ClosureSide {
+  Left,   // a l -> a r
+  Right,  // l a -> r a
+  Both,   // a l b -> a r b
+};
+
+// Context closure of a relative problem by every letter that occurs in its rules (the
+// certifier accepts exactly these letters): `after` holds the closed strict and weak
+// rules (compared as sets). The left closure is a <flatContextClosure>; the right one is
+// the left closure of the reversed problem between two reversals; both sides, left then
+// right. Termination only.
+Written ContextClosure(const Problem& before, ClosureSide side, const Problem& after,
+                       const Fragment& sub);
+
+// A letter of a labelled problem: `letter` of the problem before labelling, labelled by
+// the letter `label` of that problem (root labelling) or by the number `value` of a
+// finite model.
+struct RootLabel {
+  Symbol letter = 0;
+  Symbol label = 0;
+};
+struct ModelLabel {
+  Symbol letter = 0;
+  int value = 0;
+};
+
+// Root labelling (the tiling of width 2): `labels[s]` says what letter s of `after` is;
+// every letter of a side of `after` is labelled by its right neighbour, the last one by
+// the letter that the variable stands for. The certifier wants every rule of `before`
+// with the same first letter on both sides (a left context closure gives that) and, for
+// every rule and every letter that occurs in `before`, the labelled rule in `after`
+// (strict from strict, weak from weak). `sub` proves `after`, whose letters it writes
+// by their names; they are written here as labelled letters. Termination only.
+Written RootLabelling(const Problem& before, const std::vector<RootLabel>& labels,
+                      const Problem& after, const Fragment& sub);
+
+// A finite model of a unary signature: the carrier 0..size-1 and, for every letter a
+// that occurs, values[a][k] = [a](k), the value of a w when w has the value k.
+struct FiniteModel {
+  int size = 1;
+  std::vector<std::vector<int>> values;  // by letter; empty for letters that do not occur
+};
+
+// Semantic labelling with `model`: every letter labelled by the value of the rest of
+// the word after it (the last one by the value the variable stands for). The certifier
+// checks that [l](k) = [r](k) for every rule and k, and that `after` holds every
+// labelled rule (strict from strict, weak from weak). Termination only.
+Written ModelLabelling(const Problem& before, const FiniteModel& model,
+                       const std::vector<ModelLabel>& labels, const Problem& after,
+                       const Fragment& sub);
+
+// Splitting by a set D of rules (`removed`): `first` is D / (every other rule), every
+// rule of D strict whether it was strict or weak; `second` is (R \ D) / (S \ D). When
+// both terminate, `before` does: finitely many D-steps, and after the last of them the
+// rest. Both problems are compared with these as sets. Termination only.
+Written Split(const Problem& before, const std::vector<Rule>& removed, const Problem& first,
+              const Fragment& firstProof, const Problem& second, const Fragment& secondProof);
+
+}  // namespace velkin::strong::cpf

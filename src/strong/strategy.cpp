@@ -98,7 +98,6 @@ namespace {
 // Rule removal by natural and arctic matrices, interleaved, smallest dimensions and widths
 // first, each tried on the problem and on its reversal before the next. Every entry gets
 // an equal part of the time left, counting the `after` entries that follow the list.
-// Arctic rule removal has no certificate form.
 // With `byDimension`, an entry's part is in proportion to its dimension instead.
 void AddMatrixSteps(std::vector<RoadStep>& steps, int after, bool byDimension = false) {
   struct Size {
@@ -131,7 +130,7 @@ void AddMatrixSteps(std::vector<RoadStep>& steps, int after, bool byDimension = 
     const int part = byDimension ? size.dimension : 1;
     for (const bool reversed : {false, true}) {
       steps.push_back(RoadStep{name + (reversed ? ", reversed" : ""), run, reversed,
-                               static_cast<double>(part) / (rest + after), !size.arctic});
+                               static_cast<double>(part) / (rest + after)});
       rest -= part;
     }
   }
@@ -203,8 +202,7 @@ std::vector<Road> StrongRoads() {
   const RoadStep trivial{"no strict rules", ProveWithoutStrictRules};
   const RoadStep asStandard{"relative as standard", RelativeAsStandard};
   // Trivial weak rules go before relative as standard: l ->= l, made strict, loops.
-  // Neither it nor the context closure has a certificate form of its own.
-  const RoadStep cleanup{"trivial weak rules", DropTrivialWeakRules, false, 1.0, false};
+  const RoadStep cleanup{"trivial weak rules", DropTrivialWeakRules};
   // A rule with an empty left side is closed once, so that matrices can orient ε ->= w
   // as a ->= a w (or w a ->= a): on the left on one road, on the right on the other, since
   // on a sample of such problems either side proved some that the other did not.
@@ -212,8 +210,7 @@ std::vector<Road> StrongRoads() {
     ContextClosureOptions o;
     o.side = side;
     return RoadStep{side == ClosureSide::Left ? "left context closure" : "right context closure",
-                    [o](const Problem& p, const Budget& b) { return ContextClosure(p, b, o); },
-                    false, 1.0, false};
+                    [o](const Problem& p, const Budget& b) { return ContextClosure(p, b, o); }};
   };
   // All rules strict, unless a weak rule's left side is a factor of its right side: then
   // that rule alone, made strict, loops, and the road goes on to rule removal instead.
@@ -596,8 +593,8 @@ StrongResult RunStrong(const ParsedSystem& parsed, const StrongOptions& options)
   const Problem start = FromParsed(parsed);
   // Trivial weak rules are dropped before the roads are chosen, so that a problem whose
   // weak rules are all trivial gets the roads of a standard problem. The step keeps
-  // loops both ways; it has no certificate form for termination.
-  const Result clean = options.certified ? Result::None() : DropTrivialWeakRules(start, Budget());
+  // loops both ways.
+  const Result clean = DropTrivialWeakRules(start, Budget());
   if (clean.kind != Result::Kind::Transformed || !RecheckResult(start, clean).empty())
     return RunRoads(start, roads, options);
   StrongResult result = RunRoads(clean.subproblems[0], roads, options);

@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 
 #include "ceta_util.h"
 #include "model/parsed_system.h"
 #include "strong/certificate.h"
 #include "strong/cpf.h"
 #include "strong/technique.h"
+#include "strong/techniques/arctic_removal.h"
+#include "strong/techniques/context_closure.h"
 #include "strong/techniques/matrix.h"
+#include "strong/techniques/weak_cleanup.h"
 
 namespace velkin::strong {
 namespace {
@@ -34,19 +38,26 @@ class EmptyLeaf : public Witness {
   }
 };
 
-// Matrix steps until nothing strict is left: the tree of a proof by rule removal (or by
+// `step` until nothing strict is left: the tree of a proof by rule removal (or by
 // reduction pairs, for pairs).
-ProofNode RemoveAll(const Problem& p, int dimension) {
+ProofNode RemoveAll(const Problem& p, const std::function<Result(const Problem&)>& step) {
   if (p.strict.empty())
     return ProofNode{p, Result::Kind::Proved, std::make_shared<EmptyLeaf>(), {}};
-  MatrixOptions o;
-  o.dimension = dimension;
-  o.bits = 2;
-  const Result r = MatrixInterpretation(p, Budget().Within(std::chrono::seconds(30)), o);
+  const Result r = step(p);
   EXPECT_EQ(r.kind, Result::Kind::Transformed) << r.note;
   if (r.kind != Result::Kind::Transformed) return ProofNode{p, Result::Kind::Nothing, nullptr, {}};
   EXPECT_EQ(RecheckResult(p, r), "");
-  return ProofNode{p, r.kind, r.witness, {RemoveAll(r.subproblems.at(0), dimension)}};
+  return ProofNode{p, r.kind, r.witness, {RemoveAll(r.subproblems.at(0), step)}};
+}
+
+// Natural matrix steps of `dimension`.
+ProofNode RemoveAll(const Problem& p, int dimension) {
+  MatrixOptions o;
+  o.dimension = dimension;
+  o.bits = 2;
+  return RemoveAll(p, [o](const Problem& q) {
+    return MatrixInterpretation(q, Budget().Within(std::chrono::seconds(30)), o);
+  });
 }
 
 std::string Certificate(const ProofNode& root) {
@@ -68,6 +79,58 @@ TEST(CpfTechniques, MatrixRuleRemovalOnStandardAndRelativeProblems) {
       const cetatest::Verdict v = cetatest::Certify(cert);
       EXPECT_EQ(v.first_line, "CERTIFIED") << v.output;
     }
+  }
+}
+
+// Arctic rule removal as the search finds it, with the (1,1) entries finite and no
+// constant vector, on standard and relative problems.
+TEST(CpfTechniques, ArcticRuleRemovalOnStandardAndRelativeProblems) {
+  VELKIN_REQUIRE_CETA();
+  for (const auto& lines :
+       std::vector<std::vector<std::string>>{{"aa->aba", "bb->a"}, {"a->b", "bc->=cb", "cc->=c"}}) {
+    SCOPED_TRACE(lines[0]);
+    ArcticRemovalOptions o;
+    o.dimension = 2;
+    const ProofNode root = RemoveAll(Read(lines), [o](const Problem& q) {
+      return ArcticRuleRemoval(q, Budget().Within(std::chrono::seconds(30)), o);
+    });
+    const std::string cert = Certificate(root);
+    EXPECT_NE(cert.find("<arctic>"), std::string::npos);
+    const cetatest::Verdict v = cetatest::Certify(cert);
+    EXPECT_EQ(v.first_line, "CERTIFIED") << v.output;
+  }
+}
+
+// `step`'s one result on `p`, re-checked, above the proof of its subproblem by `below`.
+ProofNode Above(const Problem& p, const Result& step,
+                const std::function<ProofNode(const Problem&)>& below) {
+  EXPECT_EQ(step.kind, Result::Kind::Transformed) << step.note;
+  EXPECT_EQ(RecheckResult(p, step), "");
+  if (step.kind != Result::Kind::Transformed)
+    return ProofNode{p, Result::Kind::Nothing, nullptr, {}};
+  return ProofNode{p, step.kind, step.witness, {below(step.subproblems.at(0))}};
+}
+
+// The context closure of R = {a b -> b} / S = {->= c, c ->= b c} on each side, and the
+// trivial weak rules of R = {a a -> a} / S = {b ->= b, a a ->= a, a b ->= b}, each
+// followed by matrices of dimension 1.
+TEST(CpfTechniques, ContextClosureAndTrivialWeakRules) {
+  VELKIN_REQUIRE_CETA();
+  const auto matrices = [](const Problem& q) { return RemoveAll(q, 1); };
+  std::vector<ProofNode> roots;
+  const Problem open = Read({"ab->b", "->=c", "c->=bc"});
+  for (const ClosureSide side : {ClosureSide::Left, ClosureSide::Right, ClosureSide::Both}) {
+    ContextClosureOptions o;
+    o.side = side;
+    roots.push_back(Above(open, ContextClosure(open, Budget(), o), matrices));
+  }
+  const Problem trivial = Read({"aa->a", "b->=b", "aa->=a", "ab->=b"});
+  roots.push_back(Above(trivial, DropTrivialWeakRules(trivial, Budget()), matrices));
+  for (std::size_t i = 0; i < roots.size(); ++i) {
+    const std::string cert = Certificate(roots[i]);
+    EXPECT_NE(cert.find(i < 3 ? "<flatContextClosure>" : "<equalityRemoval>"), std::string::npos);
+    const cetatest::Verdict v = cetatest::Certify(cert);
+    EXPECT_EQ(v.first_line, "CERTIFIED") << v.output;
   }
 }
 

@@ -206,4 +206,28 @@ void ArcticRemovalWitness::Print(const Problem& before, std::vector<std::string>
     lines.push_back("removes " + RuleText(before.alphabet, before.weak[i], true));
 }
 
+cpf::Written ArcticRemovalWitness::Certify(const Problem& before, const std::vector<Problem>& after,
+                                           const std::vector<cpf::Fragment>& subproofs) const {
+  if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
+  if (subproofs[0].kind != cpf::FragmentKind::Termination)
+    return cpf::RuleRemovalNontermination(before, after[0], subproofs[0]);
+  const auto d = static_cast<std::size_t>(dimension);
+  cpf::ArcticInterpretation in{dimension, {}};
+  in.letters.resize(letters.size());
+  for (std::size_t s = 0; s < letters.size(); ++s) {
+    if (!letters[s]) continue;
+    if (letters[s]->size() != d * d) return std::string("a matrix of the wrong size");
+    cpf::ArcticMap& m = in.letters[s];
+    m.constant.assign(d, std::nullopt);  // x -> M x: no constant
+    for (std::size_t i = 0; i < d; ++i) {
+      m.matrix.emplace_back();
+      for (std::size_t j = 0; j < d; ++j) {
+        const ArcticValue& v = (*letters[s])[i * d + j];
+        m.matrix.back().push_back(v ? cpf::Arctic(mpz_class(std::to_string(*v))) : std::nullopt);
+      }
+    }
+  }
+  return cpf::ArcticRuleRemoval(before, in, after[0], subproofs[0]);
+}
+
 }  // namespace velkin::strong

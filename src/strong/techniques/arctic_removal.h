@@ -45,7 +45,10 @@ class ArcticRemovalWitness : public Witness {
   std::string Recheck(const Problem& before, const std::vector<Problem>& after) const override;
   // The matrix of every letter that occurs, then the removed rules.
   void Print(const Problem& before, std::vector<std::string>& lines) const override;
-  // No certificate form: the default Certify refuses.
+  // The certifier's rule removal with the arctic matrices (no constant vector); a
+  // non-termination proof below is carried over as a removal of rules.
+  cpf::Written Certify(const Problem& before, const std::vector<Problem>& after,
+                       const std::vector<cpf::Fragment>& subproofs) const override;
 };
 
 // Searches matrices with `options` under which every rule decreases weakly and at least

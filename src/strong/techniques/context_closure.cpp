@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "strong/print.h"
 #include "strong/techniques/reversal.h"
 
 namespace velkin::strong {
@@ -110,6 +109,15 @@ void ContextClosureWitness::Print(const Problem& before, std::vector<std::string
                   " for every such letter, strict where it was; the");
   lines.push_back("problem terminates iff the closed one does, and a loop of the closed one is a");
   lines.push_back("loop of this one, each step by the rule inside its context.");
+}
+
+cpf::Written ContextClosureWitness::Certify(const Problem& before, const std::vector<Problem>& after,
+                                            const std::vector<cpf::Fragment>& subproofs) const {
+  if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
+  const cpf::ClosureSide s = side == ClosureSide::Left    ? cpf::ClosureSide::Left
+                             : side == ClosureSide::Right ? cpf::ClosureSide::Right
+                                                          : cpf::ClosureSide::Both;
+  return cpf::ContextClosure(before, s, after[0], subproofs[0]);
 }
 
 Result ContextClosure(const Problem& p, const Budget& budget,

@@ -45,6 +45,10 @@ class ContextClosureWitness : public Witness {
   std::string Recheck(const Problem& before, const std::vector<Problem>& after) const override;
   // The side and the letters Σ.
   void Print(const Problem& before, std::vector<std::string>& lines) const override;
+  // The certifier's flat context closure (the right side between two reversals), for
+  // termination only: a disproof below a closure is carried up as a loop of `before`.
+  cpf::Written Certify(const Problem& before, const std::vector<Problem>& after,
+                       const std::vector<cpf::Fragment>& subproofs) const override;
 };
 
 // The closed rules of `rules` for `side` and the context letters `letters`, in the order

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <map>
 
-#include "strong/print.h"
 
 namespace velkin::strong {
 

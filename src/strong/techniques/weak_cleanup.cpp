@@ -49,9 +49,7 @@ void WeakCleanupWitness::Print(const Problem& before, std::vector<std::string>& 
 cpf::Written WeakCleanupWitness::Certify(const Problem& before, const std::vector<Problem>& after,
                                          const std::vector<cpf::Fragment>& subproofs) const {
   if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
-  if (subproofs[0].kind == cpf::FragmentKind::Termination)
-    return std::string("no certifiable form for dropping weak rules");
-  return cpf::RuleRemovalNontermination(before, after[0], subproofs[0]);
+  return cpf::TrivialWeakRules(before, after[0], subproofs[0]);
 }
 
 Result DropTrivialWeakRules(const Problem& p, const Budget&) {

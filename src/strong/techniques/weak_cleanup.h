@@ -23,8 +23,9 @@ class WeakCleanupWitness : public Witness {
   std::string Recheck(const Problem& before, const std::vector<Problem>& after) const override;
   // One line per dropped rule with the reason.
   void Print(const Problem& before, std::vector<std::string>& lines) const override;
-  // Only below a disproof: the loop of the subproblem, whose rules are all rules of
-  // `before`. There is no certificate form for the termination direction.
+  // Termination: the certifier's equality removal (for l ->= l) and a split by the
+  // strict rules (for weak copies of them). Below a disproof: the loop of the
+  // subproblem, whose rules are all rules of `before`.
   cpf::Written Certify(const Problem& before, const std::vector<Problem>& after,
                        const std::vector<cpf::Fragment>& subproofs) const override;
 };
