@@ -249,9 +249,51 @@ void LabelledRemovalWitness::Print(const Problem& before, std::vector<std::strin
     lines.push_back("  removes " + RuleText(before.alphabet, before.weak[i], true));
 }
 
-cpf::Written LabelledRemovalWitness::Certify(const Problem&, const std::vector<Problem>&,
-                                             const std::vector<cpf::Fragment>&) const {
-  return std::string("no certifiable form yet");
+cpf::Written LabelledRemovalWitness::Certify(const Problem& before,
+                                             const std::vector<Problem>& after,
+                                             const std::vector<cpf::Fragment>& subproofs) const {
+  if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
+  // A loop of the subproblem is one of `before`: its rules are rules of `before`.
+  if (subproofs[0].kind != cpf::FragmentKind::Termination)
+    return cpf::RuleRemovalNontermination(before, after[0], subproofs[0]);
+  // D: the removed rules. The certifier's split makes every rule of D strict and every
+  // other rule weak in its first part, so a rule of D must not be kept elsewhere.
+  std::vector<Rule> removed;
+  for (int i : removedStrict) removed.push_back(before.strict[i]);
+  for (int i : removedWeak) removed.push_back(before.weak[i]);
+  const auto inD = [&](const Rule& r) {
+    return std::find(removed.begin(), removed.end(), r) != removed.end();
+  };
+  for (const auto* rules : {&after[0].strict, &after[0].weak})
+    for (const Rule& r : *rules)
+      if (inD(r)) return std::string("a removed rule that is also kept as the other kind");
+  const Problem first = Reflagged(before, [&](const Rule& r, bool) { return inD(r); });
+  // The labelled problems with the copies of D strict, the other rules weak.
+  const auto copyOfD = [&](const Rule& r, bool weak) {
+    if (weak && IsDecreasingRule(r)) return false;
+    Rule u;
+    return Unlabel(r, u) && inD(u);
+  };
+  std::vector<Problem> flagged{Reflagged(labelled, copyOfD)};
+  for (const LabelledStage& st : stages) flagged.push_back(Reflagged(st.after, copyOfD));
+  // The stages up to the first that leaves no copy of D, innermost first.
+  std::size_t last = 0;
+  while (last < stages.size() && !flagged[last].strict.empty()) ++last;
+  if (!flagged[last].strict.empty())
+    return std::string("the stages leave a labelled copy of a removed rule");
+  cpf::Written w = cpf::NoStrictRules();
+  for (std::size_t k = last; k-- > 0;) {
+    w = stages[k].removal->Certify(flagged[k], {flagged[k + 1]}, {std::get<cpf::Fragment>(w)});
+    if (!cpf::Ok(w)) return w;
+  }
+  const Problem unlabelled = closed ? LeftClosedForLabelling(first) : first;
+  w = CertifyLabelling(unlabelled, flagged[0], std::get<cpf::Fragment>(w));
+  if (!cpf::Ok(w)) return w;
+  if (closed) {
+    w = cpf::ContextClosure(first, cpf::ClosureSide::Left, unlabelled, std::get<cpf::Fragment>(w));
+    if (!cpf::Ok(w)) return w;
+  }
+  return cpf::Split(before, removed, first, std::get<cpf::Fragment>(w), after[0], subproofs[0]);
 }
 
 std::vector<LabelledStage> RemoveLabelledRules(const Problem& labelled, const Budget& budget,

@@ -85,12 +85,12 @@ class LabelledRemovalWitness : public Witness {
   // True for a decreasing rule of a quasi-model (a weak rule that erasing labels makes
   // a ->= a, which stands for no step); false by default.
   virtual bool IsDecreasingRule(const Rule&) const { return false; }
-
- protected:
   // Checks the labelling of `base`, the problem labelled (the closure of `before`, or
   // `before`): its model and that `labelled` holds exactly its labelled rules (and the
   // decreasing rules a quasi-model needs). "" when it does.
   virtual std::string CheckLabelling(const Problem& base) const = 0;
+
+ protected:
   // The lines that say how `base` is labelled.
   virtual void PrintLabelling(const Problem& base, std::vector<std::string>& lines) const = 0;
   // The labelling of `base` in certificate form, proving `labelledProblem` (labelled's

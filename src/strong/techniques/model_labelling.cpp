@@ -367,9 +367,38 @@ void ModelLabellingWitness::PrintLabelling(const Problem& unlabelled,
     lines.push_back("(k itself at the end);");
 }
 
-cpf::Written ModelLabellingWitness::CertifyLabelling(const Problem&, const Problem&,
-                                                     const cpf::Fragment&) const {
-  return std::string("no certifiable form yet");
+cpf::Written ModelLabellingWitness::CertifyLabelling(const Problem& unlabelled,
+                                                     const Problem& labelledProblem,
+                                                     const cpf::Fragment& sub) const {
+  if (quasi) return std::string("no certificate form for a quasi-model");
+  cpf::FiniteModel model{size, tables};
+  std::vector<cpf::ModelLabel> labels;
+  for (std::size_t s = 0; s < base.size(); ++s)
+    labels.push_back(cpf::ModelLabel{base[s], label[s]});
+  return cpf::ModelLabelling(unlabelled, model, labels, labelledProblem, sub);
+}
+
+std::shared_ptr<ModelLabellingWitness> ModelLabelledProblem(
+    const Problem& p, int size, bool quasi, const std::vector<std::vector<int>>& tables) {
+  auto w = std::make_shared<ModelLabellingWitness>();
+  w->size = size;
+  w->quasi = quasi;
+  w->tables = tables;
+  LabelledLetters letterSet(p.alphabet);
+  for (const auto* rs : {&p.strict, &p.weak}) {
+    std::vector<Rule>& out = rs == &p.strict ? w->labelled.strict : w->labelled.weak;
+    for (const Rule& r : *rs)
+      for (int k = 0; k < size; ++k)
+        out.push_back(Rule{LabelledWord(letterSet, tables, r.lhs, k),
+                           LabelledWord(letterSet, tables, r.rhs, k)});
+  }
+  if (quasi)
+    for (Symbol a : RuleLetters(p))
+      for (int v = 0; v + 1 < size; ++v)
+        w->labelled.weak.push_back(Rule{{letterSet.Get(a, v + 1, std::to_string(v + 1))},
+                                        {letterSet.Get(a, v, std::to_string(v))}});
+  letterSet.Into(*w);
+  return w;
 }
 
 Result ModelLabelling(const Problem& p, const Budget& budget,
@@ -400,28 +429,9 @@ Result ModelLabelling(const Problem& p, const Budget& budget,
   Searched<ModelTables> found =
       SearchInterpretation<ModelEncoding>(budget, search, what, p, options);
   if (!found.best) return Result::None(std::move(found.note));
-  const std::vector<std::vector<int>>& tables = found.best->witness->tables;
 
-  auto w = std::make_shared<ModelLabellingWitness>();
-  w->size = options.size;
-  w->quasi = options.quasi;
-  w->tables = tables;
-  LabelledLetters letterSet(p.alphabet);
-  for (const auto* rs : {&p.strict, &p.weak}) {
-    std::vector<Rule>& out = rs == &p.strict ? w->labelled.strict : w->labelled.weak;
-    for (const Rule& r : *rs) {
-      if (budget.Expired()) return Result::None();
-      for (int k = 0; k < options.size; ++k)
-        out.push_back(Rule{LabelledWord(letterSet, tables, r.lhs, k),
-                           LabelledWord(letterSet, tables, r.rhs, k)});
-    }
-  }
-  if (options.quasi)
-    for (Symbol a : sigma)
-      for (int v = 0; v + 1 < options.size; ++v)
-        w->labelled.weak.push_back(Rule{{letterSet.Get(a, v + 1, std::to_string(v + 1))},
-                                        {letterSet.Get(a, v, std::to_string(v))}});
-  letterSet.Into(*w);
+  if (budget.Expired()) return Result::None();
+  auto w = ModelLabelledProblem(p, options.size, options.quasi, found.best->witness->tables);
   return FinishLabelledStep(p, std::move(w), budget, options.removers);
 }
 

@@ -53,7 +53,6 @@ class ModelLabellingWitness : public LabelledRemovalWitness {
   // A decreasing rule a[v+1] ->= a[v] of a quasi-model.
   bool IsDecreasingRule(const Rule& r) const override;
 
- protected:
   // The tables: one per letter of the rules, values in the carrier, monotone for a
   // quasi-model; [l](k) = [r](k) (quasi: >=) for every rule and every k, computed
   // letter by letter; the labelled letters distinct (letter, value) pairs; every letter
@@ -62,10 +61,17 @@ class ModelLabellingWitness : public LabelledRemovalWitness {
   // from strict, weak from weak; and for a quasi-model exactly the decreasing rules
   // a[v+1] ->= a[v] for every letter a of the rules and v = 0..size-2 besides.
   std::string CheckLabelling(const Problem& base) const override;
+
+ protected:
   void PrintLabelling(const Problem& base, std::vector<std::string>& lines) const override;
   cpf::Written CertifyLabelling(const Problem& base, const Problem& labelledProblem,
                                 const cpf::Fragment& sub) const override;
 };
+
+// The labelling of `p` by `tables` (by letter, `size` values each; quasi: with the
+// decreasing rules), without removals yet. The tables are not checked here.
+std::shared_ptr<ModelLabellingWitness> ModelLabelledProblem(
+    const Problem& p, int size, bool quasi, const std::vector<std::vector<int>>& tables);
 
 // Searches a model (or quasi-model) of `options.size` elements with the joint search,
 // labels `p` with it and removes labelled rules with `options.removers`; a Step to the

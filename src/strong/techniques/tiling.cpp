@@ -93,45 +93,58 @@ void TilingWitness::PrintLabelling(const Problem&, std::vector<std::string>& lin
   lines.push_back("one does;");
 }
 
-cpf::Written TilingWitness::CertifyLabelling(const Problem&, const Problem&,
-                                             const cpf::Fragment&) const {
-  return std::string("no certifiable form yet");
+cpf::Written TilingWitness::CertifyLabelling(const Problem& unlabelled,
+                                             const Problem& labelledProblem,
+                                             const cpf::Fragment& sub) const {
+  std::vector<cpf::RootLabel> labels;
+  for (std::size_t s = 0; s < base.size(); ++s) labels.push_back(cpf::RootLabel{base[s], label[s]});
+  return cpf::RootLabelling(unlabelled, labels, labelledProblem, sub);
 }
 
-Result Tiling(const Problem& p, const Budget& budget, const TilingOptions& options) {
-  if (!p.IsRelative() || p.strict.empty()) return Result::None();
+std::shared_ptr<TilingWitness> TiledProblem(const Problem& p, const Budget& budget,
+                                            const LabelledSizeLimits& limits, std::string* note) {
+  if (!p.IsRelative()) return nullptr;
   bool ready = true;
   for (const auto* rules : {&p.strict, &p.weak})
     for (const Rule& r : *rules) ready = ready && HasRootForm(r);
   const std::vector<Symbol> sigma = RuleLetters(p);
-  if (sigma.empty()) return Result::None();
+  if (sigma.empty()) return nullptr;
   const double n = static_cast<double>(sigma.size());
   const double closure = ready ? 1 : n;
-  const double rules = static_cast<double>(p.strict.size() + p.weak.size()) * closure * n;
+  const double count = static_cast<double>(p.strict.size() + p.weak.size());
+  const double rules = count * closure * n;
   const double letters =
-      (static_cast<double>(ProblemSize(p)) +
-       (ready ? 0.0 : 2.0 * static_cast<double>(p.strict.size() + p.weak.size()))) *
-      closure * n;
-  if (rules > static_cast<double>(options.limits.maxRules) ||
-      letters > static_cast<double>(options.limits.maxLetters))
-    return Result::None("tiling skipped: the labelled problem would have " +
-                        std::to_string(static_cast<long long>(rules)) + " rules and " +
-                        std::to_string(static_cast<long long>(letters)) +
-                        " letters, more than fit");
+      (static_cast<double>(ProblemSize(p)) + (ready ? 0.0 : 2.0 * count)) * closure * n;
+  if (rules > static_cast<double>(limits.maxRules) ||
+      letters > static_cast<double>(limits.maxLetters)) {
+    if (note)
+      *note = "tiling skipped: the labelled problem would have " +
+              std::to_string(static_cast<long long>(rules)) + " rules and " +
+              std::to_string(static_cast<long long>(letters)) + " letters, more than fit";
+    return nullptr;
+  }
   const Problem unlabelled = ready ? p : LeftClosedForLabelling(p);
   auto w = std::make_shared<TilingWitness>();
   w->closed = !ready;
   LabelledLetters letterSet(p.alphabet);
-  for (const auto* rules : {&unlabelled.strict, &unlabelled.weak}) {
-    std::vector<Rule>& out = rules == &unlabelled.strict ? w->labelled.strict : w->labelled.weak;
-    for (const Rule& r : *rules) {
-      if (budget.Expired()) return Result::None();
+  for (const auto* rs : {&unlabelled.strict, &unlabelled.weak}) {
+    std::vector<Rule>& out = rs == &unlabelled.strict ? w->labelled.strict : w->labelled.weak;
+    for (const Rule& r : *rs) {
+      if (budget.Expired()) return nullptr;
       for (Symbol c : sigma)
         out.push_back(
             Rule{Tiled(letterSet, p.alphabet, r.lhs, c), Tiled(letterSet, p.alphabet, r.rhs, c)});
     }
   }
   letterSet.Into(*w);
+  return w;
+}
+
+Result Tiling(const Problem& p, const Budget& budget, const TilingOptions& options) {
+  if (!p.IsRelative() || p.strict.empty()) return Result::None();
+  std::string note;
+  auto w = TiledProblem(p, budget, options.limits, &note);
+  if (!w) return Result::None(std::move(note));
   return FinishLabelledStep(p, std::move(w), budget, options.removers);
 }
 

@@ -32,17 +32,26 @@ class TilingWitness : public LabelledRemovalWitness {
  public:
   std::string Technique() const override { return "tiling of width 2"; }
 
- protected:
   // Every rule of `base` has non-empty sides that start with the same letter; the
   // labelled letters are distinct (letter, label) pairs of letters of its rules; every
   // labelled rule has each letter labelled by its right neighbour and its last letters
   // by one letter c of the rules (on both sides), and the labelled rules are, as a
   // multiset, every rule of `base` with every such c, strict from strict, weak from weak.
   std::string CheckLabelling(const Problem& base) const override;
+
+ protected:
   void PrintLabelling(const Problem& base, std::vector<std::string>& lines) const override;
   cpf::Written CertifyLabelling(const Problem& base, const Problem& labelledProblem,
                                 const cpf::Fragment& sub) const override;
 };
+
+// The tiling of `p` without removals yet: the witness with its labelling and labelled
+// problem, after a left context closure unless every rule of p has non-empty sides that
+// start with the same letter; null when p has no rule, or when the labelled problem would
+// exceed `limits` (with `note`, when given, saying so).
+std::shared_ptr<TilingWitness> TiledProblem(const Problem& p, const Budget& budget,
+                                            const LabelledSizeLimits& limits = {},
+                                            std::string* note = nullptr);
 
 // The tiling of `p` (after a left context closure unless p's rules have the form already)
 // with the labelled rules that `options.removers` remove; a Step to the rules of p with a
