@@ -261,17 +261,18 @@ std::vector<Road> StrongRoads() {
   // rule removal on the labelled problem.
   std::vector<RoadStep> labelling{trivial, cleanup, closure(ClosureSide::Left), weights};
   labelling.push_back(RoadStep{
-      "tiling", [](const Problem& p, const Budget& b) { return Tiling(p, b); }, false, 0.4, false});
+      "tiling", [](const Problem& p, const Budget& b) { return Tiling(p, b); }, false, 0.4, true});
   for (const bool quasi : {false, true})
     for (const int size : {2, 3}) {
       ModelLabellingOptions o;
       o.size = size;
       o.quasi = quasi;
+      // A quasi-model has no certificate form.
       labelling.push_back(
           RoadStep{std::string(quasi ? "quasi-model" : "model") + " labelling of size " +
                        std::to_string(size),
                    [o](const Problem& p, const Budget& b) { return ModelLabelling(p, b, o); },
-                   false, 0.3, false});
+                   false, 0.3, !quasi});
     }
 
   // Match bounds first: with fewer threads than roads they get the first slice, which
@@ -285,7 +286,7 @@ std::vector<Road> StrongRoads() {
       Road{"stripped match bounds", OneRule, stripped},
       Road{"rule removal", Always, removal},
       Road{"relative as standard", Relative, standardFirst},
-      Road{"labelling", Always, labelling},
+      Road{"labelling", Relative, labelling},
       Road{"loops", Always, LoopSteps(false)},
       Road{"loops, reversed", Always, LoopSteps(true)},
       Road{"dependency pairs", Standard, DependencyPairSteps(false), kDependencyPairWeight},

@@ -241,8 +241,9 @@ void LabelledRemovalWitness::Print(const Problem& before, std::vector<std::strin
     current = &st.after;
   }
   lines.push_back(std::string("erasing the labels") + (closed ? " and the first letter" : "") +
-                  ", every labelled rule left is a rule of the problem");
-  lines.push_back("with its strictness, so the rules with a copy left remain; these have none:");
+                  " makes every labelled rule left a rule of the");
+  lines.push_back("problem with its strictness (or a ->= a), so the rules with a copy left");
+  lines.push_back("remain; these have none:");
   for (int i : removedStrict)
     lines.push_back("  removes " + RuleText(before.alphabet, before.strict[i]));
   for (int i : removedWeak)

@@ -348,9 +348,14 @@ void ModelLabellingWitness::PrintLabelling(const Problem& unlabelled,
                                            std::vector<std::string>& lines) const {
   std::string carrier;
   for (int v = 0; v < size; ++v) carrier += (v ? ", " : "") + std::to_string(v);
-  lines.push_back((quasi ? "a quasi-model (every function monotone, [l](k) >= [r](k))"
-                         : "a model ([l](k) = [r](k))") +
-                  std::string(" over {") + carrier + "}, [a w](k) = [a]([w](k)):");
+  if (quasi) {
+    lines.push_back("a quasi-model over {" + carrier + "}, ordered by <: every [a] monotone, and");
+    lines.push_back("[l](k) >= [r](k) for every rule and every k, where [a w](k) = [a]([w](k))");
+    lines.push_back("and [ε](k) = k:");
+  } else {
+    lines.push_back("a model over {" + carrier + "}: [l](k) = [r](k) for every rule and every k,");
+    lines.push_back("where [a w](k) = [a]([w](k)) and [ε](k) = k:");
+  }
   for (Symbol a = 0; a < static_cast<Symbol>(tables.size()); ++a) {
     if (tables[a].empty()) continue;
     std::string row = "  [" + unlabelled.alphabet.names[a] + "]:";
@@ -359,12 +364,14 @@ void ModelLabellingWitness::PrintLabelling(const Problem& unlabelled,
              (v + 1 < size ? "," : "");
     lines.push_back(row);
   }
-  lines.push_back("every letter is labelled by the value of the letters after it at k, for every");
-  lines.push_back("k (the value of what follows the redex): a[k] is an a before a word of value k");
-  if (quasi)
-    lines.push_back("(k itself at the end), and the decreasing rules a[v+1] ->= a[v] are added;");
-  else
-    lines.push_back("(k itself at the end);");
+  lines.push_back("every letter is labelled by the value at k of the letters after it (k for the");
+  lines.push_back("last letter), for every k (the value of what follows the redex): a[v] is an a");
+  if (quasi) {
+    lines.push_back("before letters of value v; the decreasing rules a[v+1] ->= a[v] are added;");
+    lines.push_back("this problem terminates if the labelled one does;");
+  } else {
+    lines.push_back("before letters of value v; the labelled problem terminates iff this one does;");
+  }
 }
 
 cpf::Written ModelLabellingWitness::CertifyLabelling(const Problem& unlabelled,
