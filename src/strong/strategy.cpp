@@ -24,9 +24,11 @@
 #include "strong/techniques/lp_weights.h"
 #include "strong/techniques/match_bounds.h"
 #include "strong/techniques/matrix.h"
+#include "strong/techniques/model_labelling.h"
 #include "strong/techniques/relative_as_standard.h"
 #include "strong/techniques/reversal.h"
 #include "strong/techniques/stripping.h"
+#include "strong/techniques/tiling.h"
 #include "strong/techniques/trivial.h"
 #include "strong/techniques/weak_cleanup.h"
 
@@ -360,6 +362,24 @@ std::vector<Road> StrongRoads() {
                         false, 1.0, false}};
   AddMatchBoundSteps(stripped);
 
+  // Labelling: the tiling of width 2 and models found by the SAT solver, each followed by
+  // rule removal on the labelled problem.
+  std::vector<RoadStep> labelling{trivial, cleanup, closure(ClosureSide::Left), weights};
+  labelling.push_back(RoadStep{
+      "tiling", [](const Problem& p, const Budget& b) { return Tiling(p, b); }, false, 0.4, true});
+  for (const bool quasi : {false, true})
+    for (const int size : {2, 3}) {
+      ModelLabellingOptions o;
+      o.size = size;
+      o.quasi = quasi;
+      // A quasi-model has no certificate form.
+      labelling.push_back(
+          RoadStep{std::string(quasi ? "quasi-model" : "model") + " labelling of size " +
+                       std::to_string(size),
+                   [o](const Problem& p, const Budget& b) { return ModelLabelling(p, b, o); },
+                   false, 0.3, !quasi});
+    }
+
   // Match bounds first: with fewer threads than roads they get the first slice, which
   // their completion mostly needs only a small part of, or gives back at a limit.
   // The dependency pair roads take turns twice as long as the others: most standard
@@ -371,6 +391,7 @@ std::vector<Road> StrongRoads() {
       Road{"stripped match bounds", OneRule, stripped},
       Road{"rule removal", Always, removal},
       Road{"relative as standard", Relative, standardFirst},
+      Road{"labelling", Relative, labelling},
       Road{"loops", Always, LoopSteps(false)},
       Road{"loops, reversed", Always, LoopSteps(true)},
       Road{"dependency pairs", Standard, DependencyPairSteps(false), kDependencyPairWeight},

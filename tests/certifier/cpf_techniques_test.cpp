@@ -12,8 +12,11 @@
 #include "strong/technique.h"
 #include "strong/techniques/arctic.h"
 #include "strong/techniques/arctic_removal.h"
+#include "strong/techniques/closures.h"
 #include "strong/techniques/context_closure.h"
 #include "strong/techniques/matrix.h"
+#include "strong/techniques/model_labelling.h"
+#include "strong/techniques/tiling.h"
 #include "strong/techniques/weak_cleanup.h"
 
 namespace velkin::strong {
@@ -244,6 +247,61 @@ TEST(CpfTechniques, ArcticBelowZeroReductionPair) {
   const cetatest::Verdict refused = cetatest::Certify(unpositive);
   EXPECT_EQ(refused.first_line, "REJECTED");
   EXPECT_NE(refused.output.find("positive entry"), std::string::npos) << refused.output;
+}
+
+// The labelling steps as a split by the removed rules: the closure, the labelling and
+// the removals on the labelled problem for the first part, the rest for the second. A
+// copy with a labelled rule changed, or a model's value, is rejected.
+TEST(CpfTechniques, TilingAndModelLabelling) {
+  VELKIN_REQUIRE_CETA();
+  const auto leaf = [](const Problem& q) {
+    return ProofNode{q, Result::Kind::Proved, std::make_shared<EmptyLeaf>(), {}};
+  };
+  const auto budget = [] { return Budget().Within(std::chrono::seconds(30)); };
+  const Problem p = Read({"aa->aba", "->=b"});
+  const std::string tiled = Certificate(Above(p, Tiling(p, budget()), leaf));
+  for (const char* element : {"<split>", "<flatContextClosure>", "<rootLabeling/>"})
+    EXPECT_NE(tiled.find(element), std::string::npos) << element;
+  EXPECT_EQ(cetatest::Certify(tiled).first_line, "CERTIFIED") << cetatest::Certify(tiled).output;
+  // a[a] a[a] -> a[b] b[a] a[a] with the label of its last letter changed.
+  const std::string label = "<symbolLabel><name>a</name></symbolLabel>";
+  const std::string bad = Replaced(tiled, label + "</labeledSymbol><arg><var>",
+                                   "<symbolLabel><name>b</name></symbolLabel></labeledSymbol>"
+                                   "<arg><var>");
+  EXPECT_EQ(cetatest::Certify(bad).first_line, "REJECTED");
+
+  // A model with weights (standard), and with matrices (relative).
+  const Problem s = Read({"aa->aba"});
+  const std::string model = Certificate(Above(s, ModelLabelling(s, budget()), leaf));
+  EXPECT_NE(model.find("<finiteModel>"), std::string::npos);
+  EXPECT_EQ(cetatest::Certify(model).first_line, "CERTIFIED") << cetatest::Certify(model).output;
+  const std::string wrong =
+      Replaced(model, "<carrierSize>2</carrierSize>", "<carrierSize>3</carrierSize>");
+  EXPECT_EQ(cetatest::Certify(wrong).first_line, "REJECTED");
+  ModelLabellingOptions matrices;
+  matrices.dimension = 2;
+  const std::string relative = Certificate(Above(p, ModelLabelling(p, budget(), matrices), leaf));
+  EXPECT_EQ(cetatest::Certify(relative).first_line, "CERTIFIED")
+      << cetatest::Certify(relative).output;
+
+  // A quasi-model has no certificate form.
+  ModelLabellingOptions quasi;
+  quasi.quasi = true;
+  const ProofNode q = Above(p, ModelLabelling(p, budget(), quasi), leaf);
+  EXPECT_FALSE(cpf::Ok(cpf::FromProof(q, "velkin-test")));
+
+  // A loop of the rules left is a loop of the problem.
+  const Problem loops = Read({"aa->aba", "b->b"});
+  const Result step = Tiling(loops, budget());
+  const ProofNode looped = Above(loops, step, [&](const Problem& q) {
+    const Result loop = FindLoopByClosures(q, budget(), {});
+    EXPECT_EQ(loop.kind, Result::Kind::Disproved);
+    EXPECT_EQ(RecheckResult(q, loop), "");
+    return ProofNode{q, loop.kind, loop.witness, {}};
+  });
+  const std::string nonterminating = Certificate(looped);
+  EXPECT_EQ(cetatest::Certify(nonterminating).first_line, "CERTIFIED")
+      << cetatest::Certify(nonterminating).output;
 }
 
 }  // namespace
