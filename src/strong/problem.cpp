@@ -79,6 +79,21 @@ std::vector<bool> UsedLetters(const Problem& p) {
   return used;
 }
 
+std::vector<Symbol> RuleLetters(const Problem& p) {
+  const std::vector<bool> used = UsedLetters(p);
+  std::vector<Symbol> out;
+  for (Symbol a = 0; a < static_cast<Symbol>(used.size()); ++a)
+    if (used[a]) out.push_back(a);
+  return out;
+}
+
+bool HasEmptyLeftSide(const Problem& p) {
+  for (const auto* rules : {&p.strict, &p.weak})
+    for (const Rule& r : *rules)
+      if (r.lhs.empty()) return true;
+  return false;
+}
+
 std::size_t ProblemSize(const Problem& p) {
   std::size_t n = 0;
   for (const auto* rules : {&p.strict, &p.weak})

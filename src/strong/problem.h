@@ -84,6 +84,10 @@ bool IsWithoutRules(const Problem& sub, const Problem& p, const std::vector<int>
 
 // used[a]: letter a occurs in some rule or pair.
 std::vector<bool> UsedLetters(const Problem& p);
+// The letters that occur in some rule or pair, ascending.
+std::vector<Symbol> RuleLetters(const Problem& p);
+// True when some rule, strict or weak, has an empty left side.
+bool HasEmptyLeftSide(const Problem& p);
 
 // Total number of letters in all sides: the problem's size for budgets and limits.
 std::size_t ProblemSize(const Problem& p);

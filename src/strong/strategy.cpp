@@ -107,13 +107,6 @@ bool NoRuleGrows(const Problem& p) {
   return true;
 }
 
-bool HasEmptyLeftSide(const Problem& p) {
-  for (const auto* rules : {&p.strict, &p.weak})
-    for (const Rule& r : *rules)
-      if (r.lhs.empty()) return true;
-  return false;
-}
-
 // `run` within `share` of the time left of `b`.
 Result WithinShare(double share, const Budget& b, const std::function<Result(const Budget&)>& run) {
   return run(b.WithinSeconds(share * std::max(0.0, b.SecondsLeft())));

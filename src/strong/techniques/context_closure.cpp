@@ -42,22 +42,6 @@ const char* SideName(ClosureSide side) {
   return "";
 }
 
-// The letters that occur in p's rules, ascending.
-std::vector<Symbol> RuleLetters(const Problem& p) {
-  const std::vector<bool> used = UsedLetters(p);
-  std::vector<Symbol> out;
-  for (Symbol a = 0; a < static_cast<Symbol>(used.size()); ++a)
-    if (used[a]) out.push_back(a);
-  return out;
-}
-
-bool HasEmptyLeftSide(const Problem& p) {
-  for (const auto* rules : {&p.strict, &p.weak})
-    for (const Rule& r : *rules)
-      if (r.lhs.empty()) return true;
-  return false;
-}
-
 bool Contains(const std::vector<Rule>& rules, const Rule& r) {
   return std::find(rules.begin(), rules.end(), r) != rules.end();
 }

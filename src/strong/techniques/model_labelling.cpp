@@ -13,14 +13,6 @@ namespace velkin::strong {
 
 namespace {
 
-std::vector<Symbol> RuleLetters(const Problem& p) {
-  const std::vector<bool> used = UsedLetters(p);
-  std::vector<Symbol> out;
-  for (Symbol a = 0; a < static_cast<Symbol>(used.size()); ++a)
-    if (used[a]) out.push_back(a);
-  return out;
-}
-
 // Bits enough for every number below `n`, at least one.
 int BitsFor(std::size_t n) {
   int b = 1;

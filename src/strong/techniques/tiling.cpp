@@ -13,14 +13,6 @@ bool HasRootForm(const Rule& r) {
   return !r.lhs.empty() && !r.rhs.empty() && r.lhs[0] == r.rhs[0];
 }
 
-std::vector<Symbol> RuleLetters(const Problem& p) {
-  const std::vector<bool> used = UsedLetters(p);
-  std::vector<Symbol> out;
-  for (Symbol a = 0; a < static_cast<Symbol>(used.size()); ++a)
-    if (used[a]) out.push_back(a);
-  return out;
-}
-
 // The word `w` followed by `c`, every letter labelled by the letter after it.
 Word Tiled(LabelledLetters& letters, const Alphabet& a, const Word& w, Symbol c) {
   Word out;
