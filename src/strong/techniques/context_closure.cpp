@@ -95,7 +95,8 @@ void ContextClosureWitness::Print(const Problem& before, std::vector<std::string
   lines.push_back("loop of this one, each step by the rule inside its context.");
 }
 
-cpf::Written ContextClosureWitness::Certify(const Problem& before, const std::vector<Problem>& after,
+cpf::Written ContextClosureWitness::Certify(const Problem& before,
+                                            const std::vector<Problem>& after,
                                             const std::vector<cpf::Fragment>& subproofs) const {
   if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
   const cpf::ClosureSide s = side == ClosureSide::Left    ? cpf::ClosureSide::Left

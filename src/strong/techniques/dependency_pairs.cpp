@@ -141,7 +141,8 @@ void DependencyPairsWitness::Print(const Problem& before, std::vector<std::strin
   }
 }
 
-cpf::Written DependencyPairsWitness::Certify(const Problem& before, const std::vector<Problem>& after,
+cpf::Written DependencyPairsWitness::Certify(const Problem& before,
+                                             const std::vector<Problem>& after,
                                              const std::vector<cpf::Fragment>& subproofs) const {
   if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
   return cpf::DependencyPairs(before, after[0], subproofs[0]);

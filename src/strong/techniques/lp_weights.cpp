@@ -7,7 +7,6 @@
 #include <cmath>
 #include <map>
 
-
 namespace velkin::strong {
 
 namespace {

@@ -362,7 +362,8 @@ void ModelLabellingWitness::PrintLabelling(const Problem& unlabelled,
     lines.push_back("before letters of value v; the decreasing rules a[v+1] ->= a[v] are added;");
     lines.push_back("this problem terminates if the labelled one does;");
   } else {
-    lines.push_back("before letters of value v; the labelled problem terminates iff this one does;");
+    lines.push_back(
+        "before letters of value v; the labelled problem terminates iff this one does;");
   }
 }
 
