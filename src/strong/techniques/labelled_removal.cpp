@@ -130,6 +130,55 @@ Problem LeftClosedForLabelling(const Problem& p) {
   return q;
 }
 
+std::string LabelledRemovalWitness::CheckLabelledCopies(const Problem& unlabelled,
+                                                        const std::vector<int>& after,
+                                                        const std::function<int(Symbol)>& valueOf,
+                                                        bool emptySide) const {
+  // A labelled rule read back: its unlabelled rule and the value after it.
+  using Copy = std::pair<std::pair<Word, Word>, int>;
+  const auto readBack = [&](const Rule& r, Copy& out) -> std::string {
+    int k = -1;
+    bool someSideEmpty = false;
+    for (const Word* w : {&r.lhs, &r.rhs}) {
+      if (w->empty()) {
+        someSideEmpty = true;
+        continue;
+      }
+      for (std::size_t i = 0; i + 1 < w->size(); ++i)
+        if (label[(*w)[i]] != valueOf((*w)[i + 1]))
+          return "a letter not labelled by the value of the letters after it";
+      const int last = label[w->back()];
+      if (k >= 0 && last != k) return "the sides of a labelled rule end with different labels";
+      k = last;
+    }
+    if (k < 0) return "a labelled rule with two empty sides";
+    if (someSideEmpty && !emptySide) return "a labelled rule with an empty side";
+    Word l, rr;
+    for (Symbol s : r.lhs) l.push_back(base[s]);
+    for (Symbol s : r.rhs) rr.push_back(base[s]);
+    out = Copy{{std::move(l), std::move(rr)}, k};
+    return "";
+  };
+  for (const auto* rules : {&unlabelled.strict, &unlabelled.weak}) {
+    const bool weak = rules == &unlabelled.weak;
+    std::vector<Copy> expected, found;
+    for (const Rule& r : *rules)
+      for (const int k : after) expected.push_back(Copy{{r.lhs, r.rhs}, k});
+    for (const Rule& r : weak ? labelled.weak : labelled.strict) {
+      if (weak && IsDecreasingRule(r)) continue;
+      Copy copy;
+      if (const std::string bad = readBack(r, copy); !bad.empty()) return bad;
+      found.push_back(std::move(copy));
+    }
+    std::sort(expected.begin(), expected.end());
+    std::sort(found.begin(), found.end());
+    if (expected != found)
+      return std::string("the labelled ") + (weak ? "weak" : "strict") +
+             " rules are not the labelled copies of the rules";
+  }
+  return "";
+}
+
 bool LabelledRemovalWitness::Unlabel(const Rule& r, Rule& out) const {
   out = Rule{};
   for (const auto& [from, to] : {std::pair{&r.lhs, &out.lhs}, std::pair{&r.rhs, &out.rhs}})

@@ -91,6 +91,13 @@ class LabelledRemovalWitness : public Witness {
   virtual std::string CheckLabelling(const Problem& base) const = 0;
 
  protected:
+  // Checks that the rules of `labelled`, but for the decreasing ones, read back as
+  // exactly every rule of `base` with every value of `after` behind it, strict from
+  // strict and weak from weak: every letter of a side is labelled by `valueOf` of the
+  // labelled letter after it, the last letters of both sides by the same value of
+  // `after`. `emptySide`: one side of a rule may be empty. "" when they do.
+  std::string CheckLabelledCopies(const Problem& base, const std::vector<int>& after,
+                                  const std::function<int(Symbol)>& valueOf, bool emptySide) const;
   // The lines that say how `base` is labelled.
   virtual void PrintLabelling(const Problem& base, std::vector<std::string>& lines) const = 0;
   // The labelling of `base` in certificate form, proving `labelledProblem` (labelled's

@@ -286,53 +286,21 @@ std::string ModelLabellingWitness::CheckLabelling(const Problem& unlabelled) con
       return "a labelled letter of a letter of no rule";
     if (!pairs.insert({base[s], label[s]}).second) return "two letters with the same label";
   }
-  // Each labelled rule read back: its unlabelled rule and the value k after it.
-  using Copy = std::pair<std::pair<Word, Word>, int>;
-  const auto readBack = [&](const Rule& r, Copy& out) -> std::string {
-    int k = -1;
-    for (const Word* w : {&r.lhs, &r.rhs}) {
-      if (w->empty()) continue;
-      for (std::size_t i = 0; i + 1 < w->size(); ++i)
-        if (label[(*w)[i]] != tables[base[(*w)[i + 1]]][label[(*w)[i + 1]]])
-          return "a letter not labelled by the value of the letters after it";
-      const int last = label[w->back()];
-      if (k >= 0 && last != k) return "the sides of a labelled rule end with different labels";
-      k = last;
-    }
-    if (k < 0) return "a labelled rule with two empty sides";
-    Word l, rr;
-    for (Symbol s : r.lhs) l.push_back(base[s]);
-    for (Symbol s : r.rhs) rr.push_back(base[s]);
-    out = Copy{{std::move(l), std::move(rr)}, k};
-    return "";
-  };
-  for (const auto* rules : {&unlabelled.strict, &unlabelled.weak}) {
-    const bool weak = rules == &unlabelled.weak;
-    std::vector<Copy> expected, found;
-    std::vector<std::pair<Symbol, int>> decreasing, expectedDecreasing;
-    for (const Rule& r : *rules)
-      for (int k = 0; k < size; ++k) expected.push_back(Copy{{r.lhs, r.rhs}, k});
-    if (weak && quasi)
-      for (Symbol a : sigma)
-        for (int v = 0; v + 1 < size; ++v) expectedDecreasing.emplace_back(a, v);
-    for (const Rule& r : weak ? labelled.weak : labelled.strict) {
-      if (weak && IsDecreasingRule(r)) {
-        decreasing.emplace_back(base[r.rhs[0]], label[r.rhs[0]]);
-        continue;
-      }
-      Copy copy;
-      if (const std::string bad = readBack(r, copy); !bad.empty()) return bad;
-      found.push_back(std::move(copy));
-    }
-    std::sort(expected.begin(), expected.end());
-    std::sort(found.begin(), found.end());
-    if (expected != found)
-      return std::string("the labelled ") + (weak ? "weak" : "strict") +
-             " rules are not the labelled copies of the rules";
-    std::sort(decreasing.begin(), decreasing.end());
-    if (decreasing != expectedDecreasing)
-      return "the decreasing rules are not those of the quasi-model";
-  }
+  std::vector<int> values(size);
+  for (int v = 0; v < size; ++v) values[v] = v;
+  if (const std::string bad = CheckLabelledCopies(
+          unlabelled, values, [&](Symbol s) { return tables[base[s]][label[s]]; }, true);
+      !bad.empty())
+    return bad;
+  if (!quasi) return "";
+  std::vector<std::pair<Symbol, int>> decreasing, expectedDecreasing;
+  for (Symbol a : sigma)
+    for (int v = 0; v + 1 < size; ++v) expectedDecreasing.emplace_back(a, v);
+  for (const Rule& r : labelled.weak)
+    if (IsDecreasingRule(r)) decreasing.emplace_back(base[r.rhs[0]], label[r.rhs[0]]);
+  std::sort(decreasing.begin(), decreasing.end());
+  if (decreasing != expectedDecreasing)
+    return "the decreasing rules are not those of the quasi-model";
   return "";
 }
 

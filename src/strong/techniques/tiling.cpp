@@ -39,42 +39,10 @@ std::string TilingWitness::CheckLabelling(const Problem& unlabelled) const {
       return "a label that is no letter of the rules";
     if (!pairs.insert({base[s], label[s]}).second) return "two letters with the same label";
   }
-  // Each labelled rule read back: its unlabelled rule and the letter c after it.
-  using Copy = std::pair<std::pair<Word, Word>, Symbol>;
-  const auto readBack = [&](const Rule& r, Copy& out) -> std::string {
-    Symbol c = -1;
-    for (const Word* w : {&r.lhs, &r.rhs}) {
-      if (w->empty()) return "a labelled rule with an empty side";
-      for (std::size_t i = 0; i + 1 < w->size(); ++i)
-        if (label[(*w)[i]] != base[(*w)[i + 1]])
-          return "a letter not labelled by its right neighbour";
-      const int last = label[w->back()];
-      if (c >= 0 && last != c) return "the sides of a labelled rule end with different labels";
-      c = last;
-    }
-    Word l, rr;
-    for (Symbol s : r.lhs) l.push_back(base[s]);
-    for (Symbol s : r.rhs) rr.push_back(base[s]);
-    out = Copy{{std::move(l), std::move(rr)}, c};
-    return "";
-  };
-  for (const auto* rules : {&unlabelled.strict, &unlabelled.weak}) {
-    const bool weak = rules == &unlabelled.weak;
-    std::vector<Copy> expected, found;
-    for (const Rule& r : *rules)
-      for (Symbol c : sigma) expected.push_back(Copy{{r.lhs, r.rhs}, c});
-    for (const Rule& r : weak ? labelled.weak : labelled.strict) {
-      Copy copy;
-      if (const std::string bad = readBack(r, copy); !bad.empty()) return bad;
-      found.push_back(std::move(copy));
-    }
-    std::sort(expected.begin(), expected.end());
-    std::sort(found.begin(), found.end());
-    if (expected != found)
-      return std::string("the labelled ") + (weak ? "weak" : "strict") +
-             " rules are not the labelled copies of the rules";
-  }
-  return "";
+  // Every letter labelled by its right neighbour, the last by the letter after the redex.
+  return CheckLabelledCopies(
+      unlabelled, std::vector<int>(sigma.begin(), sigma.end()),
+      [this](Symbol s) { return static_cast<int>(base[s]); }, false);
 }
 
 void TilingWitness::PrintLabelling(const Problem&, std::vector<std::string>& lines) const {
