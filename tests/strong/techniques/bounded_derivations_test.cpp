@@ -17,6 +17,7 @@
 namespace velkin::strong {
 namespace {
 
+using test::LoopOf;
 using test::Plain;
 
 Result Search(const Problem& p, std::size_t maxStartLength = 16,
@@ -27,10 +28,6 @@ Result Search(const Problem& p, std::size_t maxStartLength = 16,
   return FindLoopByBoundedDerivations(p, Budget().Within(std::chrono::seconds(20)), o);
 }
 
-const LoopWitness& LoopOf(const Result& r) {
-  return static_cast<const LoopWitness&>(*r.witness);
-}
-
 // baab -> a with ε ->= bbabb, by hand: from u = abaa, insert bbabb in front and behind:
 // bbabb abaa bbabb; baab -> a at 6 (across u's end and the second insertion) gives
 // bbabbaababb, and at 4 (across the first insertion's end and u's start) bb abaa bb =
@@ -39,17 +36,7 @@ const std::vector<std::string> kInsertion{"baab->a", "->=bbabb"};
 
 TEST(BoundedDerivations, FindsALoopThatInsertsOnBothSidesWhichTheOtherSearchesMiss) {
   const Problem p = Plain(kInsertion);
-  ClosureOptions small;
-  small.memoryBytes = std::size_t{16} << 20;
-  for (const bool reversed : {false, true}) {
-    small.reversed = reversed;
-    EXPECT_EQ(FindLoopByClosures(p, Budget().Within(std::chrono::seconds(20)), small).kind,
-              Result::Kind::Nothing);
-    DerivationLoopOptions d;
-    d.reversed = reversed;
-    EXPECT_EQ(FindLoopByDerivation(p, Budget().Within(std::chrono::seconds(20)), d).kind,
-              Result::Kind::Nothing);
-  }
+  test::ExpectClosuresAndDerivationsMiss(p);
   const Result r = Search(p);
   ASSERT_EQ(r.kind, Result::Kind::Disproved) << r.note;
   EXPECT_EQ(RecheckResult(p, r), "");

@@ -9,6 +9,7 @@
 namespace velkin::strong {
 namespace {
 
+using test::LoopOf;
 using test::Plain;
 
 Result Search(const Problem& p, unsigned overlaps, bool reversed = false,
@@ -18,10 +19,6 @@ Result Search(const Problem& p, unsigned overlaps, bool reversed = false,
   o.reversed = reversed;
   o.maxPairLength = maxPairLength;
   return FindLoopByClosures(p, Budget().Within(std::chrono::seconds(5)), o);
-}
-
-const LoopWitness& LoopOf(const Result& r) {
-  return static_cast<const LoopWitness&>(*r.witness);
 }
 
 // Each system loops, and its loop is reached with one kind of overlap alone.

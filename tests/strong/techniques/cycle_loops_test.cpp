@@ -17,6 +17,7 @@
 namespace velkin::strong {
 namespace {
 
+using test::LoopOf;
 using test::Plain;
 
 Result Search(const Problem& p, std::size_t maxLength = 64,
@@ -27,10 +28,6 @@ Result Search(const Problem& p, std::size_t maxLength = 64,
   return FindLoopByCycles(p, Budget().Within(std::chrono::seconds(20)), o);
 }
 
-const LoopWitness& LoopOf(const Result& r) {
-  return static_cast<const LoopWitness&>(*r.witness);
-}
-
 // Every rule keeps the length; the shortest cycle through a strict step has words of 11
 // letters and some 30 steps. Closures (forward, reversed, within 16 MB) and the
 // deterministic derivations find no loop.
@@ -39,17 +36,7 @@ const std::vector<std::string> kLengthKeeping{"abb->bbc", "bab->aca", "cca->aab"
 
 TEST(CycleLoops, FindsALoopOfALengthKeepingRelativeSystemThatTheOtherSearchesMiss) {
   const Problem p = Plain(kLengthKeeping);
-  ClosureOptions small;
-  small.memoryBytes = std::size_t{16} << 20;
-  for (const bool reversed : {false, true}) {
-    small.reversed = reversed;
-    EXPECT_EQ(FindLoopByClosures(p, Budget().Within(std::chrono::seconds(20)), small).kind,
-              Result::Kind::Nothing);
-    DerivationLoopOptions d;
-    d.reversed = reversed;
-    EXPECT_EQ(FindLoopByDerivation(p, Budget().Within(std::chrono::seconds(20)), d).kind,
-              Result::Kind::Nothing);
-  }
+  test::ExpectClosuresAndDerivationsMiss(p);
   const Result r = Search(p);
   ASSERT_EQ(r.kind, Result::Kind::Disproved) << r.note;
   EXPECT_EQ(RecheckResult(p, r), "");

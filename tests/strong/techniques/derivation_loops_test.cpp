@@ -13,6 +13,7 @@
 namespace velkin::strong {
 namespace {
 
+using test::LoopOf;
 using test::Plain;
 
 Result Search(const Problem& p, bool reversed = false, std::size_t maxWordLength = 1 << 15) {
@@ -20,10 +21,6 @@ Result Search(const Problem& p, bool reversed = false, std::size_t maxWordLength
   o.reversed = reversed;
   o.maxWordLength = maxWordLength;
   return FindLoopByDerivation(p, Budget().Within(std::chrono::seconds(20)), o);
-}
-
-const LoopWitness& LoopOf(const Result& r) {
-  return static_cast<const LoopWitness&>(*r.witness);
 }
 
 // b a b a^6 -> a^7 b a b b a b loops only after some 60 steps on words of about 160
