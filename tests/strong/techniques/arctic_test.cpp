@@ -71,6 +71,29 @@ bool Holds(const Problem& p, const std::vector<Map1>& maps, const std::vector<in
   return !removed.empty();
 }
 
+// A random dependency pair problem over a and b: one rule with sides of 1 to 3 and 0 to 3
+// letters, and two pairs a# u -> a# v with u and v of up to 2 letters.
+Problem RandomPairProblem(std::mt19937& rng) {
+  auto word = [&](int min, int max) {
+    Word w(std::uniform_int_distribution<int>(min, max)(rng));
+    for (Symbol& s : w) s = std::uniform_int_distribution<int>(0, 1)(rng);
+    return w;
+  };
+  Problem p;
+  p.kind = ProblemKind::DependencyPairs;
+  p.alphabet.Add("a");
+  p.alphabet.Add("b");
+  const Symbol mark = p.alphabet.MarkOf(0);
+  p.weak = {{word(1, 3), word(0, 3)}};
+  for (int k = 0; k < 2; ++k) {
+    Rule pair{word(0, 2), word(0, 2)};
+    pair.lhs.insert(pair.lhs.begin(), mark);
+    pair.rhs.insert(pair.rhs.begin(), mark);
+    p.strict.push_back(pair);
+  }
+  return p;
+}
+
 ArcticOptions Sized(int dimension, int bits = 2, bool unary = true) {
   ArcticOptions o;
   o.dimension = dimension;
@@ -133,25 +156,9 @@ TEST(Arctic, RecheckRejectsCorruptedWitnesses) {
 TEST(Arctic, FindsAnInterpretationExactlyWhenBruteForceDoes) {
   // Dimension 1, entries of one bit: -∞, 0 or 1 for every letter's m and c.
   std::mt19937 rng(3);
-  auto word = [&](int min, int max) {
-    Word w(std::uniform_int_distribution<int>(min, max)(rng));
-    for (Symbol& s : w) s = std::uniform_int_distribution<int>(0, 1)(rng);
-    return w;
-  };
   int found = 0, none = 0;
   for (int round = 0; round < 60; ++round) {
-    Problem p;
-    p.kind = ProblemKind::DependencyPairs;
-    p.alphabet.Add("a");
-    p.alphabet.Add("b");
-    const Symbol mark = p.alphabet.MarkOf(0);
-    p.weak = {{word(1, 3), word(0, 3)}};
-    for (int k = 0; k < 2; ++k) {
-      Rule pair{word(0, 2), word(0, 2)};
-      pair.lhs.insert(pair.lhs.begin(), mark);
-      pair.rhs.insert(pair.rhs.begin(), mark);
-      p.strict.push_back(pair);
-    }
+    const Problem p = RandomPairProblem(rng);
     const ArcticValue choices[3] = {std::nullopt, 0, 1};
     bool exists = false;
     for (int code = 0; code < 729 && !exists; ++code) {
@@ -301,27 +308,12 @@ TEST(ArcticBelowZero, RecheckRejectsCorruptedWitnesses) {
 // condition on the ordinary letters.
 TEST(ArcticBelowZero, FindsAnInterpretationExactlyWhenBruteForceDoes) {
   std::mt19937 rng(5);
-  auto word = [&](int min, int max) {
-    Word w(std::uniform_int_distribution<int>(min, max)(rng));
-    for (Symbol& s : w) s = std::uniform_int_distribution<int>(0, 1)(rng);
-    return w;
-  };
   const ArcticValue choices[4] = {std::nullopt, -1, 0, 1};
   auto nonNegative = [](ArcticValue v) { return v && *v >= 0; };
   int found[2] = {0, 0}, none[2] = {0, 0};
   for (int round = 0; round < 40; ++round) {
-    Problem p;
-    p.kind = ProblemKind::DependencyPairs;
-    p.alphabet.Add("a");
-    p.alphabet.Add("b");
-    const Symbol mark = p.alphabet.MarkOf(0);
-    p.weak = {{word(1, 3), word(0, 3)}};
-    for (int k = 0; k < 2; ++k) {
-      Rule pair{word(0, 2), word(0, 2)};
-      pair.lhs.insert(pair.lhs.begin(), mark);
-      pair.rhs.insert(pair.rhs.begin(), mark);
-      p.strict.push_back(pair);
-    }
+    const Problem p = RandomPairProblem(rng);
+    const Symbol mark = 2;  // a#, after a and b
     for (const bool certifiable : {false, true}) {
       bool exists = false;
       for (int code = 0; code < 4096 && !exists; ++code) {
