@@ -70,6 +70,15 @@ std::string RuleText(const Alphabet& alphabet, const Rule& rule, bool weak) {
   return WordText(alphabet, rule.lhs) + (weak ? " ->= " : " -> ") + WordText(alphabet, rule.rhs);
 }
 
+void AddRemovedRuleLines(const Problem& before, const std::vector<int>& strict,
+                         const std::vector<int>& weak, std::vector<std::string>& lines,
+                         const std::string& indent) {
+  for (const int i : strict)
+    lines.push_back(indent + "removes " + RuleText(before.alphabet, before.strict[i]));
+  for (const int i : weak)
+    lines.push_back(indent + "removes " + RuleText(before.alphabet, before.weak[i], true));
+}
+
 std::vector<bool> UsedLetters(const Problem& p) {
   std::vector<bool> used(p.alphabet.size(), false);
   for (const auto* rules : {&p.strict, &p.weak})

@@ -73,6 +73,11 @@ std::string WordText(const Alphabet& alphabet, const Word& w);
 
 // "lhs -> rhs" (or "lhs ->= rhs" when weak is true) with WordText's sides.
 std::string RuleText(const Alphabet& alphabet, const Rule& rule, bool weak = false);
+// Appends a line `<indent>removes <rule>` for each rule removed from `before`: the strict
+// rules first, then the weak ones, each list in the order given.
+void AddRemovedRuleLines(const Problem& before, const std::vector<int>& strict,
+                         const std::vector<int>& weak, std::vector<std::string>& lines,
+                         const std::string& indent = "");
 
 // `p` without the strict rules at indices `strict` and the weak ones at `weak` (both
 // ascending), the others in their order, with the same kind and letters.

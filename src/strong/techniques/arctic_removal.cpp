@@ -200,10 +200,7 @@ void ArcticRemovalWitness::Print(const Problem& before, std::vector<std::string>
       lines.push_back(row + " |");
     }
   }
-  for (int i : removedStrict)
-    lines.push_back("removes " + RuleText(before.alphabet, before.strict[i]));
-  for (int i : removedWeak)
-    lines.push_back("removes " + RuleText(before.alphabet, before.weak[i], true));
+  AddRemovedRuleLines(before, removedStrict, removedWeak, lines);
 }
 
 cpf::Written ArcticRemovalWitness::Certify(const Problem& before, const std::vector<Problem>& after,

@@ -293,10 +293,7 @@ void LabelledRemovalWitness::Print(const Problem& before, std::vector<std::strin
                   " makes every labelled rule left a rule of the");
   lines.push_back("problem with its strictness (or a ->= a), so the rules with a copy left");
   lines.push_back("remain; these have none:");
-  for (int i : removedStrict)
-    lines.push_back("  removes " + RuleText(before.alphabet, before.strict[i]));
-  for (int i : removedWeak)
-    lines.push_back("  removes " + RuleText(before.alphabet, before.weak[i], true));
+  AddRemovedRuleLines(before, removedStrict, removedWeak, lines, "  ");
 }
 
 cpf::Written LabelledRemovalWitness::Certify(const Problem& before,

@@ -89,10 +89,7 @@ void LpWeightsWitness::Print(const Problem& before, std::vector<std::string>& li
     row += (row.empty() ? "" : ", ") + item;
   }
   if (!row.empty()) lines.push_back("  " + row);
-  for (int i : removedStrict)
-    lines.push_back("removes " + RuleText(before.alphabet, before.strict[i]));
-  for (int i : removedWeak)
-    lines.push_back("removes " + RuleText(before.alphabet, before.weak[i], true));
+  AddRemovedRuleLines(before, removedStrict, removedWeak, lines);
 }
 
 Result LpWeights(const Problem& problem, const Budget& budget, const LpWeightsOptions& options) {
