@@ -212,7 +212,7 @@ void AddMatrixSteps(std::vector<RoadStep>& steps, int after, bool byDimension = 
       o.bits = size.bits;
       o.kind = MatrixKind::Triangular;
       run = [o](const Problem& p, const Budget& b) {
-        return p.IsRelative() && !p.weak.empty() ? MatrixInterpretation(p, b, o) : Result::None();
+        return Relative(p) ? MatrixInterpretation(p, b, o) : Result::None();
       };
     } else {
       MatrixOptions o;
@@ -345,8 +345,7 @@ std::vector<Road> StrongRoads() {
   beforeClosure.bits = 2;
   const RoadStep arcticBeforeClosure{"arctic rule removal before the closure",
                                      [beforeClosure](const Problem& p, const Budget& b) {
-                                       return p.IsRelative() && !p.weak.empty() &&
-                                                      HasEmptyLeftSide(p)
+                                       return Relative(p) && HasEmptyLeftSide(p)
                                                   ? ArcticRuleRemoval(p, b, beforeClosure)
                                                   : Result::None();
                                      },

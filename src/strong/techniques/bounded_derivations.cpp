@@ -259,16 +259,8 @@ Result FindLoopByBoundedDerivations(const Problem& p, const Budget& budget,
         if (o == StartSearch::Outcome::kBudget) return Result::None("the budget ran out");
         cut = cut || o == StartSearch::Outcome::kCut;
         if (o != StartSearch::Outcome::kLoop) continue;
-        Bytes start = u;
-        auto steps = search.Derivation();
-        TrimLoop(start, steps, rules);
-        std::vector<std::size_t> ruleIndex, positions;
-        for (const auto& [rule, pos] : steps) {
-          ruleIndex.push_back(rules[rule].index);
-          positions.push_back(pos);
-        }
-        auto w = MakeLoopWitness(p, ToWord(start), ruleIndex, positions,
-                                 "every derivation from short words");
+        auto w = TrimmedLoopWitness(p, u, search.Derivation(), rules,
+                                    "every derivation from short words");
         if (!w) return Result::None("a derivation did not replay (a bug)");
         return Result::Loop(w);
       }

@@ -5,12 +5,14 @@
 
 #include <algorithm>
 #include <cassert>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "strong/loop.h"
 #include "strong/problem.h"
 #include "strong/technique.h"
 
@@ -87,6 +89,21 @@ inline void TrimLoop(Bytes& start, std::vector<std::pair<std::size_t, std::size_
   assert(left + right <= start.size());
   start = start.substr(left, start.size() - left - right);
   for (auto& step : steps) step.second -= left;
+}
+
+// The loop witness of `p` for the derivation from `start` (bytes of p's letters) by
+// `steps` (an index into `rules`, a position), trimmed by TrimLoop first. Null when it
+// does not replay, which is a bug of the search that found it.
+inline std::shared_ptr<LoopWitness> TrimmedLoopWitness(
+    const Problem& p, Bytes start, std::vector<std::pair<std::size_t, std::size_t>> steps,
+    const std::vector<SearchRule>& rules, std::string foundBy) {
+  TrimLoop(start, steps, rules);
+  std::vector<std::size_t> ruleIndex, positions;
+  for (const auto& [rule, pos] : steps) {
+    ruleIndex.push_back(rules[rule].index);
+    positions.push_back(pos);
+  }
+  return MakeLoopWitness(p, ToWord(start), ruleIndex, positions, std::move(foundBy));
 }
 
 }  // namespace velkin::strong

@@ -291,17 +291,11 @@ Result FindLoopByCycles(const Problem& p, const Budget& budget, const CycleLoopO
     if (outcome == CycleSearch::Outcome::kMemory)
       return Result::None("the memory limit was reached at length " + std::to_string(n));
     if (outcome == CycleSearch::Outcome::kNone) continue;
+    // The start word's digits back to the problem's letters (trimming reads no letter).
     Bytes start = search.loopStart();
-    auto steps = search.loopSteps();
-    TrimLoop(start, steps, rules);
-    Word u;
-    for (const char d : start) u.push_back(letters[static_cast<unsigned char>(d)]);
-    std::vector<std::size_t> ruleIndex, positions;
-    for (const auto& [rule, pos] : steps) {
-      ruleIndex.push_back(rules[rule].index);
-      positions.push_back(pos);
-    }
-    auto w = MakeLoopWitness(p, u, ruleIndex, positions, "a cycle among words of one length");
+    for (char& d : start) d = static_cast<char>(letters[static_cast<unsigned char>(d)]);
+    auto w = TrimmedLoopWitness(p, std::move(start), search.loopSteps(), rules,
+                                "a cycle among words of one length");
     if (!w) return Result::None("a cycle did not replay (a bug)");
     return Result::Loop(w);
   }

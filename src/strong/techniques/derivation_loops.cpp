@@ -273,17 +273,9 @@ Result FindLoopByDerivation(const Problem& p, const Budget& budget,
       for (std::size_t n = 0; n < 64 * cap && !run.ended() && run.size() <= cap; ++n) {
         if ((++polls & 15) == 0 && budget.Expired()) return Result::None("the budget ran out");
         if (run.Advance(options.maxWordLength) != Derivation::Status::kLoop) continue;
-        Bytes start = run.loopStart().word;
-        auto steps = run.LoopSteps();
-        TrimLoop(start, steps, set.rules);
-        std::vector<std::size_t> ruleIndex, positions;
-        for (const auto& [rule, pos] : steps) {
-          ruleIndex.push_back(set.rules[rule].index);
-          positions.push_back(pos);
-        }
-        const std::string by =
-            options.reversed ? "a derivation of the reversed rules" : "a derivation";
-        auto w = MakeLoopWitness(searched, ToWord(start), ruleIndex, positions, by);
+        auto w = TrimmedLoopWitness(
+            searched, run.loopStart().word, run.LoopSteps(), set.rules,
+            options.reversed ? "a derivation of the reversed rules" : "a derivation");
         if (!w) return Result::None("a derivation did not replay (a bug)");
         if (options.reversed) w = UnreversedLoop(*w);
         return Result::Loop(w);
