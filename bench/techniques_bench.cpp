@@ -19,7 +19,7 @@ std::unique_ptr<State> Loaded(const char* text) {
   auto st = MakeState();
   const std::vector<std::string> lines = SplitLines(text);
   ParsePlainInput(*st, InputLines(lines));
-  CopyPrimaryToWorking(*st);
+  CopySystem(st->primary, st->working);
   return st;
 }
 
@@ -29,7 +29,7 @@ constexpr const char* kPathOrder = "abc -> bca\nab -> ba\ncb -> bc\n";
 void BM_ReduceAndReport(benchmark::State& state) {
   auto st = Loaded(kThreeRules);
   for (auto _ : state) {
-    CopyPrimaryToWorking(*st);
+    CopySystem(st->primary, st->working);
     st->proved = 0;
     ReduceAndReport(*st);
     benchmark::DoNotOptimize(st->working.ruleCount);

@@ -70,7 +70,7 @@ inline ReadResult FuzzReaders(const std::uint8_t* data, std::size_t size) {
     Check(!r.error.message.empty(), "a refusal says why");
     Check(r.error.line >= 0, "a refusal's line is not negative");
   } else {
-    CopyPrimaryToWorking(*st);
+    CopySystem(st->primary, st->working);
     std::size_t total = 0;
     for (int i = 1; i <= st->working.ruleCount; ++i) total += FormatRule(*st, i).size();
     Check(total >= static_cast<std::size_t>(st->working.ruleCount) * 4, "every rule prints");

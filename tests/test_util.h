@@ -20,14 +20,14 @@ inline void LoadPlain(State& st, const std::string& text) {
   const std::vector<std::string> lines = SplitLines(text);
   const ReadResult r = ParsePlainInput(st, InputLines(lines));
   ASSERT_TRUE(r.ok) << r.error.Describe();
-  CopyPrimaryToWorking(st);
+  CopySystem(st.primary, st.working);
 }
 
 inline void LoadTpdb(State& st, const std::string& text) {
   const std::vector<std::string> lines = SplitLines(text);
   const ReadResult r = ParseTpdbInput(st, InputLines(lines));
   ASSERT_TRUE(r.ok) << r.error.Describe();
-  CopyPrimaryToWorking(st);
+  CopySystem(st.primary, st.working);
 }
 
 // The symbols of a row as numbers, for comparisons.

@@ -15,25 +15,6 @@ bool CheckClock(State& st) {
   return st.cancelled;
 }
 
-void SaveCheckpoint(State& st) {
-  CopySystem(st.primary, st.checkpoint);
-}
-void RestoreCheckpoint(State& st) {
-  CopySystem(st.checkpoint, st.primary);
-}
-void SaveInputSnapshot(State& st) {
-  CopySystem(st.primary, st.snapshot);
-}
-void RestoreInputSnapshot(State& st) {
-  CopySystem(st.snapshot, st.primary);
-}
-void CopyPrimaryToWorking(State& st) {
-  CopySystem(st.primary, st.working);
-}
-void CopyWorkingToPrimary(State& st) {
-  CopySystem(st.working, st.primary);
-}
-
 int LookupSymbol(State& st, std::string_view name) {
   RuleSystem& p = st.primary;
   for (int k = 1; k <= p.symbolCount; ++k)

@@ -15,7 +15,8 @@
 namespace velkin {
 
 struct State {
-  // The banks.
+  // The banks. One bank is copied to another with CopySystem (model/system.h), which
+  // acts as a copy of every field whole and moves only what lies below the marks.
   RuleSystem primary;     // the system under proof; filled by the readers
   RuleSystem working;     // the system the techniques test, reduce and print
   RuleSystem checkpoint;  // copy of the primary system taken before a transformation
@@ -91,16 +92,6 @@ inline bool TimeUp(State& st) {
   if (--st.clockCountdown != 0) return false;
   return CheckClock(st);
 }
-
-// The bank copies. Each acts as a copy of every field whole: rows, flags and names
-// beyond the counts travel too, and the source is unchanged. Only the part below the
-// banks' high-water marks is moved (see RuleSystem).
-void SaveCheckpoint(State& st);
-void RestoreCheckpoint(State& st);
-void SaveInputSnapshot(State& st);
-void RestoreInputSnapshot(State& st);
-void CopyPrimaryToWorking(State& st);
-void CopyWorkingToPrimary(State& st);
 
 // Finds or adds a name in the primary system's symbol table; returns its id, or 0
 // when the name is new and the table already holds kMaxSymbols names (nothing is

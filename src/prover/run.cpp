@@ -49,7 +49,9 @@ ReadResult ReadInput(State& st, const RunInputs& in) {
 
 namespace {
 
-bool Unproved(const State& st) { return st.allStrict == 1 && st.proved == 0 && !st.cancelled; }
+bool Unproved(const State& st) {
+  return st.allStrict == 1 && st.proved == 0 && !st.cancelled;
+}
 
 }  // namespace
 
@@ -87,8 +89,8 @@ RunResult ExecuteRun(State& st, const RunInputs& in) {
   result.symbols = st.primary.symbolCount;
 
   // Steps 4 to 7: the head of the proof text.
-  CopyPrimaryToWorking(st);
-  SaveInputSnapshot(st);
+  CopySystem(st.primary, st.working);
+  CopySystem(st.primary, st.snapshot);
   AppendProofHead(st);
 
   // Step 8.
@@ -106,19 +108,19 @@ RunResult ExecuteRun(State& st, const RunInputs& in) {
     }
     if (Unproved(st)) {  // variant 2, reversed
       st.log.length = st.logMark;
-      RestoreCheckpoint(st);
+      CopySystem(st.checkpoint, st.primary);
       AppendReversalLines(st);
       ReversePrimaryRules(st);
       TryMatchBound(st);
     }
     if (Unproved(st)) {  // variant 3, stripped
       st.log.length = st.logMark;
-      RestoreCheckpoint(st);
+      CopySystem(st.checkpoint, st.primary);
       if (StripCommonSymbol(st)) TryMatchBound(st);
     }
     if (Unproved(st)) {  // variant 4, reversed and stripped
       st.log.length = st.logMark;
-      RestoreCheckpoint(st);
+      CopySystem(st.checkpoint, st.primary);
       AppendReversalLines(st);
       ReversePrimaryRules(st);
       if (StripCommonSymbol(st)) TryMatchBound(st);
@@ -127,13 +129,13 @@ RunResult ExecuteRun(State& st, const RunInputs& in) {
 
   // Step 10: the loop search, on the system the match-bound attempts started from.
   if (st.proved == 0 && !st.cancelled) {
-    if (in.matchBound && st.allStrict == 1) RestoreCheckpoint(st);
+    if (in.matchBound && st.allStrict == 1) CopySystem(st.checkpoint, st.primary);
     SearchLoop(st);
   }
 
   // Step 11: the final pass with the user's number of attempts.
   if (st.proved == 0 && st.loop == 0 && !st.cancelled) {
-    RestoreInputSnapshot(st);
+    CopySystem(st.snapshot, st.primary);
     CutBackToProofHead(st);
     const std::optional<std::int32_t> attempts = ConvertAttempts(in.attemptsText);
     if (!attempts) {

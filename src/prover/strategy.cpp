@@ -13,7 +13,7 @@ namespace {
 // transformation does not apply (an empty lhs, or a result beyond the tables).
 bool DependencyPairPass(State& st) {
   if (!DependencyPairTransform(st)) return false;
-  CopyPrimaryToWorking(st);
+  CopySystem(st.primary, st.working);
   PrintDependencyPairs(st);
   TechniqueLoop(st);
   return true;
@@ -32,7 +32,7 @@ void RunStrategy(State& st) {
   // The plain pass: its lines and removals stay whatever follows.
   TechniqueLoop(st);
   st.logMark = st.log.length;
-  if (st.allStrict == 1 && st.proved == 0) SaveCheckpoint(st);
+  if (st.allStrict == 1 && st.proved == 0) CopySystem(st.primary, st.checkpoint);
 
   if (LaterPassDue(st)) DependencyPairPass(st);
 
@@ -40,12 +40,12 @@ void RunStrategy(State& st) {
     // Drop the dependency-pair pass and start again from the plain pass's result,
     // reversed.
     st.log.length = st.logMark;
-    RestoreCheckpoint(st);
+    CopySystem(st.checkpoint, st.primary);
     AppendReversalLines(st);
     ReversePrimaryRules(st);
     if (!DependencyPairPass(st)) {
       st.log.length = st.logMark;
-      RestoreCheckpoint(st);
+      CopySystem(st.checkpoint, st.primary);
     }
   }
 }

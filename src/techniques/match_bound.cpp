@@ -250,7 +250,7 @@ void CompleteAutomaton(State& st, MatchAutomaton& a) {
 }
 
 void TryMatchBound(State& st) {
-  CopyPrimaryToWorking(st);
+  CopySystem(st.primary, st.working);
   if (!MatchBoundFits(st.primary)) return;  // give up: no proof
   MatchAutomaton a;
   BuildInitialAutomaton(st, a);

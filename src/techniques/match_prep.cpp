@@ -37,13 +37,13 @@ void DeleteSymbol(SymbolString& row, int j) {
 
 void ExpandEmptyRhs(State& st) {
   if (!HasEmptyRhs(st.checkpoint) || !ExpansionFits(st.checkpoint)) {
-    RestoreCheckpoint(st);
+    CopySystem(st.checkpoint, st.primary);
     return;
   }
   AppendLogLine(st, "Expand empty rhs:");
 
   // The primary system takes the checkpoint's alphabet; its rules are rebuilt in order.
-  RestoreCheckpoint(st);
+  CopySystem(st.checkpoint, st.primary);
   const RuleSystem& cp = st.checkpoint;
   RuleSystem& p = st.primary;
   p.ruleCount = 0;
@@ -70,10 +70,10 @@ void ExpandEmptyRhs(State& st) {
   }
   AssertSystemInvariants(p);
 
-  CopyPrimaryToWorking(st);
+  CopySystem(st.primary, st.working);
   for (int i = 1; i <= st.working.ruleCount; ++i) AppendLogLine(st, "   " + FormatRule(st, i));
   st.logMark = st.log.length;
-  SaveCheckpoint(st);
+  CopySystem(st.primary, st.checkpoint);
 }
 
 bool StripCommonSymbol(State& st) {
@@ -88,14 +88,14 @@ bool StripCommonSymbol(State& st) {
     AppendLogLine(st, "Strip first symbol, yielding the rule");
     DeleteSymbol(l, 0);
     DeleteSymbol(r, 0);
-    CopyPrimaryToWorking(st);
+    CopySystem(st.primary, st.working);
     AppendLogLine(st, "   " + FormatRule(st, 1));
     return true;
   }
   if (l[m - 1] == r[k - 1]) {
     l[m - 1] = 0;
     r[k - 1] = 0;
-    CopyPrimaryToWorking(st);
+    CopySystem(st.primary, st.working);
     AppendLogLine(st, "Strip last symbol, yielding the rule");
     AppendLogLine(st, "   " + FormatRule(st, 1));
     return true;

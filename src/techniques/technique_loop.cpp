@@ -57,7 +57,7 @@ void RemoveLabels(State& st) {
   }
   p.ruleCount = count;
 
-  CopyPrimaryToWorking(st);
+  CopySystem(st.primary, st.working);
   for (int j = 1; j <= st.working.ruleCount; ++j) AppendLogLine(st, "    " + FormatRule(st, j));
 }
 

@@ -55,7 +55,7 @@ TEST(ParseAriInput, AllStrictWithoutWeakRulesAndLongNames) {
                       "(rule (first (s2 x)) (s2 (first x)))\n")
                   .ok);
   EXPECT_EQ(st->allStrict, 1);
-  CopyPrimaryToWorking(*st);
+  CopySystem(st->primary, st->working);
   EXPECT_EQ(FormatRule(*st, 1), "first s2  -> s2 first ");
 }
 

@@ -31,7 +31,7 @@ TEST(LookupSymbol, RefusesThe101stNameWithoutWriting) {
 TEST(Banks, RestoreWithoutSaveGivesTheEmptySystem) {
   auto st = MakeState();
   testing::LoadPlain(*st, "ab -> ba\n");
-  RestoreCheckpoint(*st);
+  CopySystem(st->checkpoint, st->primary);
   EXPECT_EQ(st->primary.ruleCount, 0);
   EXPECT_EQ(st->primary.symbolCount, 0);
 }
@@ -39,13 +39,13 @@ TEST(Banks, RestoreWithoutSaveGivesTheEmptySystem) {
 TEST(Banks, CheckpointBringsBackRulesFlagsCountsAndNames) {
   auto st = MakeState();
   testing::LoadPlain(*st, "ab -> ba\nc ->= e\n");
-  SaveCheckpoint(*st);
+  CopySystem(st->primary, st->checkpoint);
   st->primary.lhs[1][0] = 3;
   st->primary.strict[2] = 1;
   st->primary.ruleCount = 7;
   st->primary.symbolCount = 1;
   st->primary.names[2] = "zz";
-  RestoreCheckpoint(*st);
+  CopySystem(st->checkpoint, st->primary);
   EXPECT_EQ(testing::RuleTexts(st->primary),
             (std::vector<std::string>{"a b  -> b a ", "c  ->= e"}));
   EXPECT_EQ(st->primary.symbolCount, 3);
@@ -55,9 +55,9 @@ TEST(Banks, CheckpointBringsBackRulesFlagsCountsAndNames) {
 TEST(Banks, CopiesAreWholeIncludingRowsBeyondTheCounts) {
   auto st = MakeState();
   testing::LoadPlain(*st, "ab -> ba\nb -> a\n");
-  SaveCheckpoint(*st);
+  CopySystem(st->primary, st->checkpoint);
   st->primary.ruleCount = 1;  // rule 2 now lies beyond the count
-  CopyPrimaryToWorking(*st);
+  CopySystem(st->primary, st->working);
   EXPECT_EQ(st->working.ruleCount, 1);
   EXPECT_EQ(testing::Row(st->working.lhs[2]), (std::vector<int>{2}));
   // The working system equals the primary in every field.
@@ -92,12 +92,12 @@ TEST(HeldCount, RemembersTheLargestValueEverHeld) {
 TEST(Banks, CopiesBelowTheMarksEqualWholeCopies) {
   auto st = MakeState();
   testing::LoadPlain(*st, "abc -> ba\nb ->= cc\nca -> e\nab -> c\n");
-  CopyPrimaryToWorking(*st);
+  CopySystem(st->primary, st->working);
   st->working.ruleCount = 1;  // rows 2..4 stay beyond the count, and must travel
   st->working.names[7] = "x";
   st->working.symbolCount = 7;
   st->working.symbolCount = 2;
-  CopyWorkingToPrimary(*st);
+  CopySystem(st->working, st->primary);
   EXPECT_EQ(st->primary.lhs, st->working.lhs);
   EXPECT_EQ(st->primary.rhs, st->working.rhs);
   EXPECT_EQ(st->primary.strict, st->working.strict);
@@ -106,7 +106,7 @@ TEST(Banks, CopiesBelowTheMarksEqualWholeCopies) {
   EXPECT_EQ(st->primary.symbolCount, 2);
 
   // A never-written checkpoint clears everything the primary system ever held.
-  RestoreCheckpoint(*st);
+  CopySystem(st->checkpoint, st->primary);
   const auto fresh = std::make_unique<RuleSystem>();
   EXPECT_EQ(st->primary.lhs, fresh->lhs);
   EXPECT_EQ(st->primary.rhs, fresh->rhs);
@@ -134,10 +134,10 @@ TEST(Banks, BackupRoundTripRestoresEveryRow) {
 TEST(Banks, EmptySystemCopiesLikeAnyOther) {
   auto st = MakeState();
   testing::LoadPlain(*st, "");
-  SaveInputSnapshot(*st);
+  CopySystem(st->primary, st->snapshot);
   testing::LoadPlain(*st, "a -> b\n");
-  RestoreInputSnapshot(*st);
-  CopyPrimaryToWorking(*st);
+  CopySystem(st->snapshot, st->primary);
+  CopySystem(st->primary, st->working);
   EXPECT_EQ(st->working.ruleCount, 0);
 }
 

@@ -127,7 +127,7 @@ TEST(ParseXtcInput, RelativeRulesComeAfterTheStrictOnesAndNumberSymbolsInOrder) 
   EXPECT_EQ(p.names[1], "b");
   EXPECT_EQ(p.names[3], "long-name");
   EXPECT_EQ(p.names[4], "c");
-  CopyPrimaryToWorking(*st);
+  CopySystem(st->primary, st->working);
   EXPECT_EQ(FormatRule(*st, 1), "b a  -> a long-name b ");
 }
 

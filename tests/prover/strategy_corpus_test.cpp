@@ -92,11 +92,11 @@ TEST(CorpusStrategy, DISABLED_NeverProvesAKnownNonTerminatingProblem) {
     }
     const auto start = Clock::now();
     SetDeadline(*st, limit);
-    SaveInputSnapshot(*st);
+    CopySystem(st->primary, st->snapshot);
     st->attemptCount = 0;
     RunStrategy(*st);
     if (st->proved == 0 && !st->cancelled) {
-      RestoreInputSnapshot(*st);
+      CopySystem(st->snapshot, st->primary);
       st->log.length = 0;
       st->attemptCount = 100;
       RunStrategy(*st);
@@ -149,7 +149,7 @@ DrawStats MeasureDraws(State& st, double limit) {
 // Removes what the polynomial interpretations remove, as the technique loop does
 // before it labels; false when that already proves the system.
 bool ReduceLikeTheLoop(State& st) {
-  CopyPrimaryToWorking(st);
+  CopySystem(st.primary, st.working);
   st.proved = 0;
   ReduceAndReport(st);
   if (st.proved == 1) return false;
@@ -163,9 +163,9 @@ bool ReduceLikeTheLoop(State& st) {
 }
 
 void ReversePrimary(State& st) {
-  CopyPrimaryToWorking(st);
+  CopySystem(st.primary, st.working);
   ReverseWorkingSystem(st);
-  CopyWorkingToPrimary(st);
+  CopySystem(st.working, st.primary);
 }
 
 // The systems that a labelling step meets in the strategy: the reduced input, and the

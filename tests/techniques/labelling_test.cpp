@@ -290,7 +290,7 @@ TEST(SemanticLabelling, TooLargeASystemIsNotTried) {
     st->primary.strict[i] = 1;
   }
   st->primary.ruleCount = 500;
-  CopyPrimaryToWorking(*st);
+  CopySystem(st->primary, st->working);
   st->attemptCount = 5;
   st->randomState = 4711;
   SemanticLabelling(*st);

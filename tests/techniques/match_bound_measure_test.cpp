@@ -61,7 +61,7 @@ struct Timing {
 Timing TimedAttempt(State& st) {
   Timing t;
   const auto start = Clock::now();
-  CopyPrimaryToWorking(st);
+  CopySystem(st.primary, st.working);
   if (!MatchBoundFits(st.primary)) return t;
   MatchAutomaton a;
   BuildInitialAutomaton(st, a);
@@ -119,10 +119,10 @@ TEST(MatchBoundCorpus, DISABLED_MeasuresTheFourVariants) {
     auto st = MakeState();
     testing::LoadPlain(*st, testing::ReadFile(std::string(VELKIN_CORPUS_DIR) + "/" + path));
     if (st->allStrict != 1) continue;  // the road runs on strict systems only
-    SaveCheckpoint(*st);
+    CopySystem(st->primary, st->checkpoint);
     ExpandEmptyRhs(*st);
     for (int v = 1; v <= 4; ++v) {
-      RestoreCheckpoint(*st);
+      CopySystem(st->checkpoint, st->primary);
       if (v == 2 || v == 4) ReversePrimary(*st);
       if ((v == 3 || v == 4) && !StripCommonSymbol(*st)) continue;
       st->deadline = Clock::now() + std::chrono::seconds(120);

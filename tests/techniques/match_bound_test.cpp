@@ -79,7 +79,7 @@ TEST(TryMatchBound, FailsAtTheGrowthLimitAndWritesNothing) {
   EXPECT_TRUE(Attempt(*st, "a -> aa\n").empty());
   EXPECT_EQ(st->proved, 0);
 
-  CopyPrimaryToWorking(*st);
+  CopySystem(st->primary, st->working);
   MatchAutomaton a;
   BuildInitialAutomaton(*st, a);
   CompleteAutomaton(*st, a);
@@ -296,7 +296,7 @@ TEST(TryMatchBound, LargeAutomatonThatMustGrowStaysInItsRoom) {
   // begins above the growth limit, finishes its chain past 1000 and fails.
   auto st = MakeState();
   LoadPlain(*st, "aa -> " + std::string(kMaxSideLength, 'a') + "\n" + ManyRules(51, 0, 'c'));
-  CopyPrimaryToWorking(*st);
+  CopySystem(st->primary, st->working);
   MatchAutomaton a;
   BuildInitialAutomaton(*st, a);
   EXPECT_EQ(a.transitionCount, 1 + 52 * kMaxSideLength);

@@ -21,7 +21,7 @@ using Texts = std::vector<std::string>;
 // three lines and the log mark after it.
 void Checkpointed(State& st, const std::string& text) {
   LoadPlain(st, text);
-  SaveCheckpoint(st);
+  CopySystem(st.primary, st.checkpoint);
   st.log.length = 0;
   for (int k = 0; k < 3; ++k) AppendLogLine(st, "head");
   st.logMark = st.log.length;
@@ -50,7 +50,7 @@ TEST(ExpandEmptyRhs, ReplacesEachEmptyRhsRuleInPlace) {
   EXPECT_EQ(st->logMark, 7);
   // A later variant starts from the expanded system.
   st->primary.ruleCount = 0;
-  RestoreCheckpoint(*st);
+  CopySystem(st->checkpoint, st->primary);
   EXPECT_EQ(RuleTexts(st->primary), rules);
 }
 
@@ -59,14 +59,14 @@ TEST(ExpandEmptyRhs, EveryRuleBecomesStrictAndTheWholeAlphabetIsUsed) {
   LoadPlain(*st, "a -> e\nb -> cb\nac -> e\n");
   st->primary.strict[2] = 0;
   st->primary.ruleCount = 1;  // b and c occur in no rule left, yet stay in the alphabet
-  SaveCheckpoint(*st);
+  CopySystem(st->primary, st->checkpoint);
   st->log.length = 0;
   ExpandEmptyRhs(*st);
   EXPECT_EQ(RuleTexts(st->primary), (Texts{"a a  -> a ", "a b  -> b ", "a c  -> c "}));
 
   LoadPlain(*st, "a -> e\nb -> cb\nac -> e\n");
   st->primary.strict[2] = 0;
-  SaveCheckpoint(*st);
+  CopySystem(st->primary, st->checkpoint);
   ExpandEmptyRhs(*st);
   ASSERT_EQ(st->primary.ruleCount, 3 + 1 + 3);         // two empty right-hand sides, 3 symbols
   EXPECT_EQ(RuleTexts(st->primary)[3], "b  -> c b ");  // the weak rule became strict
@@ -105,7 +105,7 @@ TEST(ExpandEmptyRhs, ExpansionPastAThousandRulesOnlyRestores) {
     LoadPlain(st, text);
     st.primary.symbolCount = kMaxSymbols;
     for (int k = 3; k <= kMaxSymbols; ++k) st.primary.names[k] = "s" + std::to_string(k);
-    SaveCheckpoint(st);
+    CopySystem(st.primary, st.checkpoint);
     st.log.length = 0;
     st.logMark = 0;
   };

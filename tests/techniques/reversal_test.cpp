@@ -20,7 +20,7 @@ using testing::RuleTexts;
 // Transforms the primary system, copies it to the working system and prints it.
 Lines TransformAndPrint(State& st) {
   EXPECT_TRUE(DependencyPairTransform(st));
-  CopyPrimaryToWorking(st);
+  CopySystem(st.primary, st.working);
   st.log.length = 0;
   PrintDependencyPairs(st);
   return testing::LogLines(st);
