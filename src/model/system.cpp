@@ -32,11 +32,20 @@ namespace {
   return true;
 }
 
-// Rows 0..last of both row tables (the bytes of whole rows, end marks and all).
-void CopyRowPrefix(const RuleSystem& src, RuleSystem& dst, int last) {
+// Rows 0..last of both row tables (the bytes of whole rows, end marks and all), from a
+// system or the backup to either.
+template <class From, class To>
+void CopyRowPrefix(const From& src, To& dst, int last) {
   const std::size_t bytes = static_cast<std::size_t>(last + 1) * sizeof(SymbolString);
   std::memcpy(dst.lhs.data(), src.lhs.data(), bytes);
   std::memcpy(dst.rhs.data(), src.rhs.data(), bytes);
+}
+
+// Rows 0..last of both row tables and of the strict flags, likewise.
+template <class From, class To>
+void CopyRulePrefix(const From& src, To& dst, int last) {
+  CopyRowPrefix(src, dst, last);
+  std::memcpy(dst.strict.data(), src.strict.data(), static_cast<std::size_t>(last + 1));
 }
 
 }  // namespace
@@ -47,8 +56,7 @@ void CopySystem(const RuleSystem& src, RuleSystem& dst) {
   assert(NamesClearBeyondMark(src) && NamesClearBeyondMark(dst));
   // Beyond the larger mark both systems are zero, so the copied prefix makes them equal.
   const int rows = std::min(kMaxRules, std::max(src.ruleCount.mark(), dst.ruleCount.mark()));
-  CopyRowPrefix(src, dst, rows);
-  std::memcpy(dst.strict.data(), src.strict.data(), static_cast<std::size_t>(rows + 1));
+  CopyRulePrefix(src, dst, rows);
   dst.ruleCount = src.ruleCount;
   const int names = std::min(kMaxSymbols, std::max(src.symbolCount.mark(), dst.symbolCount.mark()));
   for (int k = 0; k <= names; ++k) dst.names[k] = src.names[k];
@@ -67,29 +75,19 @@ void CopyRows(const RuleSystem& src, RuleSystem& dst) {
 // bank copies above check the marks in full.
 void SaveBackup(const RuleSystem& w, WorkingBackup& b) {
   const int rows = std::min(kMaxRules, std::max(w.ruleCount.mark(), b.rowMark));
-  const std::size_t bytes = static_cast<std::size_t>(rows + 1) * sizeof(SymbolString);
-  std::memcpy(b.lhs.data(), w.lhs.data(), bytes);
-  std::memcpy(b.rhs.data(), w.rhs.data(), bytes);
-  std::memcpy(b.strict.data(), w.strict.data(), static_cast<std::size_t>(rows + 1));
+  CopyRulePrefix(w, b, rows);
   b.rowMark = rows;
 }
 
 void RestoreBackup(const WorkingBackup& b, RuleSystem& w) {
   const int rows = std::min(kMaxRules, std::max(w.ruleCount.mark(), b.rowMark));
-  const std::size_t bytes = static_cast<std::size_t>(rows + 1) * sizeof(SymbolString);
-  std::memcpy(w.lhs.data(), b.lhs.data(), bytes);
-  std::memcpy(w.rhs.data(), b.rhs.data(), bytes);
-  std::memcpy(w.strict.data(), b.strict.data(), static_cast<std::size_t>(rows + 1));
+  CopyRulePrefix(b, w, rows);
   w.ruleCount.RaiseMark(rows);  // the rows now reach as far as the backup's did
 }
 
 void CopyRules(const RuleSystem& src, RuleSystem& dst) {
   dst.ruleCount = src.ruleCount;
-  for (int i = 1; i <= src.ruleCount; ++i) {
-    dst.lhs[i] = src.lhs[i];
-    dst.rhs[i] = src.rhs[i];
-    dst.strict[i] = src.strict[i];
-  }
+  CopyRuleRows(src, dst, src.ruleCount);
 }
 
 void AssertSystemInvariants([[maybe_unused]] const RuleSystem& sys) {

@@ -130,6 +130,20 @@ void RestoreBackup(const WorkingBackup& b, RuleSystem& w);
 // names, symbol count and rows beyond the count stay as they are in dst.
 void CopyRules(const RuleSystem& src, RuleSystem& dst);
 
+// Copies rules 1..count (both sides and the strict flag) from one rule table to another:
+// a system, or a scratch table with the same three arrays. Counts and all other rows stay
+// as they are. A system written to must already count `count` rules, so that its mark
+// covers the rows (checked in debug builds).
+template <class From, class To>
+void CopyRuleRows(const From& src, To& dst, int count) {
+  if constexpr (requires { dst.ruleCount.mark(); }) assert(dst.ruleCount.mark() >= count);
+  for (int i = 1; i <= count; ++i) {
+    dst.lhs[i] = src.lhs[i];
+    dst.rhs[i] = src.rhs[i];
+    dst.strict[i] = src.strict[i];
+  }
+}
+
 // Debug-build check that a system stays within its capacities and keeps its end marks.
 void AssertSystemInvariants(const RuleSystem& sys);
 

@@ -49,12 +49,8 @@ void SaveLabelledCopy(State& st) {
   State::LabelledCopy& c = st.labelledCopy;
   const RuleSystem& w = st.working;
   c.ruleCount = w.ruleCount;
-  for (int m = 1; m <= w.ruleCount; ++m) {
-    c.lhs[m] = w.lhs[m];
-    c.rhs[m] = w.rhs[m];
-    c.strict[m] = w.strict[m];
-    c.origin[m] = st.ruleOrigin[m];
-  }
+  CopyRuleRows(w, c, w.ruleCount);
+  std::copy_n(&st.ruleOrigin[1], static_cast<int>(w.ruleCount), &c.origin[1]);
 }
 
 // Puts the labelled copy back into the working system (rows, strict flags, origins,
@@ -63,12 +59,8 @@ void RestoreLabelledCopy(State& st) {
   const State::LabelledCopy& c = st.labelledCopy;
   RuleSystem& w = st.working;
   w.ruleCount = c.ruleCount;
-  for (int m = 1; m <= c.ruleCount; ++m) {
-    w.lhs[m] = c.lhs[m];
-    w.rhs[m] = c.rhs[m];
-    w.strict[m] = c.strict[m];
-    st.ruleOrigin[m] = c.origin[m];
-  }
+  CopyRuleRows(c, w, c.ruleCount);
+  std::copy_n(&c.origin[1], c.ruleCount, &st.ruleOrigin[1]);
 }
 
 // True when some primary rule has no labelled copy left among the working rules.

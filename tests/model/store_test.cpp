@@ -141,6 +141,43 @@ TEST(Banks, EmptySystemCopiesLikeAnyOther) {
   EXPECT_EQ(st->working.ruleCount, 0);
 }
 
+// CopyRules moves rules 1..count with their strict flags and nothing else: the rows
+// beyond the source's count and the names stay as the destination had them. A scratch
+// table (the labelling's copy) takes the same rows and gives them back unchanged.
+TEST(Banks, RuleCopiesMoveRulesOneToCountOnly) {
+  auto st = MakeState();
+  testing::LoadPlain(*st, "abc -> ba\nb ->= cc\nca -> e\nab -> c\n");
+  RuleSystem& w = st->working;
+  auto src = std::make_unique<RuleSystem>(w);
+  src->ruleCount = 2;
+  src->lhs[1] = src->lhs[4];
+  src->strict[2] = 1;
+  src->names[1] = "z";
+  const auto before = std::make_unique<RuleSystem>(w);
+  CopyRules(*src, w);
+  EXPECT_EQ(w.ruleCount, 2);
+  EXPECT_EQ(w.lhs[1], src->lhs[1]);
+  EXPECT_EQ(w.strict[2], 1);
+  for (int i = 3; i <= 4; ++i) {
+    EXPECT_EQ(w.lhs[i], before->lhs[i]);
+    EXPECT_EQ(w.rhs[i], before->rhs[i]);
+  }
+  EXPECT_EQ(w.names, before->names);
+
+  State::LabelledCopy& c = st->labelledCopy;
+  CopyRuleRows(*before, c, 4);
+  for (int i = 1; i <= 4; ++i) {
+    EXPECT_EQ(c.lhs[i], before->lhs[i]);
+    EXPECT_EQ(c.rhs[i], before->rhs[i]);
+    EXPECT_EQ(c.strict[i], before->strict[i]);
+  }
+  w.ruleCount = 4;
+  CopyRuleRows(c, w, 4);
+  EXPECT_EQ(w.lhs, before->lhs);
+  EXPECT_EQ(w.rhs, before->rhs);
+  EXPECT_EQ(w.strict, before->strict);
+}
+
 TEST(RandomDraw, FollowsTheLinearCongruentialSequence) {
   auto st = MakeState();
   // state 1 after the first step: (1 * 4) >> 32 = 0; the second state is 134775814.
