@@ -43,12 +43,7 @@ int FindOrAddWord(AncestorTable& t, const Candidate& c) {
   assert(c.length <= kMaxSideLength);
   SymbolString row{};  // zero-filled, so whole rows compare
   for (int j = 0; j < c.length; ++j) row[j] = c.sym[j];
-  for (int a = 1; a <= t.wordCount; ++a)
-    if (t.words[a] == row) return a;
-  if (t.wordCount >= kMaxLoopWords) return 0;
-  ++t.wordCount;
-  t.words[t.wordCount] = row;
-  return t.wordCount;
+  return FindOrAppend(t.words, t.wordCount, kMaxLoopWords, row);
 }
 
 // Records that the candidate, rewritten by rule r, contains word w: drops candidates

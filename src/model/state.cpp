@@ -16,13 +16,7 @@ bool CheckClock(State& st) {
 }
 
 int LookupSymbol(State& st, std::string_view name) {
-  RuleSystem& p = st.primary;
-  for (int k = 1; k <= p.symbolCount; ++k)
-    if (p.names[k] == name) return k;
-  if (p.symbolCount >= kMaxSymbols) return 0;
-  ++p.symbolCount;
-  p.names[p.symbolCount] = name;
-  return p.symbolCount;
+  return FindOrAppend(st.primary.names, st.primary.symbolCount, kMaxSymbols, name);
 }
 
 }  // namespace velkin

@@ -144,6 +144,19 @@ void CopyRuleRows(const From& src, To& dst, int count) {
   }
 }
 
+// Finds or adds x among entries 1..count of a table with room for `capacity` entries: the
+// index of the first entry equal to x; else count is raised by one, x written there and
+// its index returned; 0 when x is new and the table is full (nothing is written then).
+template <class Table, class Count, class Value>
+int FindOrAppend(Table& table, Count& count, int capacity, const Value& x) {
+  for (int k = 1; k <= count; ++k)
+    if (table[k] == x) return k;
+  if (count >= capacity) return 0;
+  ++count;  // first, so that a held count's mark covers the entry
+  table[count] = x;
+  return count;
+}
+
 // Debug-build check that a system stays within its capacities and keeps its end marks.
 void AssertSystemInvariants(const RuleSystem& sys);
 

@@ -178,6 +178,22 @@ TEST(Banks, RuleCopiesMoveRulesOneToCountOnly) {
   EXPECT_EQ(w.strict, before->strict);
 }
 
+// The find-or-add of the fixed tables, on a plain count: the first equal entry wins, a
+// new entry goes right after the count, and a full table takes nothing.
+TEST(FindOrAppend, FindsTheFirstEqualEntryAndAppendsUntilFull) {
+  std::array<int, 4> table{0, 9, 7, 7};
+  int count = 3;  // entries 1..3; index 0 is never used
+  EXPECT_EQ(FindOrAppend(table, count, 3, 7), 2);
+  EXPECT_EQ(FindOrAppend(table, count, 3, 5), 0);
+  EXPECT_EQ(count, 3);
+  EXPECT_EQ(table, (std::array<int, 4>{0, 9, 7, 7}));
+  count = 2;
+  EXPECT_EQ(FindOrAppend(table, count, 3, 5), 3);
+  EXPECT_EQ(count, 3);
+  EXPECT_EQ(table[3], 5);
+  EXPECT_EQ(FindOrAppend(table, count, 3, 0), 0);  // entry 0 is not among 1..count
+}
+
 TEST(RandomDraw, FollowsTheLinearCongruentialSequence) {
   auto st = MakeState();
   // state 1 after the first step: (1 * 4) >> 32 = 0; the second state is 134775814.
