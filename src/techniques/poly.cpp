@@ -4,6 +4,7 @@
 #include "techniques/poly.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -250,47 +251,40 @@ void ReportAdditiveWeights(State& st, const PolyCandidate& c, int n) {
   }
 }
 
-// The candidates of a phase-3 family, with exceptions still to be named: symbol 0
-// takes the flags of i, symbol 1 those of j. The rest: successor in families 1, 3, 4;
-// identity in 2; times ten in 5, 6, 7.
+// What a phase-3 family sets, by family: the flags (successor, times ten) of the rest,
+// of symbol i and of symbol j (families 1 and 5 name i alone: their j takes the rest's),
+// and its proof line, i's name and `afterI`, then, where the family names j, j's name and
+// `afterJ`.
+struct FamilyFlags {
+  int successor = 0;
+  int timesTen = 0;
+};
+struct Family {
+  FamilyFlags rest, i, j;
+  const char* afterI = "";
+  const char* afterJ = nullptr;  // none: the family names i alone
+};
+constexpr std::array<Family, kFamilyCount + 1> kFamilies{{
+    {},  // no family 0
+    {{1, 0}, {0, 1}, {1, 0}, ": lambda x.10x,  rest lambda x.x+1", nullptr},
+    {{0, 0}, {0, 1}, {1, 0}, ": lambda x.10x,  ", ": lambda x.x+1"},
+    {{1, 0}, {0, 1}, {0, 0}, ": lambda x.10x,  ", ": identity, rest lambda x.x+1"},
+    {{1, 0}, {0, 1}, {0, 1}, " and ", ": lambda x.10x, rest lambda x.x+1"},
+    {{0, 1}, {1, 0}, {0, 1}, ": lambda x.x+1, rest lambda x.10x", nullptr},
+    {{0, 1}, {1, 0}, {1, 0}, " and ", ": lambda x.x+1, rest lambda x.10x"},
+    {{0, 1}, {0, 0}, {1, 0}, ": identity, ", ": lambda x.x+1, rest lambda x.10x"},
+}};
+
+// The candidates of a phase-3 family, with exceptions still to be named: exception 0
+// takes the flags of i, exception 1 those of j, every other symbol the rest's.
 PolyShape FamilyCandidates(int family) {
+  assert(family >= 1 && family <= kFamilyCount && "unknown family");
+  const Family& f = kFamilies[family];
   PolyShape shape;
-  shape.restSuccessor = (family == 1 || family == 3 || family == 4) ? 1 : 0;
-  shape.restTimesTen = family >= 5 ? 1 : 0;
-  auto set = [&shape](int e, int successor, int timesTen) {
-    shape.successor[e] = successor - shape.restSuccessor;
-    shape.timesTen[e] = timesTen - shape.restTimesTen;
-  };
-  switch (family) {
-    case 1:
-      set(0, 0, 1);
-      break;
-    case 2:
-      set(0, 0, 1);
-      set(1, 1, 0);
-      break;
-    case 3:
-      set(0, 0, 1);
-      set(1, 0, 0);
-      break;
-    case 4:
-      set(0, 0, 1);
-      set(1, 0, 1);
-      break;
-    case 5:
-      set(0, 1, 0);
-      break;
-    case 6:
-      set(0, 1, 0);
-      set(1, 1, 0);
-      break;
-    case 7:
-      set(0, 0, 0);
-      set(1, 1, 0);
-      break;
-    default:
-      assert(false && "unknown family");
-  }
+  shape.restSuccessor = f.rest.successor;
+  shape.restTimesTen = f.rest.timesTen;
+  shape.successor = {f.i.successor - f.rest.successor, f.j.successor - f.rest.successor};
+  shape.timesTen = {f.i.timesTen - f.rest.timesTen, f.j.timesTen - f.rest.timesTen};
   return shape;
 }
 
@@ -349,35 +343,13 @@ void ReportLinearMix(State& st, const PolyCandidate& c, int n, const MixChoice& 
   } else {
     AppendLogLine(st, kReverseHeading);
   }
-  const std::string& a = w.names[choice.i];
-  const std::string& b = choice.j > 0 ? w.names[choice.j] : w.names[0];
-  std::string line;
-  switch (family) {
-    case 1:
-      line = a + ": lambda x.10x,  rest lambda x.x+1";
-      break;
-    case 2:
-      line = a + ": lambda x.10x,  " + b + ": lambda x.x+1";
-      if (n > 2) line += ",  rest identity";
-      break;
-    case 3:
-      line = a + ": lambda x.10x,  " + b + ": identity, rest lambda x.x+1";
-      break;
-    case 4:
-      line = a + " and " + b + ": lambda x.10x, rest lambda x.x+1";
-      break;
-    case 5:
-      line = a + ": lambda x.x+1, rest lambda x.10x";
-      break;
-    case 6:
-      line = a + " and " + b + ": lambda x.x+1, rest lambda x.10x";
-      break;
-    case 7:
-      line = a + ": identity, " + b + ": lambda x.x+1, rest lambda x.10x";
-      break;
-    default:
-      assert(false && "unknown family");
+  const Family& f = kFamilies[family];
+  std::string line = w.names[choice.i] + f.afterI;
+  if (f.afterJ != nullptr) {
+    assert(choice.j > 0);
+    line += w.names[choice.j] + f.afterJ;
   }
+  if (family == 2 && n > 2) line += ",  rest identity";  // the only rest left as it is
   AppendLogLine(st, line);
 }
 
