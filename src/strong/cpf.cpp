@@ -276,19 +276,34 @@ Written LoopProof(const Problem& problem, const Loop& loop) {
 
 namespace {
 
-// Rule removal by a matrix interpretation over `domain`, natural or arctic.
+// A step by an interpretation over `domain` (natural or arctic) that orients every rule
+// and pair weakly and removes what it orients strictly, on a problem of `kind`: rule
+// removal on a relative problem (strict and weak rules may go; a termination proof
+// below), or the reduction pair processor on a dependency pair problem (pairs may go,
+// the rules stay; a proof of the pair problem below). Written only when both problems
+// are of that kind, every letter has a square map of the interpretation's dimension and
+// `after` keeps nothing that `before` did not have; else what is wrong.
 template <typename Interpretation>
-Written Removal(const Problem& before, const Interpretation& interpretation, const Problem& after,
-                const Fragment& sub, const char* domain) {
-  if (!before.IsRelative() || !after.IsRelative())
-    return std::string("rule removal outside a relative problem");
-  if (sub.kind != FragmentKind::Termination)
-    return std::string("rule removal by an interpretation needs a termination proof below");
-  if (auto e = CheckShapeAndSubset(before, interpretation, after, "strict rule"); !e.empty())
-    return e;
+Written OrientingStep(ProblemKind kind, const Problem& before, const Interpretation& interpretation,
+                      const Problem& after, const Fragment& sub, const char* domain) {
+  const bool pairs = kind == ProblemKind::DependencyPairs;
+  if (before.kind != kind || after.kind != kind)
+    return std::string(pairs ? "a reduction pair outside a dependency pair problem"
+                             : "rule removal outside a relative problem");
+  if (sub.kind != (pairs ? FragmentKind::DpTermination : FragmentKind::Termination))
+    return std::string(pairs ? "a reduction pair needs a proof of the pair problem below"
+                             : "rule removal by an interpretation needs a termination proof below");
+  const char* removed = pairs ? "pair" : "strict rule";
+  if (auto e = CheckShapeAndSubset(before, interpretation, after, removed); !e.empty()) return e;
+  const std::string ordering = OrderingProof(before, interpretation, domain);
+  if (pairs) {
+    if (after.weak != before.weak) return std::string("a reduction pair that changed the rules");
+    const std::string body =
+        ordering + Element("dps", Rules(after.alphabet, after.strict)) + sub.xml;
+    return Make(FragmentKind::DpTermination, Element("dpProof", Element("redPairProc", body)));
+  }
   if (auto e = CheckSubset(after.weak, before.weak, "weak rule"); !e.empty()) return e;
-  const std::string body =
-      OrderingProof(before, interpretation, domain) + Remaining(after, HasWeak(before)) + sub.xml;
+  const std::string body = ordering + Remaining(after, HasWeak(before)) + sub.xml;
   return Make(FragmentKind::Termination,
               Element(TerminationTag(before), Element("ruleRemoval", body)));
 }
@@ -297,7 +312,7 @@ Written Removal(const Problem& before, const Interpretation& interpretation, con
 
 Written RuleRemoval(const Problem& before, const NaturalInterpretation& interpretation,
                     const Problem& after, const Fragment& sub) {
-  return Removal(before, interpretation, after, sub, "<naturals/>");
+  return OrientingStep(ProblemKind::Relative, before, interpretation, after, sub, "<naturals/>");
 }
 
 Written RuleRemovalNontermination(const Problem& before, const Problem& after,
@@ -399,33 +414,16 @@ Written DependencyGraph(const Problem& before, const std::vector<GraphComponent>
   return Make(FragmentKind::DpTermination, Element("dpProof", Element("depGraphProc", body)));
 }
 
-namespace {
-
-template <typename Interpretation>
-Written PairStep(const Problem& before, const Interpretation& interpretation, const Problem& after,
-                 const Fragment& sub, const char* domain) {
-  if (!before.IsDependencyPairs() || !after.IsDependencyPairs())
-    return std::string("a reduction pair outside a dependency pair problem");
-  if (sub.kind != FragmentKind::DpTermination)
-    return std::string("a reduction pair needs a proof of the pair problem below");
-  if (auto e = CheckShapeAndSubset(before, interpretation, after, "pair"); !e.empty()) return e;
-  if (after.weak != before.weak) return std::string("a reduction pair that changed the rules");
-  const std::string body = OrderingProof(before, interpretation, domain) +
-                           Element("dps", Rules(after.alphabet, after.strict)) + sub.xml;
-  return Make(FragmentKind::DpTermination, Element("dpProof", Element("redPairProc", body)));
-}
-
-}  // namespace
-
 Written ReductionPair(const Problem& before, const NaturalInterpretation& interpretation,
                       const Problem& after, const Fragment& sub) {
-  return PairStep(before, interpretation, after, sub, "<naturals/>");
+  return OrientingStep(ProblemKind::DependencyPairs, before, interpretation, after, sub,
+                       "<naturals/>");
 }
 
 Written ReductionPair(const Problem& before, const ArcticInterpretation& interpretation,
                       const Problem& after, const Fragment& sub) {
-  return PairStep(before, interpretation, after, sub,
-                  "<arctic><domain><naturals/></domain></arctic>");
+  return OrientingStep(ProblemKind::DependencyPairs, before, interpretation, after, sub,
+                       "<arctic><domain><naturals/></domain></arctic>");
 }
 
 // ---- Match bounds ----------------------------------------------------------------------
@@ -464,8 +462,8 @@ Written MatchBoundsOnAllWords(const Problem& problem, const HeightAutomaton& aut
 
 Written ReductionPairIntegers(const Problem& before, const ArcticInterpretation& interpretation,
                               const Problem& after, const Fragment& sub) {
-  return PairStep(before, interpretation, after, sub,
-                  "<arctic><domain><integers/></domain></arctic>");
+  return OrientingStep(ProblemKind::DependencyPairs, before, interpretation, after, sub,
+                       "<arctic><domain><integers/></domain></arctic>");
 }
 
 Written Document(const Problem& input, const Fragment& proof, const std::string& tool,
@@ -718,8 +716,8 @@ Written ArcticRuleRemoval(const Problem& before, const ArcticInterpretation& int
       for (const Arctic& e : row)
         if (e && *e < 0) return "the map of " + name + " has a negative entry";
   }
-  return Removal(before, interpretation, after, sub,
-                 "<arctic><domain><naturals/></domain></arctic>");
+  return OrientingStep(ProblemKind::Relative, before, interpretation, after, sub,
+                       "<arctic><domain><naturals/></domain></arctic>");
 }
 
 NaturalInterpretation WeightInterpretation(const std::vector<mpz_class>& weights) {

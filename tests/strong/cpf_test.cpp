@@ -126,5 +126,58 @@ TEST(CpfTree, ANameThatXmlCannotHoldGivesNoCertificate) {
   EXPECT_FALSE(cpf::Ok(cpf::FromProof(leaf, "velkin", "x\x1B")));
 }
 
+// Rule removal and the reduction pair step are written by one writer for both kinds of
+// problem: each takes only its own problems and proofs below, and refuses a step whose
+// result has what the problem before it did not have.
+TEST(CpfOrientingSteps, EachKindTakesItsOwnProblemsAndProofsBelowOnly) {
+  Problem rel = Standard();
+  const Symbol a = 0, b = 1;
+  rel.weak = {Rule{{a}, {a}}};
+  Problem dp = rel;
+  dp.kind = ProblemKind::DependencyPairs;
+  const cpf::NaturalInterpretation in = cpf::WeightInterpretation({1, 2});
+  const cpf::Fragment termination = std::get<cpf::Fragment>(cpf::NoStrictRules());
+  const cpf::Fragment pairs = std::get<cpf::Fragment>(cpf::NoPairs());
+  const auto error = [](const cpf::Written& w) {
+    return cpf::Ok(w) ? std::string("written") : std::get<std::string>(w);
+  };
+  Problem relAfter = rel, dpAfter = dp;
+  relAfter.strict.clear();
+  dpAfter.strict.clear();
+
+  const cpf::Written removal = cpf::RuleRemoval(rel, in, relAfter, termination);
+  ASSERT_TRUE(cpf::Ok(removal)) << error(removal);
+  EXPECT_NE(std::get<cpf::Fragment>(removal).xml.find("<ruleRemoval>"), std::string::npos);
+  const cpf::Written pair = cpf::ReductionPair(dp, in, dpAfter, pairs);
+  ASSERT_TRUE(cpf::Ok(pair)) << error(pair);
+  EXPECT_EQ(std::get<cpf::Fragment>(pair).kind, cpf::FragmentKind::DpTermination);
+  EXPECT_NE(std::get<cpf::Fragment>(pair).xml.find("<redPairProc>"), std::string::npos);
+
+  EXPECT_EQ(error(cpf::RuleRemoval(dp, in, dpAfter, termination)),
+            "rule removal outside a relative problem");
+  EXPECT_EQ(error(cpf::ReductionPair(rel, in, relAfter, pairs)),
+            "a reduction pair outside a dependency pair problem");
+  EXPECT_EQ(error(cpf::RuleRemoval(rel, in, relAfter, pairs)),
+            "rule removal by an interpretation needs a termination proof below");
+  EXPECT_EQ(error(cpf::ReductionPair(dp, in, dpAfter, termination)),
+            "a reduction pair needs a proof of the pair problem below");
+
+  // What the step leaves: rule removal may drop weak rules but not add any; the
+  // reduction pair step keeps the rules as they are; neither adds a strict rule or pair.
+  Problem relNew = relAfter, dpNew = dpAfter;
+  relNew.strict = dpNew.strict = {Rule{{b}, {a}}};
+  EXPECT_EQ(error(cpf::RuleRemoval(rel, in, relNew, termination)),
+            "a strict rule that the step did not have");
+  EXPECT_EQ(error(cpf::ReductionPair(dp, in, dpNew, pairs)), "a pair that the step did not have");
+  relAfter.weak.clear();
+  dpAfter.weak.clear();
+  EXPECT_TRUE(cpf::Ok(cpf::RuleRemoval(rel, in, relAfter, termination)));
+  EXPECT_EQ(error(cpf::ReductionPair(dp, in, dpAfter, pairs)),
+            "a reduction pair that changed the rules");
+  relAfter.weak = {Rule{{b}, {b}}};
+  EXPECT_EQ(error(cpf::RuleRemoval(rel, in, relAfter, termination)),
+            "a weak rule that the step did not have");
+}
+
 }  // namespace
 }  // namespace velkin::strong
