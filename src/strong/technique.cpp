@@ -50,17 +50,10 @@ bool ProofNode::Complete() const {
 }
 
 Verdict TreeVerdict(const ProofNode& node) {
-  switch (node.kind) {
-    case Result::Kind::Nothing:
-      return Verdict::Open;
-    case Result::Kind::Proved:
-      return Verdict::Proved;
-    case Result::Kind::Disproved:
-      return Verdict::Disproved;
-    case Result::Kind::Transformed:
-      break;
-  }
-  if (node.children.empty()) return Verdict::Open;  // a step whose subproblems are missing
+  if (node.kind == Result::Kind::Proved) return Verdict::Proved;
+  if (node.kind == Result::Kind::Disproved) return Verdict::Disproved;
+  // An open leaf, or a step whose subproblems are missing: nothing is shown.
+  if (node.kind != Result::Kind::Transformed || node.children.empty()) return Verdict::Open;
   bool proved = true;
   for (const ProofNode& c : node.children) {
     const Verdict v = TreeVerdict(c);
