@@ -58,6 +58,18 @@ void BM_TryMatchBound(benchmark::State& state) {
 }
 BENCHMARK(BM_TryMatchBound);
 
+// The polynomial search on a system that no candidate orients (each rule's sides are
+// permutations of one word, and the rules undo each other: what decreases one increases
+// the other), so that phases 1 and 3 try every candidate.
+void BM_PolynomialSearchRefused(benchmark::State& state) {
+  auto st = Loaded("abcdfg -> gfdcba\ngfdcba -> abcdfg\n");
+  for (auto _ : state) {
+    const bool found = TryPolynomialInterpretation(*st);
+    benchmark::DoNotOptimize(found);
+  }
+}
+BENCHMARK(BM_PolynomialSearchRefused);
+
 void BM_SearchLoop(benchmark::State& state) {
   auto st = Loaded("ab -> ba\n");  // fills the whole word table, finds nothing
   for (auto _ : state) {
