@@ -482,22 +482,22 @@ bool PolyRuleTable::Evaluate(PolyCandidate& c, CompareRule compare) {
   return anyDecrease;
 }
 
-// Guarantees: as CheckSuccessorSet. The count of a side is the rest's flag times its
-// length, corrected at the exceptions (column 0, all zero, for a missing one).
-bool PolyRuleTable::SuccessorSet(PolyCandidate& c, const PolyShape& shape) {
+// Guarantees: the rows for `shape`, which must describe c's flags and name symbols of
+// the table (both checked in debug builds).
+PolyRuleTable::ShapeRows PolyRuleTable::RowsFor(const PolyShape& shape,
+                                                [[maybe_unused]] const PolyCandidate& c) const {
   assert(ShapeDescribes(shape, c, width_));
   assert(shape.symbol[0] < width_ && shape.symbol[1] < width_);
-  const CountPair* const counts = counts_.data();
-  const Lengths* const lengths = lengths_.data();
-  const std::size_t width = static_cast<std::size_t>(width_);
-  return Evaluate(c, [counts, lengths, width, &shape](std::int32_t i) {
-    const CountPair* row = counts + static_cast<std::size_t>(i) * width;
-    const CountPair a = row[shape.symbol[0]];
-    const CountPair b = row[shape.symbol[1]];
-    const std::int32_t d = shape.restSuccessor * (lengths[i].left - lengths[i].right) +
-                           shape.successor[0] * (a.left - a.right) +
-                           shape.successor[1] * (b.left - b.right);
-    return FromDifference(d);
+  return {counts_.data(), lengths_.data(), static_cast<std::size_t>(width_), shape.symbol[0],
+          shape.symbol[1]};
+}
+
+// Guarantees: as CheckSuccessorSet. The count of a side is the rest's flag times its
+// length, corrected at the exceptions.
+bool PolyRuleTable::SuccessorSet(PolyCandidate& c, const PolyShape& shape) {
+  const ShapeRows rows = RowsFor(shape, c);
+  return Evaluate(c, [rows, &shape](std::int32_t i) {
+    return FromDifference(rows.At(i).Difference(shape.restSuccessor, shape.successor));
   });
 }
 
@@ -516,30 +516,18 @@ bool PolyRuleTable::AdditiveWeights(PolyCandidate& c) {
 // decide unless they are equal, and only then are the constants worked out (without
 // times-ten symbols they are the successor counts).
 bool PolyRuleTable::LinearMix(PolyCandidate& c, const PolyShape& shape) {
-  assert(ShapeDescribes(shape, c, width_));
-  assert(shape.symbol[0] < width_ && shape.symbol[1] < width_);
-  const CountPair* const counts = counts_.data();
-  const Lengths* const lengths = lengths_.data();
-  const std::size_t width = static_cast<std::size_t>(width_);
+  const ShapeRows rows = RowsFor(shape, c);
   const RuleSystem& sys = sys_;
-  return Evaluate(c, [counts, lengths, width, &shape, &sys, &c](std::int32_t i) {
-    const CountPair* row = counts + static_cast<std::size_t>(i) * width;
-    const CountPair a = row[shape.symbol[0]];
-    const CountPair b = row[shape.symbol[1]];
-    const Lengths n = lengths[i];
-    const int tensLeft =
-        shape.restTimesTen * n.left + shape.timesTen[0] * a.left + shape.timesTen[1] * b.left;
-    const int tensRight =
-        shape.restTimesTen * n.right + shape.timesTen[0] * a.right + shape.timesTen[1] * b.right;
+  return Evaluate(c, [rows, &shape, &sys, &c](std::int32_t i) {
+    const ShapeCounts k = rows.At(i);
+    const int tensLeft = k.Left(shape.restTimesTen, shape.timesTen);
+    const int tensRight = k.Right(shape.restTimesTen, shape.timesTen);
     constexpr int kMostTens = 5;  // m stays at most 100000
     if (tensLeft > kMostTens || tensRight > kMostTens) return Compare::kRefuse;
     if (tensLeft != tensRight) return tensLeft > tensRight ? Compare::kDecrease : Compare::kRefuse;
-    if (tensLeft == 0) {
-      return FromDifference(shape.restSuccessor * (n.left - n.right) +
-                            shape.successor[0] * (a.left - a.right) +
-                            shape.successor[1] * (b.left - b.right));
-    }
-    return FromDifference(Constant(sys.lhs[i], n.left, c) - Constant(sys.rhs[i], n.right, c));
+    if (tensLeft == 0) return FromDifference(k.Difference(shape.restSuccessor, shape.successor));
+    return FromDifference(Constant(sys.lhs[i], k.length.left, c) -
+                          Constant(sys.rhs[i], k.length.right, c));
   });
 }
 

@@ -77,6 +77,40 @@ class PolyRuleTable {
     std::uint8_t right = 0;  // occurrences in the rhs
   };
   using Lengths = CountPair;  // the lengths of both sides
+  // A rule's counts where a shape's flags may differ from the rest's: the lengths of its
+  // sides and its occurrences of the two exceptions (column 0, all zero, for a missing
+  // one). The sums of a flag that is `rest` at every symbol plus delta[e] at exception e,
+  // over the lhs, over the rhs, and the first minus the second.
+  struct ShapeCounts {
+    Lengths length;
+    CountPair first;
+    CountPair second;
+    int Left(int rest, const std::array<int, 2>& delta) const {
+      return rest * length.left + delta[0] * first.left + delta[1] * second.left;
+    }
+    int Right(int rest, const std::array<int, 2>& delta) const {
+      return rest * length.right + delta[0] * first.right + delta[1] * second.right;
+    }
+    int Difference(int rest, const std::array<int, 2>& delta) const {
+      return rest * (length.left - length.right) + delta[0] * (first.left - first.right) +
+             delta[1] * (second.left - second.right);
+    }
+  };
+  // The table as the tests of one shape read it, copied into each test so that it reads
+  // through plain pointers: At(i) is rule i's ShapeCounts.
+  struct ShapeRows {
+    const CountPair* counts;
+    const Lengths* lengths;
+    std::size_t width;
+    SymbolId first;
+    SymbolId second;
+    ShapeCounts At(std::int32_t i) const {
+      const CountPair* row = counts + static_cast<std::size_t>(i) * width;
+      return {lengths[i], row[first], row[second]};
+    }
+  };
+  // The rows for the tests of `shape`, which must describe c's flags.
+  ShapeRows RowsFor(const PolyShape& shape, const PolyCandidate& c) const;
   template <typename CompareRule>
   bool Evaluate(PolyCandidate& c, CompareRule compare);
   std::size_t Cell(std::int32_t rule, int s) const {
