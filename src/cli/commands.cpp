@@ -54,6 +54,7 @@ StrongRunOptions ToStrongOptions(const RunOptions& options) {
   o.jobs = options.jobs;
   o.certified = options.certified;
   o.certificate = options.certificate;
+  o.roads = options.roads;
   o.stop = options.stop;
   return o;
 }

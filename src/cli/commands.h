@@ -32,6 +32,7 @@ struct RunOptions {
   const std::atomic<int>* stop = nullptr;  // nonzero: runs give up as at the time limit
   bool certified = false;                  // strong: only steps with a certifiable form
   bool certificate = false;                // strong: write the answer's certificate (CPF 2.1)
+  std::vector<std::string> roads;          // strong: only these roads; empty: all
   bool proofText = false;                  // keep the proof lines in the ProblemRecord
 };
 

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -33,6 +34,7 @@ struct RawRunOptions {
   std::string strategy = "classic";
   int jobs = 0;
   bool certified = false;
+  std::vector<std::string> roads;
 
   RunOptions Resolve() const {
     RunOptions o;
@@ -47,6 +49,7 @@ struct RawRunOptions {
         strategy == "strong" ? velkin::cli::Strategy::Strong : velkin::cli::Strategy::Classic;
     o.jobs = jobs;
     o.certified = certified;
+    o.roads = roads;
     return o;
   }
 };
@@ -99,6 +102,29 @@ void AddRunOptions(CLI::App& app, RawRunOptions& raw) {
                "every word only, no forward closures, no removal of some rules, no\n"
                "stripping),\n"
                "so that every answer comes with a certificate");
+  // The names, quoted (one holds a comma), a few to a line.
+  std::string roadNames;
+  int onLine = 0;
+  for (const std::string& name : velkin::StrongRoadNames()) {
+    roadNames += std::string(roadNames.empty() ? ""
+                             : onLine % 3 == 0 ? ",\n"
+                                               : ", ") +
+                 '"' + name + '"';
+    ++onLine;
+  }
+  const CLI::Validator knownRoad(
+      [](std::string& s) {
+        const auto names = velkin::StrongRoadNames();
+        return std::find(names.begin(), names.end(), s) != names.end()
+                   ? std::string()
+                   : "no road is called \"" + s + "\"";
+      },
+      "", "");
+  app.add_option("--road", raw.roads,
+                 "Strong strategy: run only the road NAME (repeatable), one of\n" + roadNames)
+      ->check(knownRoad)
+      ->allow_extra_args(false)
+      ->type_name("NAME");
 }
 
 // Both --tpdb and --format given: they exclude each other.
@@ -364,6 +390,7 @@ int main(int argc, char** argv) {
   const auto needsStrong = [](const RunOptions& o, bool certificates) -> std::string {
     if (o.strategy == velkin::cli::Strategy::Strong) return "";
     if (o.certified) return "--certified needs --strategy strong";
+    if (!o.roads.empty()) return "--road needs --strategy strong";
     if (certificates) return "certificates need --strategy strong";
     return "";
   };

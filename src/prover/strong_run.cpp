@@ -49,6 +49,7 @@ void Run(std::string_view text, InputFormat format, const StrongRunOptions& opti
   so.timeoutSeconds = StrongTimeLimit(options.timeoutSeconds);
   so.jobs = options.jobs;
   so.certified = options.certified;
+  so.roads = options.roads;
   so.outsideStop = options.stop;
   strong::StrongResult r = strong::RunStrong(parsed, so);
   if (options.certificate) {
@@ -72,6 +73,10 @@ void Run(std::string_view text, InputFormat format, const StrongRunOptions& opti
 }
 
 }  // namespace
+
+std::vector<std::string> StrongRoadNames() {
+  return strong::StrongRoadNames();
+}
 
 double StrongTimeLimit(double timeoutSeconds) {
   if (!std::isfinite(timeoutSeconds) || timeoutSeconds <= 0) return kStrongDefaultTimeout;

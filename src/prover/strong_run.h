@@ -21,9 +21,10 @@ struct StrongRunOptions {
   // The whole run's time limit in seconds; one that is not a positive finite number
   // means kStrongDefaultTimeout, a longer one than kMaxTimeoutSeconds is cut to it.
   double timeoutSeconds = kStrongDefaultTimeout;
-  int jobs = 0;              // threads for the race of the roads; 0: the number of cores
-  bool certified = false;    // only steps with a certifiable form (no match bounds)
-  bool certificate = false;  // also write the answer's certificate (CPF 2.1)
+  int jobs = 0;                    // threads for the race of the roads; 0: the number of cores
+  bool certified = false;          // only steps with a certifiable form (no match bounds)
+  bool certificate = false;        // also write the answer's certificate (CPF 2.1)
+  std::vector<std::string> roads;  // only the roads of these names (StrongRoadNames); empty: all
   // Nonzero: the run gives up as at the time limit (a batch's signal, the window's
   // Cancel, a server shutting down). Must outlive the call.
   const std::atomic<int>* stop = nullptr;
@@ -45,6 +46,9 @@ struct StrongRunResult {
   // With options.certificate: the certificate of an answer, or why there is none.
   std::string certificate, noCertificate;
 };
+
+// The names of the strong strategy's roads, in the order they are listed.
+std::vector<std::string> StrongRoadNames();
 
 // The time limit that a run with `timeoutSeconds` gets (see StrongRunOptions).
 double StrongTimeLimit(double timeoutSeconds);

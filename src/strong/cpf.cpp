@@ -426,6 +426,29 @@ Written ReductionPair(const Problem& before, const ArcticInterpretation& interpr
                        "<arctic><domain><naturals/></domain></arctic>");
 }
 
+Written SubtermCriterion(const Problem& before, const Problem& after, const Fragment& sub) {
+  if (!before.IsDependencyPairs() || !after.IsDependencyPairs())
+    return std::string("the subterm criterion outside a dependency pair problem");
+  if (sub.kind != FragmentKind::DpTermination)
+    return std::string("the subterm criterion needs a proof of the pair problem below");
+  if (auto e = CheckSubset(after.strict, before.strict, "pair"); !e.empty()) return e;
+  if (after.weak != before.weak) return std::string("a subterm criterion that changed the rules");
+  // One entry per marked letter of a pair (the certifier projects the others as it likes).
+  std::vector<bool> marked(before.alphabet.size(), false);
+  for (const Rule& pair : before.strict)
+    for (const Word* side : {&pair.lhs, &pair.rhs})
+      if (!side->empty() && before.alphabet.IsMarked(side->front())) marked[side->front()] = true;
+  std::string filter;
+  for (Symbol s = 0; s < before.alphabet.size(); ++s)
+    if (marked[s])
+      filter +=
+          Element("argumentFilterEntry", SymbolXml(before.alphabet, s) + Element("arity", "1") +
+                                             Element("collapsing", "1"));
+  const std::string body = Element("argumentFilter", filter) +
+                           Element("dps", Rules(after.alphabet, after.strict)) + sub.xml;
+  return Make(FragmentKind::DpTermination, Element("dpProof", Element("subtermProc", body)));
+}
+
 // ---- Match bounds ----------------------------------------------------------------------
 
 Written MatchBoundsOnAllWords(const Problem& problem, const HeightAutomaton& automaton) {

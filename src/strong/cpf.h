@@ -167,6 +167,10 @@ Written ReductionPair(const Problem& before, const ArcticInterpretation& interpr
 Written ReductionPairIntegers(const Problem& before, const ArcticInterpretation& interpretation,
                               const Problem& after, const Fragment& sub);
 
+// The subterm criterion with every marked letter projected to its argument: the pairs
+// of `before` missing from `after` (same rules) are the removed ones.
+Written SubtermCriterion(const Problem& before, const Problem& after, const Fragment& sub);
+
 // --- Match bounds (strong/techniques/match_bounds.h) --------------------------------
 
 // A string automaton over letters with heights: a transition reads `letter` at `height`

@@ -28,6 +28,7 @@
 #include "strong/techniques/relative_as_standard.h"
 #include "strong/techniques/reversal.h"
 #include "strong/techniques/stripping.h"
+#include "strong/techniques/subterm_criterion.h"
 #include "strong/techniques/tiling.h"
 #include "strong/techniques/trivial.h"
 #include "strong/techniques/weak_cleanup.h"
@@ -292,7 +293,8 @@ std::vector<RoadStep> DependencyPairSteps(bool reversed, const std::vector<RoadS
   std::vector<RoadStep> steps{RoadStep{"no strict rules", ProveWithoutStrictRules}};
   steps.insert(steps.end(), before.begin(), before.end());
   steps.insert(steps.end(),
-               {DependencyPairStep(reversed), RoadStep{"dependency graph", DependencyGraph}});
+               {DependencyPairStep(reversed), RoadStep{"dependency graph", DependencyGraph},
+                RoadStep{"subterm criterion", SubtermCriterion}});
   AddReductionPairSteps(steps, false);
   return steps;
 }
@@ -328,6 +330,9 @@ std::vector<Road> StrongRoads() {
   // The graph goes first, so that a dependency pair problem is split again after every
   // removal (it gives nothing at once on other problems).
   const RoadStep graph{"dependency graph", DependencyGraph};
+  // Pairs whose right side keeps a proper suffix of the left side's argument go before
+  // any reduction pair: it costs a pass over the pairs.
+  const RoadStep subterm{"subterm criterion", SubtermCriterion};
   // The steps that follow rule removal on a standard problem: dependency pairs, then
   // arctic reduction pairs (the matrix steps before serve as natural ones). Match
   // bounds and the loop searches are roads of their own, run from the start.
@@ -350,16 +355,16 @@ std::vector<Road> StrongRoads() {
                                                   : Result::None();
                                      },
                                      false, 0.1};
-  std::vector<RoadStep> removal{trivial, cleanup, arcticBeforeClosure, closure(ClosureSide::Left),
-                                graph,   weights};
+  std::vector<RoadStep> removal{
+      trivial, cleanup, arcticBeforeClosure, closure(ClosureSide::Left), graph, subterm, weights};
   AddMatchBoundRemovalSteps(removal, 0.05);
   AddMatrixSteps(removal, 1 + static_cast<int>(standardTail.size()));
   removal.push_back(asStandard);
   removal.insert(removal.end(), standardTail.begin(), standardTail.end());
 
   // A relative problem taken as standard at once, then the same removal.
-  std::vector<RoadStep> standardFirst{trivial, cleanup,          closure(ClosureSide::Right),
-                                      graph,   asStandardIfHope, weights};
+  std::vector<RoadStep> standardFirst{
+      trivial, cleanup, closure(ClosureSide::Right), graph, subterm, asStandardIfHope, weights};
   AddMatrixSteps(standardFirst, static_cast<int>(standardTail.size()), true);
   standardFirst.insert(standardFirst.end(), standardTail.begin(), standardTail.end());
 
@@ -703,15 +708,32 @@ std::vector<Road> CertifiableRoads(std::vector<Road> roads) {
     const bool lost = std::any_of(road.steps.begin(), road.steps.end(), uncertifiable);
     road.steps.erase(std::remove_if(road.steps.begin(), road.steps.end(), uncertifiable),
                      road.steps.end());
-    // A road left with one step (the trivial leaf every road starts with) repeats
-    // what the others do.
-    if (!lost || road.steps.size() > 1) out.push_back(std::move(road));
+    // A road left with one step (the trivial leaf every road starts with), or with
+    // steps all of which a road kept before takes too, repeats what the others do.
+    const auto covered = [&road](const Road& kept) {
+      return std::all_of(road.steps.begin(), road.steps.end(), [&kept](const RoadStep& s) {
+        return std::any_of(kept.steps.begin(), kept.steps.end(),
+                           [&s](const RoadStep& k) { return k.name == s.name; });
+      });
+    };
+    if (!lost || (road.steps.size() > 1 && std::none_of(out.begin(), out.end(), covered)))
+      out.push_back(std::move(road));
   }
   return out;
 }
 
+std::vector<std::string> StrongRoadNames() {
+  std::vector<std::string> names;
+  for (const Road& road : StrongRoads()) names.push_back(road.name);
+  return names;
+}
+
 StrongResult RunStrong(const ParsedSystem& parsed, const StrongOptions& options) {
   std::vector<Road> roads = StrongRoads();
+  if (!options.roads.empty())
+    std::erase_if(roads, [&options](const Road& r) {
+      return std::find(options.roads.begin(), options.roads.end(), r.name) == options.roads.end();
+    });
   if (options.certified) roads = CertifiableRoads(std::move(roads));
   const Problem start = FromParsed(parsed);
   // Trivial weak rules are dropped before the roads are chosen, so that a problem whose

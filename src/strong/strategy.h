@@ -49,8 +49,11 @@ struct Road {
 std::vector<Road> StrongRoads();
 
 // `roads` without the steps that have no certifiable form, and without the roads that
-// are left with a single step by that.
+// are left with a single step by that or with steps that a road kept before has too.
 std::vector<Road> CertifiableRoads(std::vector<Road> roads);
+
+// The names of StrongRoads(), in their order.
+std::vector<std::string> StrongRoadNames();
 
 struct StrongOptions {
   double timeoutSeconds = 60;  // the whole run's budget, > 0
@@ -68,6 +71,9 @@ struct StrongOptions {
   // Only steps with a certifiable form (CertifiableRoads), so that every answer comes
   // with a certificate.
   bool certified = false;
+  // Only the roads of these names (StrongRoadNames); empty: every road. A name that no
+  // road has selects nothing.
+  std::vector<std::string> roads;
 };
 
 enum class StrongStatus { Terminating, LoopFound, NoProof };

@@ -14,8 +14,10 @@
 #include "strong/techniques/arctic_removal.h"
 #include "strong/techniques/closures.h"
 #include "strong/techniques/context_closure.h"
+#include "strong/techniques/dependency_pairs.h"
 #include "strong/techniques/matrix.h"
 #include "strong/techniques/model_labelling.h"
+#include "strong/techniques/subterm_criterion.h"
 #include "strong/techniques/tiling.h"
 #include "strong/techniques/weak_cleanup.h"
 
@@ -247,6 +249,40 @@ TEST(CpfTechniques, ArcticBelowZeroReductionPair) {
   const cetatest::Verdict refused = cetatest::Certify(unpositive);
   EXPECT_EQ(refused.first_line, "REJECTED");
   EXPECT_NE(refused.output.find("positive entry"), std::string::npos) << refused.output;
+}
+
+// The subterm criterion after the dependency pair transformation of a b -> b a, whose
+// one pair a# b -> a# keeps the proper suffix ε of its argument. The certifier wants
+// minimal chains, which the transformation gives and a pair problem given as input
+// without them does not; and the projection must collapse to the argument.
+TEST(CpfTechniques, SubtermCriterionAfterTheTransformation) {
+  VELKIN_REQUIRE_CETA();
+  const Problem p = Read({"ab->ba"});
+  const Result pairs = DependencyPairs(p);
+  ASSERT_EQ(pairs.kind, Result::Kind::Transformed);
+  const Problem dp = pairs.subproblems.at(0);
+  ASSERT_EQ(dp.strict.size(), 1u);
+  const ProofNode root{
+      p, Result::Kind::Transformed, pairs.witness, {RemoveAll(dp, [](const Problem& q) {
+        return SubtermCriterion(q, Budget());
+      })}};
+  const std::string cert = Certificate(root);
+  EXPECT_NE(cert.find("<subtermProc>"), std::string::npos);
+  const cetatest::Verdict v = cetatest::Certify(cert);
+  EXPECT_EQ(v.first_line, "CERTIFIED") << v.output;
+
+  const std::string kept = Replaced(cert, "<collapsing>1</collapsing>",
+                                    "<nonCollapsing><position>1</position></nonCollapsing>");
+  EXPECT_EQ(cetatest::Certify(kept).first_line, "REJECTED");
+
+  const cpf::Fragment leaf = std::get<cpf::Fragment>(cpf::NoPairs());
+  Problem none = dp;
+  none.strict.clear();
+  const std::string notMinimal =
+      DpDocument(dp, std::get<cpf::Fragment>(cpf::SubtermCriterion(dp, none, leaf)));
+  const cetatest::Verdict refused = cetatest::Certify(notMinimal);
+  EXPECT_EQ(refused.first_line, "REJECTED");
+  EXPECT_NE(refused.output.find("minimality"), std::string::npos) << refused.output;
 }
 
 // The labelling steps as a split by the removed rules: the closure, the labelling and

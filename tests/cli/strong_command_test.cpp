@@ -57,6 +57,22 @@ TEST(StrongCommand, BadOptionsAndRefusedInputAreErrors) {
     EXPECT_EQ(o.code, 2);
     EXPECT_EQ(o.out, "");
   }
+  // --road takes a name of the list in --help, one per occurrence, with the strong
+  // strategy only.
+  for (const char* args : {"--strategy strong --road nowhere -", "--road loops -"}) {
+    SCOPED_TRACE(args);
+    const Outcome o = Velkin(args, "ab->ba\n");
+    EXPECT_EQ(o.code, 2);
+    EXPECT_EQ(o.out, "");
+  }
+  EXPECT_NE(Velkin("--strategy strong --road nowhere -", "ab->ba\n").err.find("no road is called"),
+            std::string::npos);
+  const Outcome loops = Velkin("--strategy strong --timeout 1 --road loops -", "ab->ba\n");
+  EXPECT_EQ(loops.code, 0) << loops.err;
+  EXPECT_EQ(Lines(loops.out).at(0), "no proof");
+  const Outcome bounds =
+      Velkin("--strategy strong --road loops --road 'match bounds' -", "ab->ba\n");
+  EXPECT_EQ(Lines(bounds.out).at(0), "terminating") << bounds.err;
   // The readers refuse for both strategies with the same message.
   const Outcome strong = Velkin("--strategy strong -", "ab->ba\nabc\n");
   const Outcome classic = Velkin("-", "ab->ba\nabc\n");

@@ -361,5 +361,41 @@ TEST(StrongStrategy, OnlyRoadsForTheStartProblemRun) {
   EXPECT_EQ(runs.load(), 1);
 }
 
+// The certifiable roads keep only certifiable steps, and drop a road that the loss of a
+// step leaves doing what an earlier road does (stripped match bounds without the
+// stripping are the match bounds road's own steps).
+TEST(StrongStrategy, CertifiableRoadsDropStepsWithoutAFormAndRoadsThatRepeatOthers) {
+  const std::vector<Road> all = StrongRoads();
+  const std::vector<Road> kept = CertifiableRoads(all);
+  for (const Road& road : kept)
+    for (const RoadStep& step : road.steps)
+      EXPECT_TRUE(step.certifiable) << road.name << ": " << step.name;
+  const auto has = [](const std::vector<Road>& roads, const std::string& name) {
+    return std::any_of(roads.begin(), roads.end(), [&](const Road& r) { return r.name == name; });
+  };
+  ASSERT_TRUE(has(all, "stripped match bounds"));
+  EXPECT_FALSE(has(kept, "stripped match bounds"));
+  EXPECT_TRUE(has(kept, "match bounds"));
+  EXPECT_TRUE(has(kept, "dependency pairs"));
+  EXPECT_EQ(StrongRoadNames().size(), all.size());
+}
+
+// A run restricted to some roads runs those only; a name of no road selects nothing.
+TEST(StrongStrategy, ARunTakesOnlyTheRoadsItNames) {
+  ParsedSystem parsed;
+  ASSERT_TRUE(ReadUnbounded({"ab->ba"}, InputFormat::Plain, parsed).ok);
+  StrongOptions o = Options(1, 2);
+  o.roads = {"loops", "loops, reversed"};
+  StrongResult r = RunStrong(parsed, o);
+  EXPECT_EQ(r.status, StrongStatus::NoProof);
+  o.timeoutSeconds = 20;
+  o.roads = {"loops", "match bounds"};
+  r = RunStrong(parsed, o);
+  EXPECT_EQ(r.status, StrongStatus::Terminating);
+  EXPECT_EQ(r.road, "match bounds");
+  o.roads = {"no such road"};
+  EXPECT_EQ(RunStrong(parsed, o).status, StrongStatus::NoProof);
+}
+
 }  // namespace
 }  // namespace velkin::strong
