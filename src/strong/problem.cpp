@@ -128,6 +128,14 @@ Problem WithoutRules(const Problem& p, const std::vector<int>& strict,
   return q;
 }
 
+bool AscendingIndices(const std::vector<int>& indices, std::size_t size) {
+  for (std::size_t i = 0; i < indices.size(); ++i)
+    if (indices[i] < 0 || static_cast<std::size_t>(indices[i]) >= size ||
+        (i > 0 && indices[i] <= indices[i - 1]))
+      return false;
+  return true;
+}
+
 bool IsWithoutRules(const Problem& sub, const Problem& p, const std::vector<int>& strict,
                     const std::vector<int>& weak) {
   const Problem expected = WithoutRules(p, strict, weak);

@@ -83,6 +83,9 @@ void AddRemovedRuleLines(const Problem& before, const std::vector<int>& strict,
 // ascending), the others in their order, with the same kind and letters.
 Problem WithoutRules(const Problem& p, const std::vector<int>& strict,
                      const std::vector<int>& weak);
+// True when `indices` ascend strictly and each lies in 0..size-1 (a witness's list of
+// removed rules or chosen letters).
+bool AscendingIndices(const std::vector<int>& indices, std::size_t size);
 // True when `sub` is exactly WithoutRules(p, strict, weak): kind, letters and rules.
 bool IsWithoutRules(const Problem& sub, const Problem& p, const std::vector<int>& strict,
                     const std::vector<int>& weak);

@@ -63,10 +63,8 @@ std::string ContextClosureWitness::Recheck(const Problem& before,
   if (!before.IsRelative()) return "context closure of a dependency pair problem";
   if (after.size() != 1) return "the step leaves " + std::to_string(after.size()) + " problems";
   if (letters.empty()) return "no context letters";
-  for (std::size_t i = 0; i < letters.size(); ++i)
-    if (letters[i] < 0 || letters[i] >= before.alphabet.size() ||
-        (i > 0 && letters[i] <= letters[i - 1]))
-      return "context letters outside the alphabet or not ascending";
+  if (!AscendingIndices(letters, before.alphabet.size()))
+    return "context letters outside the alphabet or not ascending";
   const std::vector<bool> used = UsedLetters(before);
   for (Symbol a = 0; a < static_cast<Symbol>(used.size()); ++a)
     if (used[a] && !std::binary_search(letters.begin(), letters.end(), a))

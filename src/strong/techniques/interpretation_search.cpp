@@ -13,13 +13,9 @@ std::pair<std::vector<int>, std::vector<int>> SplitRules(const Problem& p,
 
 std::string CheckRemovedIndices(const Problem& before, const std::vector<int>& removedStrict,
                                 const std::vector<int>& removedWeak) {
-  for (const auto* removed : {&removedStrict, &removedWeak}) {
-    const std::size_t n = removed == &removedStrict ? before.strict.size() : before.weak.size();
-    for (std::size_t i = 0; i < removed->size(); ++i)
-      if ((*removed)[i] < 0 || static_cast<std::size_t>((*removed)[i]) >= n ||
-          (i > 0 && (*removed)[i] <= (*removed)[i - 1]))
-        return "removed rule indices out of range or not ascending";
-  }
+  if (!AscendingIndices(removedStrict, before.strict.size()) ||
+      !AscendingIndices(removedWeak, before.weak.size()))
+    return "removed rule indices out of range or not ascending";
   if (removedStrict.empty() && removedWeak.empty()) return "removes no rule";
   if (before.IsDependencyPairs() && !removedWeak.empty())
     return "a reduction pair removes rules of R";

@@ -1085,9 +1085,8 @@ std::string MatchBoundRemovalWitness::Recheck(const Problem& before,
   if (states < (closures ? 2 : 1)) return "too few states";
   const auto n = static_cast<int>(before.strict.size());
   if (removed.empty()) return "no rule removed";
-  for (std::size_t i = 0; i < removed.size(); ++i)
-    if (removed[i] < 0 || removed[i] >= n || (i > 0 && removed[i] <= removed[i - 1]))
-      return "the removed rules are not ascending rule numbers";
+  if (!AscendingIndices(removed, before.strict.size()))
+    return "the removed rules are not ascending rule numbers";
   if (static_cast<int>(removed.size()) == n) {
     if (!after.empty()) return "a removal of every strict rule with subproblems";
   } else if (after.size() != 1 || !IsWithoutRules(after[0], before, removed, {})) {

@@ -39,10 +39,8 @@ std::string SubtermCriterionWitness::Recheck(const Problem& before,
   if (!before.IsDependencyPairs()) return "the subterm criterion outside a dependency pair problem";
   if (after.size() != 1) return "the step leaves " + std::to_string(after.size()) + " problems";
   if (removed.empty()) return "removes no pair";
-  for (std::size_t i = 0; i < removed.size(); ++i)
-    if (removed[i] < 0 || static_cast<std::size_t>(removed[i]) >= before.strict.size() ||
-        (i > 0 && removed[i] <= removed[i - 1]))
-      return "removed pair indices out of range or not ascending";
+  if (!AscendingIndices(removed, before.strict.size()))
+    return "removed pair indices out of range or not ascending";
   // The argument of a side: after its marked first letter, every letter unmarked.
   const auto argument = [&before](const Word& side) -> std::optional<Word> {
     const auto marked = [&before](Symbol a) { return before.alphabet.IsMarked(a); };

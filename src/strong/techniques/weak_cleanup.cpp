@@ -25,14 +25,11 @@ std::string WeakCleanupWitness::Recheck(const Problem& before,
   if (!before.IsRelative()) return "weak rules dropped from a dependency pair problem";
   if (after.size() != 1) return "the step leaves " + std::to_string(after.size()) + " problems";
   if (dropped.empty()) return "drops no rule";
-  for (std::size_t i = 0; i < dropped.size(); ++i) {
-    const int k = dropped[i];
-    if (k < 0 || static_cast<std::size_t>(k) >= before.weak.size() ||
-        (i > 0 && k <= dropped[i - 1]))
-      return "dropped rule indices out of range or not ascending";
+  if (!AscendingIndices(dropped, before.weak.size()))
+    return "dropped rule indices out of range or not ascending";
+  for (const int k : dropped)
     if (Trivial(before, before.weak[k]).empty())
       return "not a trivial weak rule: " + RuleText(before.alphabet, before.weak[k], true);
-  }
   if (!IsWithoutRules(after[0], before, {}, dropped))
     return "the subproblem is not the problem without the dropped rules";
   return "";
