@@ -9,6 +9,23 @@ cpf::Written Witness::Certify(const Problem&, const std::vector<Problem>&,
   return "no certifiable form";
 }
 
+std::string OneStepWitness::Recheck(const Problem& before,
+                                    const std::vector<Problem>& after) const {
+  if (after.size() != 1) return "the step leaves " + std::to_string(after.size()) + " problems";
+  return RecheckStep(before, after[0]);
+}
+
+cpf::Written OneStepWitness::Certify(const Problem& before, const std::vector<Problem>& after,
+                                     const std::vector<cpf::Fragment>& subproofs) const {
+  if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
+  return CertifyStep(before, after[0], subproofs[0]);
+}
+
+cpf::Written OneStepWitness::CertifyStep(const Problem&, const Problem&,
+                                         const cpf::Fragment&) const {
+  return "no certifiable form";
+}
+
 Result Result::None(std::string note) {
   Result r;
   r.note = std::move(note);

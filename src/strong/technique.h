@@ -31,6 +31,26 @@ class Witness {
                                const std::vector<cpf::Fragment>& subproofs) const;
 };
 
+// The witness of a step that leaves exactly one subproblem (a transformation or a
+// removal): the count is checked here, the step's own conditions by RecheckStep, and
+// its certificate is written around the one subproof by CertifyStep.
+class OneStepWitness : public Witness {
+ public:
+  // "" when `after` is one problem and RecheckStep holds for it.
+  std::string Recheck(const Problem& before, const std::vector<Problem>& after) const final;
+  // CertifyStep's certificate; refused unless there is one subproblem and one subproof.
+  cpf::Written Certify(const Problem& before, const std::vector<Problem>& after,
+                       const std::vector<cpf::Fragment>& subproofs) const final;
+
+ protected:
+  // Checks with exact arithmetic that this witness justifies going from `before` to
+  // `after`: "" when it does, else what is wrong.
+  virtual std::string RecheckStep(const Problem& before, const Problem& after) const = 0;
+  // The step around `sub`, the certificate of `after`; by default no certifiable form.
+  virtual cpf::Written CertifyStep(const Problem& before, const Problem& after,
+                                   const cpf::Fragment& sub) const;
+};
+
 // What a technique returns for one problem.
 struct Result {
   enum class Kind {

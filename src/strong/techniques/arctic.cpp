@@ -266,7 +266,7 @@ std::string ValueText(ArcticValue v) {
 
 }  // namespace
 
-std::string ArcticWitness::Recheck(const Problem& before, const std::vector<Problem>& after) const {
+std::string ArcticWitness::RecheckStep(const Problem& before, const Problem& after) const {
   if (!before.IsDependencyPairs()) return "arctic: not a dependency pair problem";
   const int d = dimension;
   if (d < 1 || letters.size() != static_cast<std::size_t>(before.alphabet.size()))
@@ -321,12 +321,11 @@ void ArcticWitness::Print(const Problem& before, std::vector<std::string>& lines
   for (int i : removed) lines.push_back("  " + RuleText(before.alphabet, before.strict[i]));
 }
 
-cpf::Written ArcticWitness::Certify(const Problem& before, const std::vector<Problem>& after,
-                                    const std::vector<cpf::Fragment>& subproofs) const {
-  if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
+cpf::Written ArcticWitness::CertifyStep(const Problem& before, const Problem& after,
+                                        const cpf::Fragment& sub) const {
   const auto in = CertificateMaps<cpf::Arctic>(dimension, letters, exact::ToArctic);
   if (!in) return std::string("a matrix of the wrong size");
-  if (!integers) return cpf::ReductionPair(before, *in, after[0], subproofs[0]);
+  if (!integers) return cpf::ReductionPair(before, *in, after, sub);
   // The certifier wants (M)_{1,1} or (c)_1 finite and ≥ 0 of every letter it is given.
   for (std::size_t a = 0; a < letters.size(); ++a) {
     if (!letters[a]) continue;
@@ -335,7 +334,7 @@ cpf::Written ArcticWitness::Certify(const Problem& before, const std::vector<Pro
       return "arctic below zero: letter " + before.alphabet.names[a] +
              " has neither (M)_{1,1} nor (c)_1 finite and ≥ 0, which the certifier requires";
   }
-  return cpf::ReductionPairIntegers(before, *in, after[0], subproofs[0]);
+  return cpf::ReductionPairIntegers(before, *in, after, sub);
 }
 
 }  // namespace velkin::strong

@@ -75,7 +75,7 @@ struct ArcticMap {
   std::vector<ArcticValue> c;  // d
 };
 
-class ArcticWitness : public Witness {
+class ArcticWitness : public OneStepWitness {
  public:
   int dimension = 1;
   // By letter; a letter without a map is the identity (M = I, c = -∞ everywhere) and
@@ -92,13 +92,13 @@ class ArcticWitness : public Witness {
   // finite; integers: every pair side non-empty, its first letter's (c)_1 finite and
   // ≥ 0), that every rule and pair decreases weakly and every removed pair
   // strictly, and that the single subproblem is `before` without exactly those pairs.
-  std::string Recheck(const Problem& before, const std::vector<Problem>& after) const override;
+  std::string RecheckStep(const Problem& before, const Problem& after) const override;
   // The map of every letter that occurs, then the removed pairs.
   void Print(const Problem& before, std::vector<std::string>& lines) const override;
   // The step in certificate form (strong/cpf.h); integers only when every letter has
   // (M)_{1,1} or (c)_1 finite and ≥ 0, as the certifier requires.
-  cpf::Written Certify(const Problem& before, const std::vector<Problem>& after,
-                       const std::vector<cpf::Fragment>& subproofs) const override;
+  cpf::Written CertifyStep(const Problem& before, const Problem& after,
+                           const cpf::Fragment& sub) const override;
 };
 
 // Searches an interpretation with `options` under which every rule and pair decreases

@@ -154,11 +154,9 @@ std::size_t Columns(const std::string& s) {  // UTF-8 continuation bytes take no
 
 }  // namespace
 
-std::string ArcticRemovalWitness::Recheck(const Problem& before,
-                                          const std::vector<Problem>& after) const {
+std::string ArcticRemovalWitness::RecheckStep(const Problem& before, const Problem& after) const {
   if (!before.IsRelative()) return "arctic rule removal on a dependency pair problem";
   if (dimension < 1) return "dimension below 1";
-  if (after.size() != 1) return "not exactly one subproblem";
   const auto dd = static_cast<std::size_t>(dimension) * dimension;
   const std::vector<bool> used = UsedLetters(before);
   if (letters.size() != used.size()) return "matrices for a different alphabet";
@@ -203,11 +201,10 @@ void ArcticRemovalWitness::Print(const Problem& before, std::vector<std::string>
   AddRemovedRuleLines(before, removedStrict, removedWeak, lines);
 }
 
-cpf::Written ArcticRemovalWitness::Certify(const Problem& before, const std::vector<Problem>& after,
-                                           const std::vector<cpf::Fragment>& subproofs) const {
-  if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
-  if (subproofs[0].kind != cpf::FragmentKind::Termination)
-    return cpf::RuleRemovalNontermination(before, after[0], subproofs[0]);
+cpf::Written ArcticRemovalWitness::CertifyStep(const Problem& before, const Problem& after,
+                                               const cpf::Fragment& sub) const {
+  if (sub.kind != cpf::FragmentKind::Termination)
+    return cpf::RuleRemovalNontermination(before, after, sub);
   const auto d = static_cast<std::size_t>(dimension);
   cpf::ArcticInterpretation in{dimension, {}};
   in.letters.resize(letters.size());
@@ -224,7 +221,7 @@ cpf::Written ArcticRemovalWitness::Certify(const Problem& before, const std::vec
       }
     }
   }
-  return cpf::ArcticRuleRemoval(before, in, after[0], subproofs[0]);
+  return cpf::ArcticRuleRemoval(before, in, after, sub);
 }
 
 }  // namespace velkin::strong

@@ -29,7 +29,7 @@ namespace velkin::strong {
 // The shared fields (strong/techniques/interpretation_search.h) only.
 struct ArcticRemovalOptions : SearchOptions {};
 
-class ArcticRemovalWitness : public Witness {
+class ArcticRemovalWitness : public OneStepWitness {
  public:
   int dimension = 1;
   // By letter: its d×d matrix, row-major; present for every letter that occurs.
@@ -42,13 +42,13 @@ class ArcticRemovalWitness : public Witness {
   // -∞ or natural, the (1,1) entries finite, that every rule decreases weakly and every
   // removed one strictly, and that the single subproblem is `before` without exactly the
   // removed rules.
-  std::string Recheck(const Problem& before, const std::vector<Problem>& after) const override;
+  std::string RecheckStep(const Problem& before, const Problem& after) const override;
   // The matrix of every letter that occurs, then the removed rules.
   void Print(const Problem& before, std::vector<std::string>& lines) const override;
   // The certifier's rule removal with the arctic matrices (no constant vector); a
   // non-termination proof below is carried over as a removal of rules.
-  cpf::Written Certify(const Problem& before, const std::vector<Problem>& after,
-                       const std::vector<cpf::Fragment>& subproofs) const override;
+  cpf::Written CertifyStep(const Problem& before, const Problem& after,
+                           const cpf::Fragment& sub) const override;
 };
 
 // Searches matrices with `options` under which every rule decreases weakly and at least

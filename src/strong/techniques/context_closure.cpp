@@ -58,10 +58,8 @@ std::vector<Rule> ClosedRules(const std::vector<Rule>& rules, ClosureSide side,
   return out;
 }
 
-std::string ContextClosureWitness::Recheck(const Problem& before,
-                                           const std::vector<Problem>& after) const {
+std::string ContextClosureWitness::RecheckStep(const Problem& before, const Problem& after) const {
   if (!before.IsRelative()) return "context closure of a dependency pair problem";
-  if (after.size() != 1) return "the step leaves " + std::to_string(after.size()) + " problems";
   if (letters.empty()) return "no context letters";
   if (!AscendingIndices(letters, before.alphabet.size()))
     return "context letters outside the alphabet or not ascending";
@@ -69,7 +67,7 @@ std::string ContextClosureWitness::Recheck(const Problem& before,
   for (Symbol a = 0; a < static_cast<Symbol>(used.size()); ++a)
     if (used[a] && !std::binary_search(letters.begin(), letters.end(), a))
       return "letter " + before.alphabet.names[a] + " of the rules is not a context letter";
-  const Problem& q = after[0];
+  const Problem& q = after;
   if (!q.IsRelative()) return "the problem left is not a relative one";
   if (!(q.alphabet == before.alphabet)) return "the step changes the alphabet";
   if (q.strict != ClosedRules(before.strict, side, letters))
@@ -93,14 +91,12 @@ void ContextClosureWitness::Print(const Problem& before, std::vector<std::string
   lines.push_back("loop of this one, each step by the rule inside its context.");
 }
 
-cpf::Written ContextClosureWitness::Certify(const Problem& before,
-                                            const std::vector<Problem>& after,
-                                            const std::vector<cpf::Fragment>& subproofs) const {
-  if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
+cpf::Written ContextClosureWitness::CertifyStep(const Problem& before, const Problem& after,
+                                                const cpf::Fragment& sub) const {
   const cpf::ClosureSide s = side == ClosureSide::Left    ? cpf::ClosureSide::Left
                              : side == ClosureSide::Right ? cpf::ClosureSide::Right
                                                           : cpf::ClosureSide::Both;
-  return cpf::ContextClosure(before, s, after[0], subproofs[0]);
+  return cpf::ContextClosure(before, s, after, sub);
 }
 
 Result ContextClosure(const Problem& p, const Budget& budget,

@@ -32,7 +32,7 @@ struct ContextClosureOptions {
   std::size_t maxLetters = 5'000'000;
 };
 
-class ContextClosureWitness : public Witness {
+class ContextClosureWitness : public OneStepWitness {
  public:
   ClosureSide side = ClosureSide::Left;
   std::vector<Symbol> letters;  // Σ, ascending
@@ -42,13 +42,13 @@ class ContextClosureWitness : public Witness {
   // include every letter of its rules (at least one), and the one subproblem has the
   // same letters and exactly the closed rules: for each rule in order (strict, then
   // weak), one per context in the order of `letters`, strict where the rule is.
-  std::string Recheck(const Problem& before, const std::vector<Problem>& after) const override;
+  std::string RecheckStep(const Problem& before, const Problem& after) const override;
   // The side and the letters Σ.
   void Print(const Problem& before, std::vector<std::string>& lines) const override;
   // The certifier's flat context closure (the right side between two reversals), for
   // termination only: a disproof below a closure is carried up as a loop of `before`.
-  cpf::Written Certify(const Problem& before, const std::vector<Problem>& after,
-                       const std::vector<cpf::Fragment>& subproofs) const override;
+  cpf::Written CertifyStep(const Problem& before, const Problem& after,
+                           const cpf::Fragment& sub) const override;
 };
 
 // The closed rules of `rules` for `side` and the context letters `letters`, in the order

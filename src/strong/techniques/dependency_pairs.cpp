@@ -69,11 +69,9 @@ Result DependencyPairs(const Problem& p) {
   return Result::Step(std::move(w), std::move(subs));
 }
 
-std::string DependencyPairsWitness::Recheck(const Problem& before,
-                                            const std::vector<Problem>& after) const {
+std::string DependencyPairsWitness::RecheckStep(const Problem& before, const Problem& after) const {
   if (std::string why = Refusal(before); !why.empty()) return why;
-  if (after.size() != 1) return "dependency pairs: not exactly one subproblem";
-  const Problem& dp = after[0];
+  const Problem& dp = after;
   if (!dp.IsDependencyPairs()) return "dependency pairs: the subproblem is not a DP problem";
   if (!dp.WellFormed()) return "dependency pairs: a letter outside the alphabet";
   if (dp.weak != before.strict) return "dependency pairs: the rules are not those of R";
@@ -141,11 +139,9 @@ void DependencyPairsWitness::Print(const Problem& before, std::vector<std::strin
   }
 }
 
-cpf::Written DependencyPairsWitness::Certify(const Problem& before,
-                                             const std::vector<Problem>& after,
-                                             const std::vector<cpf::Fragment>& subproofs) const {
-  if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
-  return cpf::DependencyPairs(before, after[0], subproofs[0]);
+cpf::Written DependencyPairsWitness::CertifyStep(const Problem& before, const Problem& after,
+                                                 const cpf::Fragment& sub) const {
+  return cpf::DependencyPairs(before, after, sub);
 }
 
 }  // namespace velkin::strong

@@ -24,7 +24,7 @@ struct PairOrigin {
   friend bool operator==(const PairOrigin&, const PairOrigin&) = default;
 };
 
-class DependencyPairsWitness : public Witness {
+class DependencyPairsWitness : public OneStepWitness {
  public:
   DependencyPairsWitness(Alphabet after, std::vector<Rule> pairs, std::vector<PairOrigin> kept,
                          std::vector<PairOrigin> omitted)
@@ -38,11 +38,11 @@ class DependencyPairsWitness : public Witness {
   // whose rules are exactly R, whose new letters are marked letters of distinct defined
   // letters, and whose pairs are DP(R) (each once) but for pairs with a proper suffix
   // of their left side as right side. Computed from scratch, not from this witness.
-  std::string Recheck(const Problem& before, const std::vector<Problem>& after) const override;
+  std::string RecheckStep(const Problem& before, const Problem& after) const override;
   void Print(const Problem& before, std::vector<std::string>& lines) const override;
   // The step in certificate form (strong/cpf.h).
-  cpf::Written Certify(const Problem& before, const std::vector<Problem>& after,
-                       const std::vector<cpf::Fragment>& subproofs) const override;
+  cpf::Written CertifyStep(const Problem& before, const Problem& after,
+                           const cpf::Fragment& sub) const override;
 
  private:
   Alphabet after_;

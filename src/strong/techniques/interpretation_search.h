@@ -194,11 +194,10 @@ std::optional<Orientation> OrientArctic(const exact::ArcticMaps& maps, const Rul
 // The re-check of a rule removal by an interpretation, after the technique has checked
 // the letters' maps themselves: CheckRemovedIndices; every rule and pair of `before`
 // decreasing weakly under `maps` and the removed ones strictly (`orient`: one of the
-// above); `after` exactly the one problem WithoutRules(before, removedStrict,
-// removedWeak). "" when all hold, else the first that does not, `subject` naming the
+// above); `after` exactly WithoutRules(before, removedStrict, removedWeak). "" when all hold, else the first that does not, `subject` naming the
 // maps ("map", "matrix").
 template <class Maps>
-std::string CheckRemoval(const Problem& before, const std::vector<Problem>& after,
+std::string CheckRemoval(const Problem& before, const Problem& after,
                          const std::vector<int>& removedStrict, const std::vector<int>& removedWeak,
                          const std::string& subject, const Maps& maps,
                          std::optional<Orientation> (*orient)(const Maps&, const Rule&)) {
@@ -219,8 +218,7 @@ std::string CheckRemoval(const Problem& before, const std::vector<Problem>& afte
         return "removed but not strictly decreasing: " + RuleText(before.alphabet, r, weak);
     }
   }
-  if (after.size() != 1) return "not exactly one subproblem";
-  if (!IsWithoutRules(after[0], before, removedStrict, removedWeak))
+  if (!IsWithoutRules(after, before, removedStrict, removedWeak))
     return "the subproblem is not the problem without the removed rules";
   return "";
 }

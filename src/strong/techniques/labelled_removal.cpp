@@ -193,10 +193,8 @@ bool LabelledRemovalWitness::Unlabel(const Rule& r, Rule& out) const {
   return true;
 }
 
-std::string LabelledRemovalWitness::Recheck(const Problem& before,
-                                            const std::vector<Problem>& after) const {
+std::string LabelledRemovalWitness::RecheckStep(const Problem& before, const Problem& after) const {
   if (!before.IsRelative()) return "labelling of a dependency pair problem";
-  if (after.size() != 1) return "the step leaves " + std::to_string(after.size()) + " problems";
   const int n = labelled.alphabet.size();
   if (static_cast<int>(base.size()) != n || static_cast<int>(label.size()) != n)
     return "labels for a different alphabet";
@@ -253,7 +251,7 @@ std::string LabelledRemovalWitness::Recheck(const Problem& before,
   if (goneStrict.empty() && goneWeak.empty()) return "no rule loses all its labelled copies";
   if (goneStrict != removedStrict || goneWeak != removedWeak)
     return "the removed rules are not those without a labelled copy left";
-  if (!IsWithoutRules(after[0], before, goneStrict, goneWeak))
+  if (!IsWithoutRules(after, before, goneStrict, goneWeak))
     return "the subproblem is not the problem without the removed rules";
   return "";
 }
@@ -296,13 +294,11 @@ void LabelledRemovalWitness::Print(const Problem& before, std::vector<std::strin
   AddRemovedRuleLines(before, removedStrict, removedWeak, lines, "  ");
 }
 
-cpf::Written LabelledRemovalWitness::Certify(const Problem& before,
-                                             const std::vector<Problem>& after,
-                                             const std::vector<cpf::Fragment>& subproofs) const {
-  if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
+cpf::Written LabelledRemovalWitness::CertifyStep(const Problem& before, const Problem& after,
+                                                 const cpf::Fragment& sub) const {
   // A loop of the subproblem is one of `before`: its rules are rules of `before`.
-  if (subproofs[0].kind != cpf::FragmentKind::Termination)
-    return cpf::RuleRemovalNontermination(before, after[0], subproofs[0]);
+  if (sub.kind != cpf::FragmentKind::Termination)
+    return cpf::RuleRemovalNontermination(before, after, sub);
   // D: the removed rules. The certifier's split makes every rule of D strict and every
   // other rule weak in its first part, so a rule of D must not be kept elsewhere.
   std::vector<Rule> removed;
@@ -311,7 +307,7 @@ cpf::Written LabelledRemovalWitness::Certify(const Problem& before,
   const auto inD = [&](const Rule& r) {
     return std::find(removed.begin(), removed.end(), r) != removed.end();
   };
-  for (const auto* rules : {&after[0].strict, &after[0].weak})
+  for (const auto* rules : {&after.strict, &after.weak})
     for (const Rule& r : *rules)
       if (inD(r)) return std::string("a removed rule that is also kept as the other kind");
   const Problem first = Reflagged(before, [&](const Rule& r, bool) { return inD(r); });
@@ -340,7 +336,7 @@ cpf::Written LabelledRemovalWitness::Certify(const Problem& before,
     w = cpf::ContextClosure(first, cpf::ClosureSide::Left, unlabelled, std::get<cpf::Fragment>(w));
     if (!cpf::Ok(w)) return w;
   }
-  return cpf::Split(before, removed, first, std::get<cpf::Fragment>(w), after[0], subproofs[0]);
+  return cpf::Split(before, removed, first, std::get<cpf::Fragment>(w), after, sub);
 }
 
 std::vector<LabelledStage> RemoveLabelledRules(const Problem& labelled, const Budget& budget,

@@ -53,7 +53,7 @@ struct LabelledSizeLimits {
   std::size_t maxLetters = 1'000'000;
 };
 
-class LabelledRemovalWitness : public Witness {
+class LabelledRemovalWitness : public OneStepWitness {
  public:
   // Labelled after a left context closure over the letters of the problem's rules.
   bool closed = false;
@@ -70,14 +70,14 @@ class LabelledRemovalWitness : public Witness {
   // passes its own re-check and leaves a subsequence of the rules before it; and the one
   // subproblem is `before` without exactly the rules none of whose labelled copies the
   // last stage leaves (at least one), as erasing the labels shows.
-  std::string Recheck(const Problem& before, const std::vector<Problem>& after) const override;
+  std::string RecheckStep(const Problem& before, const Problem& after) const override;
   // The labelling, the labelled problem, every stage and the rules removed.
   void Print(const Problem& before, std::vector<std::string>& lines) const override;
   // A split by the removed rules D: D over the other rules is proved by the closure, the
   // labelling (CertifyLabelling) and the stages with the copies of D strict; the rest is
   // the subproblem. A loop of the subproblem is carried over as a rule removal.
-  cpf::Written Certify(const Problem& before, const std::vector<Problem>& after,
-                       const std::vector<cpf::Fragment>& subproofs) const override;
+  cpf::Written CertifyStep(const Problem& before, const Problem& after,
+                           const cpf::Fragment& sub) const override;
 
   // The rule that erasing the labels (and the closure's first letter) makes of a rule of
   // `labelled`; false when a letter is outside `base` or the closure's letter is missing.

@@ -66,12 +66,11 @@ class Program {
 
 }  // namespace
 
-std::string LpWeightsWitness::Recheck(const Problem& before,
-                                      const std::vector<Problem>& after) const {
+std::string LpWeightsWitness::RecheckStep(const Problem& before, const Problem& after) const {
   if (dimension != 1) return "weights of dimension " + std::to_string(dimension);
   for (const auto& lm : letters)
     if (lm && (lm->m.size() != 1 || lm->m[0] != 1)) return "a letter's matrix is not 1";
-  return MatrixWitness::Recheck(before, after);
+  return MatrixWitness::RecheckStep(before, after);
 }
 
 void LpWeightsWitness::Print(const Problem& before, std::vector<std::string>& lines) const {

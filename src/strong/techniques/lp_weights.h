@@ -37,7 +37,7 @@ class LpWeightsWitness : public MatrixWitness {
   std::string Technique() const override { return "weights"; }
   // MatrixWitness's re-check, after checking that the dimension is 1 and every letter's
   // matrix is 1.
-  std::string Recheck(const Problem& before, const std::vector<Problem>& after) const override;
+  std::string RecheckStep(const Problem& before, const Problem& after) const override;
   // The weight of every letter that occurs, then the removed rules.
   void Print(const Problem& before, std::vector<std::string>& lines) const override;
 };

@@ -248,9 +248,8 @@ EncodingSize MatrixEncodingSize(const Problem& problem, const MatrixOptions& opt
   return size;
 }
 
-std::string MatrixWitness::Recheck(const Problem& before, const std::vector<Problem>& after) const {
+std::string MatrixWitness::RecheckStep(const Problem& before, const Problem& after) const {
   if (dimension < 1) return "dimension below 1";
-  if (after.size() != 1) return "not exactly one subproblem";
   const int d = dimension;
   const std::vector<bool> used = UsedLetters(before);
   if (letters.size() != used.size()) return "maps for a different alphabet";
@@ -302,17 +301,15 @@ void MatrixWitness::Print(const Problem& before, std::vector<std::string>& lines
   AddRemovedRuleLines(before, removedStrict, removedWeak, lines);
 }
 
-cpf::Written MatrixWitness::Certify(const Problem& before, const std::vector<Problem>& after,
-                                    const std::vector<cpf::Fragment>& subproofs) const {
-  if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
+cpf::Written MatrixWitness::CertifyStep(const Problem& before, const Problem& after,
+                                        const cpf::Fragment& sub) const {
   const auto maps =
       CertificateMaps<mpz_class>(dimension, letters, [](const mpz_class& v) { return v; });
   if (!maps) return std::string("a matrix of the wrong size");
   const cpf::NaturalInterpretation& in = *maps;
-  if (before.IsDependencyPairs()) return cpf::ReductionPair(before, in, after[0], subproofs[0]);
-  if (subproofs[0].kind == cpf::FragmentKind::Termination)
-    return cpf::RuleRemoval(before, in, after[0], subproofs[0]);
-  return cpf::RuleRemovalNontermination(before, after[0], subproofs[0]);
+  if (before.IsDependencyPairs()) return cpf::ReductionPair(before, in, after, sub);
+  if (sub.kind == cpf::FragmentKind::Termination) return cpf::RuleRemoval(before, in, after, sub);
+  return cpf::RuleRemovalNontermination(before, after, sub);
 }
 
 }  // namespace velkin::strong

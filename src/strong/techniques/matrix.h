@@ -45,7 +45,7 @@ struct LetterMap {
   std::vector<mpz_class> c;  // d
 };
 
-class MatrixWitness : public Witness {
+class MatrixWitness : public OneStepWitness {
  public:
   int dimension = 1;
   std::vector<std::optional<LetterMap>> letters;  // by letter; present for every used one
@@ -56,12 +56,12 @@ class MatrixWitness : public Witness {
   // Recomputes every side's map from the letters' maps with exact integers and checks
   // the (1,1) entries, that every rule decreases weakly and every removed one strictly,
   // and that the single subproblem is `before` without exactly the removed rules.
-  std::string Recheck(const Problem& before, const std::vector<Problem>& after) const override;
+  std::string RecheckStep(const Problem& before, const Problem& after) const override;
   // The map of every letter that occurs, then the removed rules.
   void Print(const Problem& before, std::vector<std::string>& lines) const override;
   // The step in certificate form (strong/cpf.h).
-  cpf::Written Certify(const Problem& before, const std::vector<Problem>& after,
-                       const std::vector<cpf::Fragment>& subproofs) const override;
+  cpf::Written CertifyStep(const Problem& before, const Problem& after,
+                           const cpf::Fragment& sub) const override;
 };
 
 // Searches an interpretation with `options` that removes at least one rule (relative)

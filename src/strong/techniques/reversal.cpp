@@ -17,11 +17,9 @@ std::string ReversalWitness::Technique() const {
   return "reversal";
 }
 
-std::string ReversalWitness::Recheck(const Problem& before,
-                                     const std::vector<Problem>& after) const {
+std::string ReversalWitness::RecheckStep(const Problem& before, const Problem& after) const {
   if (!before.IsRelative()) return "reversal of a dependency pair problem";
-  if (after.size() != 1) return "reversal leaves " + std::to_string(after.size()) + " problems";
-  const Problem& q = after[0];
+  const Problem& q = after;
   if (!q.IsRelative()) return "reversal leaves a dependency pair problem";
   if (!(q.alphabet == before.alphabet)) return "reversal changes the alphabet";
   if (q.strict != Reversed(before.strict)) return "the strict rules are not the reversed ones";
@@ -40,10 +38,9 @@ Result Reverse(const Problem& p, const Budget&) {
   return Result::Step(std::make_shared<ReversalWitness>(), {ReversedProblem(p)});
 }
 
-cpf::Written ReversalWitness::Certify(const Problem& before, const std::vector<Problem>& after,
-                                      const std::vector<cpf::Fragment>& subproofs) const {
-  if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
-  return cpf::Reversal(before, after[0], subproofs[0]);
+cpf::Written ReversalWitness::CertifyStep(const Problem& before, const Problem& after,
+                                          const cpf::Fragment& sub) const {
+  return cpf::Reversal(before, after, sub);
 }
 
 }  // namespace velkin::strong

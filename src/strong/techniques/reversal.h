@@ -11,15 +11,15 @@ namespace velkin::strong {
 Problem ReversedProblem(const Problem& p);
 
 // The witness carries nothing: the subproblem is determined by the problem.
-class ReversalWitness : public Witness {
+class ReversalWitness : public OneStepWitness {
  public:
   std::string Technique() const override;
   // Holds when `before` is relative and `after` is exactly ReversedProblem(before).
-  std::string Recheck(const Problem& before, const std::vector<Problem>& after) const override;
+  std::string RecheckStep(const Problem& before, const Problem& after) const override;
   void Print(const Problem& before, std::vector<std::string>& lines) const override;
   // The step in certificate form (strong/cpf.h).
-  cpf::Written Certify(const Problem& before, const std::vector<Problem>& after,
-                       const std::vector<cpf::Fragment>& subproofs) const override;
+  cpf::Written CertifyStep(const Problem& before, const Problem& after,
+                           const cpf::Fragment& sub) const override;
 };
 
 // The reversal step of a relative problem (nothing for a dependency pair problem,

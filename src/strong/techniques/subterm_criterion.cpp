@@ -34,10 +34,9 @@ Keeps Projected(const Alphabet& alphabet, const Rule& pair) {
 
 }  // namespace
 
-std::string SubtermCriterionWitness::Recheck(const Problem& before,
-                                             const std::vector<Problem>& after) const {
+std::string SubtermCriterionWitness::RecheckStep(const Problem& before,
+                                                 const Problem& after) const {
   if (!before.IsDependencyPairs()) return "the subterm criterion outside a dependency pair problem";
-  if (after.size() != 1) return "the step leaves " + std::to_string(after.size()) + " problems";
   if (removed.empty()) return "removes no pair";
   if (!AscendingIndices(removed, before.strict.size()))
     return "removed pair indices out of range or not ascending";
@@ -58,7 +57,7 @@ std::string SubtermCriterionWitness::Recheck(const Problem& before,
         v->size() == u->size())
       return "a removed pair whose projection does not decrease strictly: " + pair;
   }
-  if (!IsWithoutRules(after[0], before, removed, {}))
+  if (!IsWithoutRules(after, before, removed, {}))
     return "the subproblem is not the problem without the removed pairs";
   return "";
 }
@@ -69,11 +68,9 @@ void SubtermCriterionWitness::Print(const Problem& before, std::vector<std::stri
   AddRemovedRuleLines(before, removed, {}, lines, "  ");
 }
 
-cpf::Written SubtermCriterionWitness::Certify(const Problem& before,
-                                              const std::vector<Problem>& after,
-                                              const std::vector<cpf::Fragment>& subproofs) const {
-  if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
-  return cpf::SubtermCriterion(before, after[0], subproofs[0]);
+cpf::Written SubtermCriterionWitness::CertifyStep(const Problem& before, const Problem& after,
+                                                  const cpf::Fragment& sub) const {
+  return cpf::SubtermCriterion(before, after, sub);
 }
 
 Result SubtermCriterion(const Problem& p, const Budget&) {

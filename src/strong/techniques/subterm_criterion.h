@@ -21,7 +21,7 @@
 
 namespace velkin::strong {
 
-class SubtermCriterionWitness : public Witness {
+class SubtermCriterionWitness : public OneStepWitness {
  public:
   std::vector<int> removed;  // indices into before.strict (the pairs), ascending, not empty
 
@@ -29,13 +29,13 @@ class SubtermCriterionWitness : public Witness {
   // Holds when `before` is a dependency pair problem whose every pair is A u -> B v with
   // v a suffix of u, a proper one for exactly the removed pairs, and the one subproblem
   // is `before` without them.
-  std::string Recheck(const Problem& before, const std::vector<Problem>& after) const override;
+  std::string RecheckStep(const Problem& before, const Problem& after) const override;
   // The projection, then each removed pair with the suffix its right side keeps.
   void Print(const Problem& before, std::vector<std::string>& lines) const override;
   // The certifier's subterm criterion with the projection of every marked letter to
   // its argument.
-  cpf::Written Certify(const Problem& before, const std::vector<Problem>& after,
-                       const std::vector<cpf::Fragment>& subproofs) const override;
+  cpf::Written CertifyStep(const Problem& before, const Problem& after,
+                           const cpf::Fragment& sub) const override;
 };
 
 // Removes every pair whose right side's argument is a proper suffix of its left side's,

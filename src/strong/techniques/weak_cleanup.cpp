@@ -20,17 +20,15 @@ std::string Trivial(const Problem& p, const Rule& r) {
 
 }  // namespace
 
-std::string WeakCleanupWitness::Recheck(const Problem& before,
-                                        const std::vector<Problem>& after) const {
+std::string WeakCleanupWitness::RecheckStep(const Problem& before, const Problem& after) const {
   if (!before.IsRelative()) return "weak rules dropped from a dependency pair problem";
-  if (after.size() != 1) return "the step leaves " + std::to_string(after.size()) + " problems";
   if (dropped.empty()) return "drops no rule";
   if (!AscendingIndices(dropped, before.weak.size()))
     return "dropped rule indices out of range or not ascending";
   for (const int k : dropped)
     if (Trivial(before, before.weak[k]).empty())
       return "not a trivial weak rule: " + RuleText(before.alphabet, before.weak[k], true);
-  if (!IsWithoutRules(after[0], before, {}, dropped))
+  if (!IsWithoutRules(after, before, {}, dropped))
     return "the subproblem is not the problem without the dropped rules";
   return "";
 }
@@ -43,10 +41,9 @@ void WeakCleanupWitness::Print(const Problem& before, std::vector<std::string>& 
   lines.push_back("loop of either is a loop of the other.");
 }
 
-cpf::Written WeakCleanupWitness::Certify(const Problem& before, const std::vector<Problem>& after,
-                                         const std::vector<cpf::Fragment>& subproofs) const {
-  if (after.size() != 1 || subproofs.size() != 1) return std::string("not one subproblem");
-  return cpf::TrivialWeakRules(before, after[0], subproofs[0]);
+cpf::Written WeakCleanupWitness::CertifyStep(const Problem& before, const Problem& after,
+                                             const cpf::Fragment& sub) const {
+  return cpf::TrivialWeakRules(before, after, sub);
 }
 
 Result DropTrivialWeakRules(const Problem& p, const Budget&) {

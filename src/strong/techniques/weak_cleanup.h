@@ -12,7 +12,7 @@
 
 namespace velkin::strong {
 
-class WeakCleanupWitness : public Witness {
+class WeakCleanupWitness : public OneStepWitness {
  public:
   std::vector<int> dropped;  // indices into before.weak, ascending, at least one
 
@@ -20,14 +20,14 @@ class WeakCleanupWitness : public Witness {
   // Holds when `before` is relative, every dropped weak rule has equal sides or is one
   // of before's strict rules, and the one subproblem is `before` without exactly the
   // dropped weak rules.
-  std::string Recheck(const Problem& before, const std::vector<Problem>& after) const override;
+  std::string RecheckStep(const Problem& before, const Problem& after) const override;
   // One line per dropped rule with the reason.
   void Print(const Problem& before, std::vector<std::string>& lines) const override;
   // Termination: the certifier's equality removal (for l ->= l) and a split by the
   // strict rules (for weak copies of them). Below a disproof: the loop of the
   // subproblem, whose rules are all rules of `before`.
-  cpf::Written Certify(const Problem& before, const std::vector<Problem>& after,
-                       const std::vector<cpf::Fragment>& subproofs) const override;
+  cpf::Written CertifyStep(const Problem& before, const Problem& after,
+                           const cpf::Fragment& sub) const override;
 };
 
 // Drops every trivial weak rule of a relative problem; nothing when there is none.
