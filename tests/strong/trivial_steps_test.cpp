@@ -55,6 +55,12 @@ TEST(TrivialSteps, ReversalLeavesExactlyTheReversedProblem) {
   EXPECT_NE(RecheckResult(p, bad), "");
   EXPECT_NE(r.witness->Recheck(p, {p}), "");
   EXPECT_NE(r.witness->Recheck(p, {r.subproblems[0], r.subproblems[0]}), "");
+  EXPECT_NE(r.witness->Recheck(p, {}), "");
+  // A certificate needs the one subproof, neither none nor two.
+  const cpf::Fragment leaf = std::get<cpf::Fragment>(cpf::NoStrictRules());
+  EXPECT_TRUE(cpf::Ok(r.witness->Certify(p, r.subproblems, {leaf})));
+  EXPECT_FALSE(cpf::Ok(r.witness->Certify(p, r.subproblems, {})));
+  EXPECT_FALSE(cpf::Ok(r.witness->Certify(p, r.subproblems, {leaf, leaf})));
 
   // Not for dependency pair problems: pairs apply at the start of a word only.
   Problem pairs = p;
