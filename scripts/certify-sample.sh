@@ -3,13 +3,15 @@
 # --certified, writes every answer's certificate and has the certifier judge each one.
 # The sample is that of strong-measure.sh: every STEP-th problem of manifest.tsv (rows
 # 1+FIRST, 1+FIRST+STEP, ..., plain form). Prints, for both runs, the YES and NO counts,
-# the certificates written and how many the certifier CERTIFIED; then the problems that
-# only the full run answers, each with what kept its proof from a certificate, and every
+# the certificates written, how many the certifier CERTIFIED and how many it did not
+# decide within CETA_SECONDS; then the problems that only the full run answers, each with
+# what kept its proof from a certificate, every certificate left undecided, and every
 # REJECTED certificate with the certifier's first reason.
 #
 #   scripts/certify-sample.sh [batch options...]      default: --timeout 10 --jobs 2
 #
-# VELKIN (default build/velkin), CETA (default build/ceta/ceta), CORPUS (default
+# VELKIN (default build/velkin), CETA (default build/ceta/ceta), CETA_SECONDS (the
+# certifier's time per certificate, default 60), CORPUS (default
 # ../shared/corpus), STEP (default 20), FIRST (default 0) and OUT (default
 # certify-sample: the certificates, CSV files and the batch's stderr) can be set in the
 # environment. Exit status 1 when a certificate is REJECTED or an answer contradicts a
@@ -18,6 +20,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 velkin=${VELKIN:-build/velkin}
 ceta=${CETA:-build/ceta/ceta}
+cetaSeconds=${CETA_SECONDS:-60}
 corpus=${CORPUS:-../shared/corpus}
 step=${STEP:-20}
 first=${FIRST:-0}
@@ -54,7 +57,10 @@ for run in full certified; do
   mkdir -p "$out/$run"
   : >"$out/$run.verdicts"
   while IFS= read -r -d '' cpf; do
-    verdict=$("$ceta" "$cpf" 2>&1 | head -c 2000 | tr '\n' ' ' || true)
+    rc=0
+    timeout "$cetaSeconds" "$ceta" "$cpf" >"$out/ceta.out" 2>&1 || rc=$?
+    verdict=$(head -c 2000 "$out/ceta.out" | tr '\n' ' ')
+    if [ "$rc" = 124 ]; then verdict="UNDECIDED within $cetaSeconds s"; fi
     printf '%s\t%s\n' "${cpf#"$out/$run/"}" "$verdict" >>"$out/$run.verdicts"
   done < <(find "$out/$run" -name '*.cpf' -print0 | sort -z)
 done
@@ -88,15 +94,18 @@ awk -F'\t' -v sample="$out/sample/" '
     run = FILENAME ~ /certified\.verdicts$/ ? "certified" : "full"
     written[run]++
     if ($2 ~ /^CERTIFIED/) certified[run]++
+    else if ($2 ~ /^UNDECIDED/) { undecided[run]++; k = $1; sub(/\.cpf$/, "", k); print "undecided (" run "): " k | "sort" }
     else { k = $1; sub(/\.cpf$/, "", k); print "REJECTED (" run "): " k ": " substr($2, 1, 300); bad++ }
     next
   }
   END {
-    printf "%-10s %8s %5s %5s %12s %10s\n", "run", "answers", "YES", "NO", "certificates", "CERTIFIED"
+    close("sort")
+    printf "%-10s %8s %5s %5s %12s %10s %10s\n", "run", "answers", "YES", "NO", "certificates",
+           "CERTIFIED", "undecided"
     for (r = 1; r <= 2; r++) {
       run = r == 1 ? "full" : "certified"
-      printf "%-10s %8d %5d %5d %12d %10d\n", run, yes[run] + no[run], yes[run], no[run],
-             written[run], certified[run]
+      printf "%-10s %8d %5d %5d %12d %10d %10d\n", run, yes[run] + no[run], yes[run], no[run],
+             written[run], certified[run], undecided[run]
     }
     if (yes["full"] + no["full"] > 0)
       printf "--certified answers %.1f %% of what the full strategy answers\n",
