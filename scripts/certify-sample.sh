@@ -64,6 +64,7 @@ for run in full certified; do
     printf '%s\t%s\n' "${cpf#"$out/$run/"}" "$verdict" >>"$out/$run.verdicts"
   done < <(find "$out/$run" -name '*.cpf' -print0 | sort -z)
 done
+rm -f "$out/ceta.out"
 
 # Files: known verdicts, the full run's stderr, then per run the CSV (path,status,...) and
 # the certifier's verdicts.

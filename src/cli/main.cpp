@@ -114,7 +114,7 @@ void AddRunOptions(CLI::App& app, RawRunOptions& raw) {
   }
   const CLI::Validator knownRoad(
       [](std::string& s) {
-        const auto names = velkin::StrongRoadNames();
+        const auto& names = velkin::StrongRoadNames();
         return std::find(names.begin(), names.end(), s) != names.end()
                    ? std::string()
                    : "no road is called \"" + s + "\"";

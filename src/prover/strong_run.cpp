@@ -74,8 +74,9 @@ void Run(std::string_view text, InputFormat format, const StrongRunOptions& opti
 
 }  // namespace
 
-std::vector<std::string> StrongRoadNames() {
-  return strong::StrongRoadNames();
+const std::vector<std::string>& StrongRoadNames() {
+  static const std::vector<std::string> names = strong::StrongRoadNames();
+  return names;
 }
 
 double StrongTimeLimit(double timeoutSeconds) {

@@ -47,8 +47,8 @@ struct StrongRunResult {
   std::string certificate, noCertificate;
 };
 
-// The names of the strong strategy's roads, in the order they are listed.
-std::vector<std::string> StrongRoadNames();
+// The names of the strong strategy's roads, in the order they are listed (made once).
+const std::vector<std::string>& StrongRoadNames();
 
 // The time limit that a run with `timeoutSeconds` gets (see StrongRunOptions).
 double StrongTimeLimit(double timeoutSeconds);

@@ -21,11 +21,6 @@ cpf::Written OneStepWitness::Certify(const Problem& before, const std::vector<Pr
   return CertifyStep(before, after[0], subproofs[0]);
 }
 
-cpf::Written OneStepWitness::CertifyStep(const Problem&, const Problem&,
-                                         const cpf::Fragment&) const {
-  return "no certifiable form";
-}
-
 Result Result::None(std::string note) {
   Result r;
   r.note = std::move(note);

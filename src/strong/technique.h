@@ -46,9 +46,9 @@ class OneStepWitness : public Witness {
   // Checks with exact arithmetic that this witness justifies going from `before` to
   // `after`: "" when it does, else what is wrong.
   virtual std::string RecheckStep(const Problem& before, const Problem& after) const = 0;
-  // The step around `sub`, the certificate of `after`; by default no certifiable form.
+  // The step around `sub`, the certificate of `after`.
   virtual cpf::Written CertifyStep(const Problem& before, const Problem& after,
-                                   const cpf::Fragment& sub) const;
+                                   const cpf::Fragment& sub) const = 0;
 };
 
 // What a technique returns for one problem.
