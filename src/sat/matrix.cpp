@@ -88,6 +88,9 @@ NatMatrix NatIdentity(const Solver& s, int d) {
 ArcticMatrix ArcticIdentity(const Solver& s, int d) {
   return Identity<ArcticOps, Arctic>(s, d);
 }
+UnaryArcticMatrix UnaryArcticIdentity(const Solver& s, int d) {
+  return Identity<UnaryArcticOps, UnaryArctic>(s, d);
+}
 NatMatrix NatZero(const Solver& s, int rows, int cols) {
   return NatMatrix(rows, cols, NatOps::Zero(s));
 }
@@ -128,6 +131,10 @@ NatMatrix Mul(Solver& s, const NatMatrix& a, const NatMatrix& b, int cap) {
 }
 ArcticMatrix Mul(Solver& s, const ArcticMatrix& a, const ArcticMatrix& b, int cap) {
   return Product<ArcticOps>(s, a, b, cap);
+}
+UnaryArcticMatrix Mul(Solver& s, const UnaryArcticMatrix& a, const UnaryArcticMatrix& b,
+                      UnaryBounds bounds) {
+  return Product<UnaryArcticOps>(s, a, b, bounds);
 }
 
 Lit Ge(Solver& s, const NatMatrix& a, const NatMatrix& b) {

@@ -36,6 +36,7 @@ using UnaryArcticMatrix = Matrix<UnaryArctic>;
 // The d×d identity (1 on the diagonal, 0 elsewhere; arctic: 0 and -∞).
 NatMatrix NatIdentity(const Solver& s, int d);
 ArcticMatrix ArcticIdentity(const Solver& s, int d);
+UnaryArcticMatrix UnaryArcticIdentity(const Solver& s, int d);
 // A rows×cols matrix of zeros (arctic: of -∞).
 NatMatrix NatZero(const Solver& s, int rows, int cols);
 ArcticMatrix ArcticZero(const Solver& s, int rows, int cols);
@@ -52,6 +53,9 @@ ArcticMatrix Add(Solver& s, const ArcticMatrix& a, const ArcticMatrix& b, int ca
 // A · B (arctic: max-plus product), entries of width at most `cap`.
 NatMatrix Mul(Solver& s, const NatMatrix& a, const NatMatrix& b, int cap);
 ArcticMatrix Mul(Solver& s, const ArcticMatrix& a, const ArcticMatrix& b, int cap);
+// Unary arctic: finite entries of the product within `bounds` (Z ∪ {-∞}).
+UnaryArcticMatrix Mul(Solver& s, const UnaryArcticMatrix& a, const UnaryArcticMatrix& b,
+                      UnaryBounds bounds);
 
 // Literals for A ≥ B entrywise, and for A > B entrywise (arctic: in Gt's sense).
 Lit Ge(Solver& s, const NatMatrix& a, const NatMatrix& b);

@@ -726,21 +726,40 @@ std::string TableFunction(const std::vector<int>& values) {
 
 }  // namespace
 
-Written ArcticRuleRemoval(const Problem& before, const ArcticInterpretation& interpretation,
-                          const Problem& after, const Fragment& sub) {
+namespace {
+
+// Rule removal by arctic matrices without constants, every (1,1) entry finite and ≥ 0;
+// negative entries only when `integers`.
+Written ArcticRemoval(const Problem& before, const ArcticInterpretation& interpretation,
+                      const Problem& after, const Fragment& sub, bool integers) {
   if (auto e = CheckShape(before, interpretation); !e.empty()) return e;
   for (Symbol s : LettersInOrder(before)) {
     const ArcticMap& m = interpretation.letters[s];
     const std::string& name = before.alphabet.names[s];
-    if (!m.matrix[0][0]) return "the (1,1) entry of " + name + " is -infinity";
+    if (!m.matrix[0][0] || *m.matrix[0][0] < 0)
+      return "the (1,1) entry of " + name + " is -infinity or negative";
     for (const Arctic& c : m.constant)
       if (c) return "the map of " + name + " has a finite constant, which is not monotone";
-    for (const auto& row : m.matrix)
-      for (const Arctic& e : row)
-        if (e && *e < 0) return "the map of " + name + " has a negative entry";
+    if (!integers)
+      for (const auto& row : m.matrix)
+        for (const Arctic& e : row)
+          if (e && *e < 0) return "the map of " + name + " has a negative entry";
   }
   return OrientingStep(ProblemKind::Relative, before, interpretation, after, sub,
-                       "<arctic><domain><naturals/></domain></arctic>");
+                       integers ? "<arctic><domain><integers/></domain></arctic>"
+                                : "<arctic><domain><naturals/></domain></arctic>");
+}
+
+}  // namespace
+
+Written ArcticRuleRemoval(const Problem& before, const ArcticInterpretation& interpretation,
+                          const Problem& after, const Fragment& sub) {
+  return ArcticRemoval(before, interpretation, after, sub, false);
+}
+
+Written ArcticRuleRemovalIntegers(const Problem& before, const ArcticInterpretation& interpretation,
+                                  const Problem& after, const Fragment& sub) {
+  return ArcticRemoval(before, interpretation, after, sub, true);
 }
 
 NaturalInterpretation WeightInterpretation(const std::vector<mpz_class>& weights) {

@@ -246,6 +246,10 @@ namespace velkin::strong::cpf {
 // non-termination proof below is carried over as RuleRemovalNontermination.
 Written ArcticRuleRemoval(const Problem& before, const ArcticInterpretation& interpretation,
                           const Problem& after, const Fragment& sub);
+// The same over the arctic integers: entries may be negative, every (1,1) entry is finite
+// and ≥ 0 (so every word's is a natural number).
+Written ArcticRuleRemovalIntegers(const Problem& before, const ArcticInterpretation& interpretation,
+                                  const Problem& after, const Fragment& sub);
 
 // Weights w(a) >= 0 by letter as the natural interpretation of dimension 1 with the maps
 // x -> x + w(a), for RuleRemoval and ReductionPair.

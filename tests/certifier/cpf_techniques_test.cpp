@@ -251,6 +251,45 @@ TEST(CpfTechniques, ArcticBelowZeroReductionPair) {
   EXPECT_NE(refused.output.find("positive entry"), std::string::npos) << refused.output;
 }
 
+// Arctic integers in rule removal: a c -> c beside ε ->= a b and a b ->= ε, closed on the
+// left; every (1,1) entry finite and >= 0, some entries negative. A copy in which b no
+// longer lowers what a raises is REJECTED, and the writer refuses a negative corner.
+TEST(CpfTechniques, ArcticBelowZeroRuleRemoval) {
+  VELKIN_REQUIRE_CETA();
+  const Problem p = Read({"ac -> c", "->= ab", "ab ->= e"});
+  ContextClosureOptions closure;
+  closure.side = ClosureSide::Left;
+  ArcticRemovalOptions o;
+  o.dimension = 2;
+  o.bits = 1;
+  o.belowZero = 1;
+  const ProofNode root =
+      Above(p, ContextClosure(p, Budget(), closure), [o](const Problem& q) {
+        return RemoveAll(q, [o](const Problem& x) {
+          return ArcticRuleRemoval(x, Budget().Within(std::chrono::seconds(30)), o);
+        });
+      });
+  const std::string cert = Certificate(root);
+  ASSERT_NE(cert.find("<integers/>"), std::string::npos);
+  const cetatest::Verdict v = cetatest::Certify(cert);
+  EXPECT_EQ(v.first_line, "CERTIFIED") << v.output;
+  const std::string tampered = Replaced(cert, "<integer>-1</integer>", "<integer>0</integer>");
+  ASSERT_NE(tampered, cert);
+  EXPECT_EQ(cetatest::Certify(tampered).first_line, "REJECTED");
+
+  // By hand in dimension 1: [a] = x + 1, [c] = x, [b] = x - 1 orient the rules as they
+  // are, but b's corner is negative: (M_w)_{1,1} has no lower bound, and nothing is written.
+  const Problem q = Read({"ac -> c", "ab ->= e"});
+  Problem none = q;
+  none.strict.clear();
+  auto map = [](int m) { return cpf::ArcticMap{{{mpz_class(m)}}, {std::nullopt}}; };
+  const cpf::ArcticInterpretation in{1, {map(1), map(0), map(-1)}};
+  const cpf::Fragment leaf = std::get<cpf::Fragment>(cpf::NoStrictRules());
+  const cpf::Written refused = cpf::ArcticRuleRemovalIntegers(q, in, none, leaf);
+  ASSERT_FALSE(cpf::Ok(refused));
+  EXPECT_NE(std::get<std::string>(refused).find("(1,1)"), std::string::npos);
+}
+
 // The subterm criterion after the dependency pair transformation of a b -> b a, whose
 // one pair a# b -> a# keeps the proper suffix ε of its argument. The certifier wants
 // minimal chains, which the transformation gives and a pair problem given as input

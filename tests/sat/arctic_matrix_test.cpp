@@ -168,6 +168,35 @@ TEST(SatMatrix, TwoByTwoProductsMatchBruteForce) {
       });
 }
 
+// Unary arctic integers: the product of all pairs of 2×2 matrices with entries -∞, -1
+// and 1 against direct computation, under bounds that the results reach; the identity is
+// neutral.
+TEST(SatMatrix, UnaryIntegerProductsMatchBruteForce) {
+  Solver t;
+  const UnaryArcticMatrix x = FreshUnaryArcticMatrix(t, 2, 2, -1, 1),
+                          y = FreshUnaryArcticMatrix(t, 2, 2, -1, 1);
+  const UnaryArcticMatrix xy = Mul(t, x, y, UnaryBounds{-2, 2});
+  const UnaryArcticMatrix xi = Mul(t, x, UnaryArcticIdentity(t, 2), UnaryBounds{-2, 2});
+  const SA vals[] = {std::nullopt, -1, 1};
+  const auto plus = [](SA a, SA b) { return a && b ? SA(*a + *b) : std::nullopt; };
+  const auto max = [](SA a, SA b) { return !a ? b : !b ? a : SA(std::max(*a, *b)); };
+  for (int mx = 0; mx < 81; ++mx)
+    for (int my = 0; my < 81; ++my) {
+      SA ex[4], ey[4];
+      for (int k = 0, u = mx, v = my; k < 4; ++k, u /= 3, v /= 3)
+        ex[k] = vals[u % 3], ey[k] = vals[v % 3];
+      std::vector<Lit> as;
+      for (int k = 0; k < 4; ++k) Fix(x.entries[k], ex[k], as), Fix(y.entries[k], ey[k], as);
+      ASSERT_EQ(t.Solve(NeverStop(), as), Solver::Outcome::Sat);
+      const auto p = Values(t, xy), q = Values(t, xi);
+      for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 2; ++j) {
+          EXPECT_EQ(p[2 * i + j], max(plus(ex[2 * i], ey[j]), plus(ex[2 * i + 1], ey[2 + j])));
+          EXPECT_EQ(q[2 * i + j], ex[2 * i + j]);
+        }
+    }
+}
+
 // Composition of affine maps is application: (f ∘ g)(x) = f(g(x)) on every small map pair,
 // and the identity map is neutral.
 TEST(SatMatrix, AffineCompositionIsApplication) {

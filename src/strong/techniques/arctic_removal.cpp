@@ -4,6 +4,7 @@
 #include <cassert>
 #include <chrono>
 #include <memory>
+#include <type_traits>
 
 #include "sat/gates.h"
 #include "sat/matrix.h"
@@ -17,12 +18,44 @@ namespace {
 // ---------------------------------------------------------------------------------------
 // The search: one SAT problem, the sides' matrices from a product plan.
 
+// The two encodings of the letters' entries: binary arctic naturals, and the order
+// encoding of arctic integers when entries may be negative (belowZero > 0).
+struct BinaryNumbers {
+  using Matrix = sat::ArcticMatrix;
+  using Cap = int;
+  static Matrix Fresh(sat::Solver& s, int d, int bits, int) {
+    return sat::FreshArcticMatrix(s, d, d, bits);
+  }
+  static Cap Bounds(int capBits) { return capBits; }
+  static Matrix Identity(sat::Solver& s, int d) { return sat::ArcticIdentity(s, d); }
+  // "finite and >= 0": finiteness, for naturals.
+  static sat::Lit NonNegative(sat::Solver&, const sat::Arctic& a) { return a.finite; }
+};
+
+struct UnaryNumbers {
+  using Matrix = sat::UnaryArcticMatrix;
+  using Cap = sat::UnaryBounds;
+  static Matrix Fresh(sat::Solver& s, int d, int bits, int belowZero) {
+    return sat::FreshUnaryArcticMatrix(s, d, d, -belowZero, (1 << bits) - 1);
+  }
+  static Cap Bounds(int capBits) {
+    const int highest = (1 << capBits) - 1;
+    return Cap{-highest, highest};
+  }
+  static Matrix Identity(sat::Solver& s, int d) { return sat::UnaryArcticIdentity(s, d); }
+  static sat::Lit NonNegative(sat::Solver& s, const sat::UnaryArctic& a) {
+    return sat::AtLeastValue(s, a, 0);
+  }
+};
+
+template <class Numbers>
 class Encoding : public EncodingBase {
  public:
   using Witness = ArcticRemovalWitness;
+  using Matrix = typename Numbers::Matrix;
 
   Encoding(const Problem& p, const ArcticRemovalOptions& o)
-      : p_(p), d_(o.dimension), cap_(o.ResultBits()) {
+      : p_(p), d_(o.dimension), capBits_(o.ResultBits()), cap_(Numbers::Bounds(capBits_)) {
     for (const auto* rules : {&p.strict, &p.weak})
       for (const Rule& r : *rules)
         for (const Word* w : {&r.lhs, &r.rhs}) words_.push_back(*w);
@@ -35,17 +68,20 @@ class Encoding : public EncodingBase {
     letters_.resize(n);
     for (Symbol a = 0; a < n; ++a) {
       if (!used[a]) continue;
-      letters_[a] = sat::FreshArcticMatrix(s_, d_, d_, o.bits);
-      s_.Require(letters_[a]->at(0, 0).finite);
+      letters_[a] = Numbers::Fresh(s_, d_, o.bits, o.belowZero);
+      // (1,1) finite and not negative: every word's (1,1) entry is then a natural number.
+      s_.Require(Numbers::NonNegative(s_, letters_[a]->at(0, 0)));
     }
   }
 
   // Clauses of the encoding, estimated before building: d³ sums of `cap` bits and about
-  // as many maxima per product, and the comparisons of every side.
+  // as many maxima per product, and the comparisons of every side (the order encoding
+  // of integers: about three times as many).
   std::int64_t EstimatedClauses() const {
     const std::int64_t d = d_;
-    return static_cast<std::int64_t>(plan_.Products()) * d * d * d * cap_ * 28 +
-           static_cast<std::int64_t>(words_.size()) * d * d * cap_ * 12;
+    const std::int64_t factor = std::is_same_v<Numbers, UnaryNumbers> ? 3 : 1;
+    return factor * (static_cast<std::int64_t>(plan_.Products()) * d * d * d * capBits_ * 28 +
+                     static_cast<std::int64_t>(words_.size()) * d * d * capBits_ * 12);
   }
 
   // Adds the conditions: every rule weak, at least one strict. False when the budget ran
@@ -59,7 +95,7 @@ class Encoding : public EncodingBase {
     }
     for (std::size_t k = 0; k + 1 < words_.size(); k += 2) {
       if (budget.Expired()) return false;
-      const sat::ArcticMatrix &l = Side(k), &r = Side(k + 1);
+      const Matrix &l = Side(k), &r = Side(k + 1);
       s_.Require(sat::Ge(s_, l, r));
       candidates_.push_back(sat::Gt(s_, l, r));
     }
@@ -84,44 +120,51 @@ class Encoding : public EncodingBase {
   }
 
  private:
-  const sat::ArcticMatrix& Node(int n) const {
+  const Matrix& Node(int n) const {
     return plan_.IsLetter(n) ? *letters_[n] : *nodes_[n];
   }
   // The matrix of the k-th side (strict rules' sides first, left side first).
-  const sat::ArcticMatrix& Side(std::size_t k) {
+  const Matrix& Side(std::size_t k) {
     if (const auto& n = plan_.words[k]) return Node(*n);
-    if (!identity_) identity_ = sat::ArcticIdentity(s_, d_);
+    if (!identity_) identity_ = Numbers::Identity(s_, d_);
     return *identity_;
   }
 
   const Problem& p_;
-  const int d_, cap_;
+  const int d_, capBits_;
+  const typename Numbers::Cap cap_;
   std::vector<Word> words_;  // every side, in the order Build takes them
   ProductPlan plan_;
-  std::vector<std::optional<sat::ArcticMatrix>> letters_;
-  std::vector<std::optional<sat::ArcticMatrix>> nodes_;  // by plan node; products only
-  std::optional<sat::ArcticMatrix> identity_;
+  std::vector<std::optional<Matrix>> letters_;
+  std::vector<std::optional<Matrix>> nodes_;  // by plan node; products only
+  std::optional<Matrix> identity_;
 };
 
 bool Applies(const Problem& p, const ArcticRemovalOptions& o) {
-  return p.IsRelative() && !p.strict.empty() && o.Valid();
+  return p.IsRelative() && !p.strict.empty() && o.Valid() && o.belowZero >= 0 &&
+         o.belowZero <= 64;
 }
 
 }  // namespace
 
 Result ArcticRuleRemoval(const Problem& p, const Budget& budget, const ArcticRemovalOptions& o) {
   if (!Applies(p, o)) return Result::None();
-  return RemovalStep(
-      p, SearchInterpretation<Encoding>(
-             budget, o, "arctic rule removal of dimension " + std::to_string(o.dimension), p, o));
+  const std::string what = std::string(o.belowZero ? "arctic rule removal below zero" : "arctic rule removal") +
+                           " of dimension " + std::to_string(o.dimension);
+  if (o.belowZero > 0)
+    return RemovalStep(p, SearchInterpretation<Encoding<UnaryNumbers>>(budget, o, what, p, o));
+  return RemovalStep(p, SearchInterpretation<Encoding<BinaryNumbers>>(budget, o, what, p, o));
 }
 
 EncodingSize ArcticRemovalEncodingSize(const Problem& p, const ArcticRemovalOptions& o) {
   if (!Applies(p, o)) return {};
-  Encoding enc(p, o);
-  EncodingSize size{enc.EstimatedClauses(), 0};
-  if (enc.Build(Budget())) size.built = enc.solver().Clauses();
-  return size;
+  const auto measure = [&](auto enc) {
+    EncodingSize size{enc.EstimatedClauses(), 0};
+    if (enc.Build(Budget())) size.built = enc.solver().Clauses();
+    return size;
+  };
+  if (o.belowZero > 0) return measure(Encoding<UnaryNumbers>(p, o));
+  return measure(Encoding<BinaryNumbers>(p, o));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -154,6 +197,14 @@ std::size_t Columns(const std::string& s) {  // UTF-8 continuation bytes take no
 
 }  // namespace
 
+bool ArcticRemovalWitness::BelowZero() const {
+  for (const auto& m : letters)
+    if (m)
+      for (const ArcticValue& v : *m)
+        if (v && *v < 0) return true;
+  return false;
+}
+
 std::string ArcticRemovalWitness::RecheckStep(const Problem& before, const Problem& after) const {
   if (!before.IsRelative()) return "arctic rule removal on a dependency pair problem";
   if (dimension < 1) return "dimension below 1";
@@ -167,20 +218,18 @@ std::string ArcticRemovalWitness::RecheckStep(const Problem& before, const Probl
       continue;
     }
     if (letters[a]->size() != dd) return "letter " + name + " has a matrix of the wrong size";
-    for (const ArcticValue& v : *letters[a])
-      if (v && *v < 0) return "letter " + name + " has a negative entry";
-    if (!(*letters[a])[0]) return "letter " + name + " has (1,1) entry -∞";
+    const ArcticValue& first = (*letters[a])[0];
+    if (!first || *first < 0) return "letter " + name + " has a (1,1) entry below 0 or -∞";
   }
-  const std::string bad = CheckRemoval(before, after, removedStrict, removedWeak, "matrix",
-                                       ExactMaps(*this), OrientArctic);
-  return bad.empty() ? bad : bad;
+  return CheckRemoval(before, after, removedStrict, removedWeak, "matrix", ExactMaps(*this),
+                      OrientArctic);
 }
 
 void ArcticRemovalWitness::Print(const Problem& before, std::vector<std::string>& lines) const {
   const int d = dimension;
-  lines.push_back("dimension " + std::to_string(d) +
-                  ", [w] = M_w over N ∪ {-∞} (max, +), first letter leftmost; strict: every "
-                  "entry greater or -∞ on the right");
+  lines.push_back("dimension " + std::to_string(d) + ", [w] = M_w over " +
+                  (BelowZero() ? "Z ∪ {-∞} (max, +), every (1,1) entry ≥ 0" : "N ∪ {-∞} (max, +)") +
+                  ", first letter leftmost; strict: every entry greater or -∞ on the right");
   for (Symbol a = 0; a < static_cast<Symbol>(letters.size()); ++a) {
     if (!letters[a]) continue;
     const std::vector<ArcticValue>& m = *letters[a];
@@ -221,7 +270,8 @@ cpf::Written ArcticRemovalWitness::CertifyStep(const Problem& before, const Prob
       }
     }
   }
-  return cpf::ArcticRuleRemoval(before, in, after, sub);
+  return BelowZero() ? cpf::ArcticRuleRemovalIntegers(before, in, after, sub)
+                     : cpf::ArcticRuleRemoval(before, in, after, sub);
 }
 
 }  // namespace velkin::strong

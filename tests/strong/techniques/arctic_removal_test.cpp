@@ -1,10 +1,13 @@
 // Arctic rule removal: found steps re-check, a hand-checked witness and its corruptions,
-// no step on non-terminating problems, the printed form, and what it refuses to touch.
+// no step on non-terminating problems, arctic integers against their measure, the printed
+// form, and what it refuses to touch.
 #include "strong/techniques/arctic_removal.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 
 #include "../strong_test_util.h"
 
@@ -59,11 +62,17 @@ TEST(ArcticRuleRemoval, FindsNothingOnNonTerminatingProblems) {
       Plain({"a->aa", "b->=b"}),    // a -> a a: the (1,1) entry of [a] cannot drop
       Plain({"ab->bab"}),           // a b ->+ b a b ->... ab again to the right
       Plain({"a->b", "b->=a"}),     // a b a b ... by both
+      Plain({"ac->c", "->=a"}),     // c -> a c -> c: the weak rule puts back what goes
   };
   for (const Problem& p : looping)
     for (int d = 1; d <= 3; ++d)
-      EXPECT_EQ(Remove(p, Options(d, 3)).kind, Result::Kind::Nothing)
-          << RuleText(p.alphabet, p.strict[0]) << ", dimension " << d;
+      for (const int belowZero : {0, 2}) {
+        ArcticRemovalOptions o = Options(d, belowZero ? 2 : 3);
+        o.belowZero = belowZero;
+        EXPECT_EQ(Remove(p, o).kind, Result::Kind::Nothing)
+            << RuleText(p.alphabet, p.strict[0]) << ", dimension " << d << ", below zero "
+            << belowZero;
+      }
 }
 
 TEST(ArcticRemovalWitness, RecheckAcceptsAHandProofAndRejectsCorruptions) {
@@ -90,8 +99,15 @@ TEST(ArcticRemovalWitness, RecheckAcceptsAHandProofAndRejectsCorruptions) {
   (*bad.letters[1])[0] = kInf;  // a -∞ corner would let (M_w)_{1,1} be -∞
   EXPECT_NE(bad.Recheck(p, {rest}).find("(1,1)"), std::string::npos);
   bad = w;
-  (*bad.letters[0])[3] = -1;
-  EXPECT_NE(bad.Recheck(p, {rest}).find("negative"), std::string::npos);
+  (*bad.letters[1])[0] = -1;  // a negative corner: (M_w)_{1,1} unbounded below on b b b ...
+  EXPECT_NE(bad.Recheck(p, {rest}).find("(1,1)"), std::string::npos);
+  // A negative entry off the corner keeps every condition: M_a = | 1 -∞ ; -∞ -1 | is still
+  // above M_b, and the measure stays a natural number.
+  ArcticRemovalWitness low = w;
+  (*low.letters[0])[3] = -1;
+  EXPECT_EQ(low.Recheck(p, {rest}), "");
+  EXPECT_TRUE(low.BelowZero());
+  EXPECT_FALSE(w.BelowZero());
   bad = w;
   bad.letters[0]->pop_back();
   EXPECT_NE(bad.Recheck(p, {rest}), "");
@@ -102,6 +118,76 @@ TEST(ArcticRemovalWitness, RecheckAcceptsAHandProofAndRejectsCorruptions) {
   Problem dp = p;
   dp.kind = ProblemKind::DependencyPairs;
   EXPECT_NE(w.Recheck(dp, {WithoutRules(dp, {0}, {})}), "");
+}
+
+// (M_w)_{1,1} by direct max-plus products, -∞ as nullopt.
+ArcticValue Corner(const ArcticRemovalWitness& w, const Word& word) {
+  const int d = w.dimension;
+  std::vector<ArcticValue> acc(d * d, kInf);
+  for (int i = 0; i < d; ++i) acc[i * d + i] = 0;
+  for (Symbol a : word) {
+    const std::vector<ArcticValue>& m = *w.letters[a];
+    std::vector<ArcticValue> next(d * d, kInf);
+    for (int i = 0; i < d; ++i)
+      for (int j = 0; j < d; ++j)
+        for (int k = 0; k < d; ++k)
+          if (acc[i * d + k] && m[k * d + j])
+            next[i * d + j] = std::max(next[i * d + j].value_or(INT64_MIN),
+                                       *acc[i * d + k] + *m[k * d + j]);
+    acc = std::move(next);
+  }
+  return acc[0];
+}
+
+// ε ->= a b and a b ->= ε with a c -> c: the weak rules must hold both ways, which no
+// arctic natural matrix does beside a strict a c -> c. After the left context closure,
+// arctic integers do: a raises a counting entry and b lowers it. Checked against the
+// measure itself: on every word up to length 6, (M_w)_{1,1} is a natural number that a
+// step by a removed rule lowers and a step by any other rule does not raise.
+TEST(ArcticRuleRemoval, BelowZeroHoldsWeakRulesBothWays) {
+  const Problem closed = Plain({"aac->ac", "cac->cc", "bac->bc", "a->=aab", "c->=cab",
+                                "b->=bab", "aab->=a", "cab->=c", "bab->=b"});
+  for (int d = 1; d <= 2; ++d)
+    EXPECT_EQ(Remove(closed, Options(d, 2)).kind, Result::Kind::Nothing) << "dimension " << d;
+  ArcticRemovalOptions o = Options(2, 1);
+  o.belowZero = 1;
+  const Result r = Remove(closed, o);
+  ASSERT_EQ(r.kind, Result::Kind::Transformed) << r.note;
+  EXPECT_EQ(RecheckResult(closed, r), "");
+  const ArcticRemovalWitness& w = WitnessOf(r);
+  EXPECT_TRUE(w.BelowZero());
+  std::vector<bool> removed(closed.strict.size(), false);
+  for (int i : w.removedStrict) removed[i] = true;
+  EXPECT_EQ(w.removedStrict.size(), 3u);
+
+  std::vector<Word> words{{}};
+  for (std::size_t k = 0; k < words.size(); ++k)
+    if (words[k].size() < 6)
+      for (Symbol a = 0; a < closed.alphabet.size(); ++a) {
+        Word longer = words[k];
+        longer.push_back(a);
+        words.push_back(longer);
+      }
+  for (const Word& u : words) {
+    const ArcticValue before = Corner(w, u);
+    ASSERT_TRUE(before && *before >= 0);
+    for (const auto* rules : {&closed.strict, &closed.weak})
+      for (std::size_t i = 0; i < rules->size(); ++i) {
+        const Rule& rule = (*rules)[i];
+        for (auto at = std::search(u.begin(), u.end(), rule.lhs.begin(), rule.lhs.end());
+             at != u.end(); at = std::search(at + 1, u.end(), rule.lhs.begin(), rule.lhs.end())) {
+          Word v(u.begin(), at);
+          v.insert(v.end(), rule.rhs.begin(), rule.rhs.end());
+          v.insert(v.end(), at + rule.lhs.size(), u.end());
+          const ArcticValue after = Corner(w, v);
+          ASSERT_TRUE(after);
+          if (rules == &closed.strict && removed[i])
+            EXPECT_LT(*after, *before);
+          else
+            EXPECT_LE(*after, *before);
+        }
+      }
+  }
 }
 
 TEST(ArcticRemovalWitness, PrintsAlignedMatricesAndTheRemovedRules) {
@@ -118,6 +204,12 @@ TEST(ArcticRemovalWitness, PrintsAlignedMatricesAndTheRemovedRules) {
   EXPECT_EQ(lines[2], "        | -∞  0 |");
   EXPECT_EQ(lines[3], "  [b] = |  0 -∞ |");
   EXPECT_EQ(lines[5], "removes a -> b");
+  EXPECT_NE(lines[0].find("N ∪ {-∞}"), std::string::npos);
+  (*w.letters[0])[3] = -1;
+  lines.clear();
+  w.Print(p, lines);
+  EXPECT_NE(lines[0].find("Z ∪ {-∞} (max, +), every (1,1) entry ≥ 0"), std::string::npos);
+  EXPECT_EQ(lines[2], "        | -∞ -1 |");
 }
 
 TEST(ArcticRuleRemoval, LeavesOtherProblemsAndLargeEncodingsAlone) {
