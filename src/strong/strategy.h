@@ -40,8 +40,15 @@ struct Road {
   std::function<bool(const Problem&)> applies;  // for the start problem
   std::vector<RoadStep> steps;
   // Its share of the time when the roads take turns on fewer threads: its quantum is
-  // `weight` times the others' (>= 1).
+  // `weight` times the others' (>= 1); on a relative start problem (one with weak
+  // rules), `relativeWeight` times (0: `weight`).
   int weight = 1;
+  int relativeWeight = 0;
+
+  // The weight for `start`.
+  int WeightFor(const Problem& start) const {
+    return relativeWeight > 0 && !start.weak.empty() ? relativeWeight : weight;
+  }
 };
 
 // The roads of the strong strategy for both kinds of start problem. Every road and
