@@ -55,7 +55,11 @@ class Encoding : public EncodingBase {
   using Matrix = typename Numbers::Matrix;
 
   Encoding(const Problem& p, const ArcticRemovalOptions& o)
-      : p_(p), d_(o.dimension), capBits_(o.ResultBits()), cap_(Numbers::Bounds(capBits_)) {
+      : p_(p),
+        d_(o.dimension),
+        capBits_(o.ResultBits()),
+        range_(o.belowZero + (1 << o.bits)),
+        cap_(Numbers::Bounds(capBits_)) {
     for (const auto* rules : {&p.strict, &p.weak})
       for (const Rule& r : *rules)
         for (const Word* w : {&r.lhs, &r.rhs}) words_.push_back(*w);
@@ -75,13 +79,21 @@ class Encoding : public EncodingBase {
   }
 
   // Clauses of the encoding, estimated before building: d³ sums of `cap` bits and about
-  // as many maxima per product, and the comparisons of every side (the order encoding
-  // of integers: about three times as many).
+  // as many maxima per product, and the comparisons of every side. The order encoding
+  // of integers grows with the square of the letters' range r of values instead: r²/6
+  // times as many put the estimate at 1.04 to 1.1 times the clauses built on a problem
+  // of 60 rules (dimensions 2 to 4, r = 3 and 5), and at 5 times on one of 4 rules,
+  // where no limit is near.
   std::int64_t EstimatedClauses() const {
     const std::int64_t d = d_;
-    const std::int64_t factor = std::is_same_v<Numbers, UnaryNumbers> ? 3 : 1;
-    return factor * (static_cast<std::int64_t>(plan_.Products()) * d * d * d * capBits_ * 28 +
-                     static_cast<std::int64_t>(words_.size()) * d * d * capBits_ * 12);
+    const double binary =
+        static_cast<double>(plan_.Products()) * d * d * d * capBits_ * 28 +
+        static_cast<double>(words_.size()) * d * d * capBits_ * 12;
+    if constexpr (std::is_same_v<Numbers, UnaryNumbers>) {
+      const double r = range_;
+      return static_cast<std::int64_t>(binary * std::max(1.0, r * r / 6));
+    }
+    return static_cast<std::int64_t>(binary);
   }
 
   // Adds the conditions: every rule weak, at least one strict. False when the budget ran
@@ -132,6 +144,7 @@ class Encoding : public EncodingBase {
 
   const Problem& p_;
   const int d_, capBits_;
+  const int range_;  // the values a letter's finite entry may take
   const typename Numbers::Cap cap_;
   std::vector<Word> words_;  // every side, in the order Build takes them
   ProductPlan plan_;
@@ -149,8 +162,9 @@ bool Applies(const Problem& p, const ArcticRemovalOptions& o) {
 
 Result ArcticRuleRemoval(const Problem& p, const Budget& budget, const ArcticRemovalOptions& o) {
   if (!Applies(p, o)) return Result::None();
-  const std::string what = std::string(o.belowZero ? "arctic rule removal below zero" : "arctic rule removal") +
-                           " of dimension " + std::to_string(o.dimension);
+  const std::string what =
+      std::string(o.belowZero ? "arctic rule removal below zero" : "arctic rule removal") +
+      " of dimension " + std::to_string(o.dimension);
   if (o.belowZero > 0)
     return RemovalStep(p, SearchInterpretation<Encoding<UnaryNumbers>>(budget, o, what, p, o));
   return RemovalStep(p, SearchInterpretation<Encoding<BinaryNumbers>>(budget, o, what, p, o));
