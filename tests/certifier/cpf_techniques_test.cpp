@@ -263,12 +263,11 @@ TEST(CpfTechniques, ArcticBelowZeroRuleRemoval) {
   o.dimension = 2;
   o.bits = 1;
   o.belowZero = 1;
-  const ProofNode root =
-      Above(p, ContextClosure(p, Budget(), closure), [o](const Problem& q) {
-        return RemoveAll(q, [o](const Problem& x) {
-          return ArcticRuleRemoval(x, Budget().Within(std::chrono::seconds(30)), o);
-        });
-      });
+  const ProofNode root = Above(p, ContextClosure(p, Budget(), closure), [o](const Problem& q) {
+    return RemoveAll(q, [o](const Problem& x) {
+      return ArcticRuleRemoval(x, Budget().Within(std::chrono::seconds(30)), o);
+    });
+  });
   const std::string cert = Certificate(root);
   ASSERT_NE(cert.find("<integers/>"), std::string::npos);
   const cetatest::Verdict v = cetatest::Certify(cert);

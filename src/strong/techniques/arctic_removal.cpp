@@ -86,9 +86,8 @@ class Encoding : public EncodingBase {
   // where no limit is near.
   std::int64_t EstimatedClauses() const {
     const std::int64_t d = d_;
-    const double binary =
-        static_cast<double>(plan_.Products()) * d * d * d * capBits_ * 28 +
-        static_cast<double>(words_.size()) * d * d * capBits_ * 12;
+    const double binary = static_cast<double>(plan_.Products()) * d * d * d * capBits_ * 28 +
+                          static_cast<double>(words_.size()) * d * d * capBits_ * 12;
     if constexpr (std::is_same_v<Numbers, UnaryNumbers>) {
       const double r = range_;
       return static_cast<std::int64_t>(binary * std::max(1.0, r * r / 6));
@@ -132,9 +131,7 @@ class Encoding : public EncodingBase {
   }
 
  private:
-  const Matrix& Node(int n) const {
-    return plan_.IsLetter(n) ? *letters_[n] : *nodes_[n];
-  }
+  const Matrix& Node(int n) const { return plan_.IsLetter(n) ? *letters_[n] : *nodes_[n]; }
   // The matrix of the k-th side (strict rules' sides first, left side first).
   const Matrix& Side(std::size_t k) {
     if (const auto& n = plan_.words[k]) return Node(*n);
@@ -154,8 +151,7 @@ class Encoding : public EncodingBase {
 };
 
 bool Applies(const Problem& p, const ArcticRemovalOptions& o) {
-  return p.IsRelative() && !p.strict.empty() && o.Valid() && o.belowZero >= 0 &&
-         o.belowZero <= 64;
+  return p.IsRelative() && !p.strict.empty() && o.Valid() && o.belowZero >= 0 && o.belowZero <= 64;
 }
 
 }  // namespace

@@ -132,8 +132,8 @@ ArcticValue Corner(const ArcticRemovalWitness& w, const Word& word) {
       for (int j = 0; j < d; ++j)
         for (int k = 0; k < d; ++k)
           if (acc[i * d + k] && m[k * d + j])
-            next[i * d + j] = std::max(next[i * d + j].value_or(INT64_MIN),
-                                       *acc[i * d + k] + *m[k * d + j]);
+            next[i * d + j] =
+                std::max(next[i * d + j].value_or(INT64_MIN), *acc[i * d + k] + *m[k * d + j]);
     acc = std::move(next);
   }
   return acc[0];
@@ -145,8 +145,8 @@ ArcticValue Corner(const ArcticRemovalWitness& w, const Word& word) {
 // measure itself: on every word up to length 6, (M_w)_{1,1} is a natural number that a
 // step by a removed rule lowers and a step by any other rule does not raise.
 TEST(ArcticRuleRemoval, BelowZeroHoldsWeakRulesBothWays) {
-  const Problem closed = Plain({"aac->ac", "cac->cc", "bac->bc", "a->=aab", "c->=cab",
-                                "b->=bab", "aab->=a", "cab->=c", "bab->=b"});
+  const Problem closed = Plain({"aac->ac", "cac->cc", "bac->bc", "a->=aab", "c->=cab", "b->=bab",
+                                "aab->=a", "cab->=c", "bab->=b"});
   for (int d = 1; d <= 2; ++d)
     EXPECT_EQ(Remove(closed, Options(d, 2)).kind, Result::Kind::Nothing) << "dimension " << d;
   ArcticRemovalOptions o = Options(2, 1);
