@@ -16,6 +16,11 @@
 namespace velkin::cetatest {
 namespace {
 
+// Where a rule removal by natural matrices begins in a certificate.
+constexpr const char* kNaturalRemoval =
+    "<ruleRemoval><orderingConstraintProof><redPair><interpretation><type>"
+    "<matrixInterpretation><domain><naturals/></domain>";
+
 struct SampleProblem {
   std::string path;   // relative to the corpus folder: xml/... or plain/...
   std::string known;  // YES or NO
@@ -127,8 +132,7 @@ TEST_F(CertifiedCorpus, EveryAnswerOfTheSampleIsCertifiedAndTamperingIsRejected)
     if (v.first_line != "CERTIFIED") continue;
     ++certified;
     const std::string text = ReadAll(cert.string());
-    if (a_removal.empty() &&
-        text.find("<ruleRemoval><orderingConstraintProof>") != std::string::npos)
+    if (a_removal.empty() && text.find(kNaturalRemoval) != std::string::npos)
       a_removal = cert.string();
     if (a_loop.empty() && text.find("<loop>") != std::string::npos) a_loop = cert.string();
   }
@@ -145,12 +149,12 @@ TEST_F(CertifiedCorpus, EveryAnswerOfTheSampleIsCertifiedAndTamperingIsRejected)
       EXPECT_GE(kinds[kind], 1) << kind;
   }
 
-  // One matrix entry changed: the first letter's matrix gets 0 at (1,1), no longer
-  // monotone, so the rule removal is refused.
-  ASSERT_FALSE(a_removal.empty()) << "no certificate with a rule removal";
+  // One matrix entry changed: in a rule removal by natural matrices, the first letter's
+  // matrix gets 0 at (1,1), no longer monotone, so the removal is refused. (An arctic
+  // matrix with (1,1) = 0 is fine, so the tampered removal must be a natural one.)
+  ASSERT_FALSE(a_removal.empty()) << "no certificate with a rule removal by natural matrices";
   std::string removal = ReadAll(a_removal);
-  ASSERT_TRUE(ChangeAfter(removal, "<ruleRemoval><orderingConstraintProof>",
-                          "<matrix><vector><coefficient><integer>",
+  ASSERT_TRUE(ChangeAfter(removal, kNaturalRemoval, "<matrix><vector><coefficient><integer>",
                           [](const std::string&) { return std::string("0"); }));
   WriteAll((dir_ / "matrix.cpf").string(), removal);
   EXPECT_EQ(CertifyFile((dir_ / "matrix.cpf").string()).first_line, "REJECTED") << a_removal;

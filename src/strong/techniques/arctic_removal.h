@@ -33,10 +33,9 @@
 
 namespace velkin::strong {
 
-// The shared fields (strong/techniques/interpretation_search.h) only.
-// The shared fields and, above 0, arctic integers: the letters' finite entries lie in
-// [-belowZero, 2^bits - 1] (order encoding), a product's in [-(2^ResultBits() - 1),
-// 2^ResultBits() - 1].
+// The shared fields (strong/techniques/interpretation_search.h) and, above 0, arctic
+// integers: the letters' finite entries lie in [-belowZero, 2^bits - 1] (order
+// encoding), a product's in [-(2^ResultBits() - 1), 2^ResultBits() - 1].
 struct ArcticRemovalOptions : SearchOptions {
   int belowZero = 0;
 };
