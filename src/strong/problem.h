@@ -55,6 +55,8 @@ struct Problem {
   bool IsDependencyPairs() const { return kind == ProblemKind::DependencyPairs; }
   // A relative problem without weak rules: plain termination of `strict`.
   bool IsStandard() const { return IsRelative() && weak.empty(); }
+  // A relative problem with weak rules: relative termination proper.
+  bool HasWeakRules() const { return IsRelative() && !weak.empty(); }
   // Every rule and pair uses letters of the alphabet only (checked in debug builds).
   bool WellFormed() const;
 };

@@ -47,7 +47,7 @@ struct Road {
 
   // The weight for `start`.
   int WeightFor(const Problem& start) const {
-    return relativeWeight > 0 && !start.weak.empty() ? relativeWeight : weight;
+    return relativeWeight > 0 && start.HasWeakRules() ? relativeWeight : weight;
   }
 };
 

@@ -36,19 +36,23 @@ void Fix(const UnaryArctic& x, A v, std::vector<Lit>& as) {
   Fix(x, v ? SA(static_cast<std::int64_t>(*v)) : std::nullopt, as);
 }
 
-// The reference semantics, written independently of the encoding.
-A RefMax(A a, A b) {
+// The reference semantics, written independently of the encoding; V is A or SA.
+template <class V>
+V RefMax(V a, V b) {
   if (!a) return b;
   if (!b) return a;
   return std::max(*a, *b);
 }
-A RefPlus(A a, A b) {
-  return a && b ? A(*a + *b) : std::nullopt;
+template <class V>
+V RefPlus(V a, V b) {
+  return a && b ? V(*a + *b) : std::nullopt;
 }
-bool RefGe(A a, A b) {
+template <class V>
+bool RefGe(V a, V b) {
   return !b || (a && *a >= *b);
 }
-bool RefGt(A a, A b) {
+template <class V>
+bool RefGt(V a, V b) {
   return !b || (a && *a > *b);
 }
 
@@ -100,18 +104,19 @@ TEST(SatArctic, OperationsMatchBruteForceAndMinusInfinityHasOneForm) {
   EXPECT_EQ(models, 5);
 }
 
-// All pairs of 2×2 arctic matrices with entries -∞, 0, 1 (made by `fresh`): the
-// max-plus product (by `mul`) and the entrywise comparisons against direct computation.
-template <class M, class Fresh, class Mul>
-void CheckArcticProducts(Fresh fresh, Mul mul) {
+// All pairs of 2×2 arctic matrices with entries from `vals` (three values, made by
+// `fresh`): the max-plus product (by `mul`) and the entrywise comparisons against direct
+// computation.
+template <class V, class Fresh, class Mul>
+void CheckArcticProducts(const std::vector<V>& vals, Fresh fresh, Mul mul) {
+  ASSERT_EQ(vals.size(), 3u);
   Solver t;
-  const M x = fresh(t), y = fresh(t);
-  const M xy = mul(t, x, y);
+  const auto x = fresh(t), y = fresh(t);
+  const auto xy = mul(t, x, y);
   const Lit xge = Ge(t, x, y), xgt = Gt(t, x, y);
-  const std::vector<A> vals = AllArctic(1);
   for (int mx = 0; mx < 81; ++mx)
     for (int my = 0; my < 81; ++my) {
-      A ex[4], ey[4];
+      V ex[4], ey[4];
       for (int k = 0, u = mx, v = my; k < 4; ++k, u /= 3, v /= 3)
         ex[k] = vals[u % 3], ey[k] = vals[v % 3];
       std::vector<Lit> as;
@@ -156,12 +161,12 @@ TEST(SatMatrix, TwoByTwoProductsMatchBruteForce) {
       EXPECT_EQ(s.Value(ge), all_ge);
     }
 
-  CheckArcticProducts<ArcticMatrix>(
-      [](Solver& s) { return FreshArcticMatrix(s, 2, 2, 1); },
+  CheckArcticProducts(
+      AllArctic(1), [](Solver& s) { return FreshArcticMatrix(s, 2, 2, 1); },
       [](Solver& s, const ArcticMatrix& x, const ArcticMatrix& y) { return Mul(s, x, y, 2); });
   // Unary: the product as the matrix of a composition, whose vector is -∞ on the right.
-  CheckArcticProducts<UnaryArcticMatrix>(
-      [](Solver& s) { return FreshUnaryArcticMatrix(s, 2, 2, 1); },
+  CheckArcticProducts(
+      AllArctic(1), [](Solver& s) { return FreshUnaryArcticMatrix(s, 2, 2, 1); },
       [](Solver& s, const UnaryArcticMatrix& x, const UnaryArcticMatrix& y) {
         const UnaryArcticAffine f{x, FreshUnaryArcticMatrix(s, 2, 1, 1)};
         return Compose(s, f, UnaryArcticAffine{y, UnaryArcticAffineIdentity(s, 2).c}, 2).m;
@@ -169,32 +174,27 @@ TEST(SatMatrix, TwoByTwoProductsMatchBruteForce) {
 }
 
 // Unary arctic integers: the product of all pairs of 2×2 matrices with entries -∞, -1
-// and 1 against direct computation, under bounds that the results reach; the identity is
-// neutral.
+// and 1 and their comparisons against direct computation, under bounds that the results
+// reach; the identity is neutral.
 TEST(SatMatrix, UnaryIntegerProductsMatchBruteForce) {
+  const std::vector<SA> vals{std::nullopt, -1, 1};
+  CheckArcticProducts(
+      vals, [](Solver& s) { return FreshUnaryArcticMatrix(s, 2, 2, -1, 1); },
+      [](Solver& s, const UnaryArcticMatrix& x, const UnaryArcticMatrix& y) {
+        return Mul(s, x, y, UnaryBounds{-2, 2});
+      });
   Solver t;
-  const UnaryArcticMatrix x = FreshUnaryArcticMatrix(t, 2, 2, -1, 1),
-                          y = FreshUnaryArcticMatrix(t, 2, 2, -1, 1);
-  const UnaryArcticMatrix xy = Mul(t, x, y, UnaryBounds{-2, 2});
+  const UnaryArcticMatrix x = FreshUnaryArcticMatrix(t, 2, 2, -1, 1);
   const UnaryArcticMatrix xi = Mul(t, x, UnaryArcticIdentity(t, 2), UnaryBounds{-2, 2});
-  const SA vals[] = {std::nullopt, -1, 1};
-  const auto plus = [](SA a, SA b) { return a && b ? SA(*a + *b) : std::nullopt; };
-  const auto max = [](SA a, SA b) { return !a ? b : !b ? a : SA(std::max(*a, *b)); };
-  for (int mx = 0; mx < 81; ++mx)
-    for (int my = 0; my < 81; ++my) {
-      SA ex[4], ey[4];
-      for (int k = 0, u = mx, v = my; k < 4; ++k, u /= 3, v /= 3)
-        ex[k] = vals[u % 3], ey[k] = vals[v % 3];
-      std::vector<Lit> as;
-      for (int k = 0; k < 4; ++k) Fix(x.entries[k], ex[k], as), Fix(y.entries[k], ey[k], as);
-      ASSERT_EQ(t.Solve(NeverStop(), as), Solver::Outcome::Sat);
-      const auto p = Values(t, xy), q = Values(t, xi);
-      for (int i = 0; i < 2; ++i)
-        for (int j = 0; j < 2; ++j) {
-          EXPECT_EQ(p[2 * i + j], max(plus(ex[2 * i], ey[j]), plus(ex[2 * i + 1], ey[2 + j])));
-          EXPECT_EQ(q[2 * i + j], ex[2 * i + j]);
-        }
-    }
+  for (int mx = 0; mx < 81; ++mx) {
+    SA ex[4];
+    for (int k = 0, u = mx; k < 4; ++k, u /= 3) ex[k] = vals[u % 3];
+    std::vector<Lit> as;
+    for (int k = 0; k < 4; ++k) Fix(x.entries[k], ex[k], as);
+    ASSERT_EQ(t.Solve(NeverStop(), as), Solver::Outcome::Sat);
+    const auto q = Values(t, xi);
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(q[k], ex[k]);
+  }
 }
 
 // Composition of affine maps is application: (f ∘ g)(x) = f(g(x)) on every small map pair,

@@ -6,58 +6,22 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <type_traits>
 #include <unordered_set>
 
 #include "sat/gates.h"
 #include "sat/matrix.h"
 #include "strong/exact.h"
+#include "strong/techniques/arctic_numbers.h"
 #include "strong/techniques/interpretation_search.h"
 
 namespace velkin::strong {
 namespace {
 
-// The two encodings of arctic numbers: binary (values below 2^cap) and unary (the
-// order encoding, values up to the same bound).
-// Binary numbers hold naturals only (belowZero 0).
-struct BinaryNumbers {
-  using Affine = sat::ArcticAffine;
-  using Matrix = sat::ArcticMatrix;
-  using Cap = int;
-  static Matrix Fresh(sat::Solver& s, int rows, int cols, int bits, int belowZero) {
-    assert(belowZero == 0);
-    (void)belowZero;
-    return sat::FreshArcticMatrix(s, rows, cols, bits);
-  }
-  static sat::Arctic MinusInfinity(sat::Solver& s) { return sat::MinusInfinity(s); }
-  static Affine Identity(sat::Solver& s, int d) { return sat::ArcticAffineIdentity(s, d); }
-  static Cap Bounds(int capBits, int) { return capBits; }
-  // "a is finite and a >= 0": finiteness, for naturals.
-  static sat::Lit NonNegative(sat::Solver&, const sat::Arctic& a) { return a.finite; }
-  static constexpr int kEstimateFactor = 1;
-};
-
-// Unary numbers hold integers: a letter's finite entries lie in [-belowZero, 2^bits - 1],
-// a side's in [-(2^cap - 1), 2^cap - 1] (naturals: from 0).
-struct UnaryNumbers {
-  using Affine = sat::UnaryArcticAffine;
-  using Matrix = sat::UnaryArcticMatrix;
-  using Cap = sat::UnaryBounds;
-  static Matrix Fresh(sat::Solver& s, int rows, int cols, int bits, int belowZero) {
-    return sat::FreshUnaryArcticMatrix(s, rows, cols, -belowZero, (1 << bits) - 1);
-  }
-  static sat::UnaryArctic MinusInfinity(sat::Solver& s) { return sat::UnaryMinusInfinity(s); }
-  static Affine Identity(sat::Solver& s, int d) { return sat::UnaryArcticAffineIdentity(s, d); }
-  static Cap Bounds(int capBits, int belowZero) {
-    const int highest = (1 << capBits) - 1;
-    return Cap{belowZero > 0 ? -highest : 0, highest};
-  }
-  static sat::Lit NonNegative(sat::Solver& s, const sat::UnaryArctic& a) {
-    return sat::AtLeastValue(s, a, 0);
-  }
-  // The order encoding took 1.5 to 3 times the binary one's clauses on sides of up to
-  // 16 letters (it grows with the values a side can reach).
-  static constexpr int kEstimateFactor = 3;
-};
+// The order encoding took 1.5 to 3 times the binary one's clauses on sides of up to 16
+// letters (it grows with the values a side can reach).
+template <class Numbers>
+constexpr int kEstimateFactor = std::is_same_v<Numbers, UnaryArcticNumbers> ? 3 : 1;
 
 // The letters that begin a side of a pair: in a chain every word starts with one.
 std::vector<bool> PairHeads(const Problem& p) {
@@ -103,7 +67,7 @@ class Encoding : public EncodingBase {
       : p_(p),
         d_(o.dimension),
         cap_(Numbers::Bounds(o.ResultBits(), o.belowZero)),
-        estimate_(ArcticClauses(p, o) * Numbers::kEstimateFactor),
+        estimate_(ArcticClauses(p, o) * kEstimateFactor<Numbers>),
         letters_(p.alphabet.size()) {
     const std::vector<bool> used = UsedLetters(p), heads = PairHeads(p);
     for (Symbol a = 0; a < p.alphabet.size(); ++a) {
@@ -185,7 +149,7 @@ class Encoding : public EncodingBase {
       known = &it->second;
       --from;
     }
-    Affine acc = known ? *known : Numbers::Identity(s_, d_);
+    Affine acc = known ? *known : Numbers::AffineIdentity(s_, d_);
     for (std::size_t i = from; i-- > 0;) {
       // A long side of a large dimension takes long: the budget is polled at every letter,
       // and an interrupted side is not kept (Build gives up).
@@ -235,7 +199,8 @@ Result ArcticInterpretation(const Problem& p, const Budget& budget, const Arctic
   // Integers have the order encoding only.
   const bool unary =
       o.belowZero > 0 || (o.unary && longest <= static_cast<std::size_t>(o.unaryLongestSide));
-  return unary ? Search<UnaryNumbers>(p, budget, o) : Search<BinaryNumbers>(p, budget, o);
+  return unary ? Search<UnaryArcticNumbers>(p, budget, o)
+               : Search<BinaryArcticNumbers>(p, budget, o);
 }
 
 namespace {

@@ -9,6 +9,7 @@
 #include "sat/gates.h"
 #include "sat/matrix.h"
 #include "strong/exact.h"
+#include "strong/techniques/arctic_numbers.h"
 #include "strong/techniques/interpretation_search.h"
 #include "strong/techniques/products.h"
 
@@ -17,36 +18,6 @@ namespace {
 
 // ---------------------------------------------------------------------------------------
 // The search: one SAT problem, the sides' matrices from a product plan.
-
-// The two encodings of the letters' entries: binary arctic naturals, and the order
-// encoding of arctic integers when entries may be negative (belowZero > 0).
-struct BinaryNumbers {
-  using Matrix = sat::ArcticMatrix;
-  using Cap = int;
-  static Matrix Fresh(sat::Solver& s, int d, int bits, int) {
-    return sat::FreshArcticMatrix(s, d, d, bits);
-  }
-  static Cap Bounds(int capBits) { return capBits; }
-  static Matrix Identity(sat::Solver& s, int d) { return sat::ArcticIdentity(s, d); }
-  // "finite and >= 0": finiteness, for naturals.
-  static sat::Lit NonNegative(sat::Solver&, const sat::Arctic& a) { return a.finite; }
-};
-
-struct UnaryNumbers {
-  using Matrix = sat::UnaryArcticMatrix;
-  using Cap = sat::UnaryBounds;
-  static Matrix Fresh(sat::Solver& s, int d, int bits, int belowZero) {
-    return sat::FreshUnaryArcticMatrix(s, d, d, -belowZero, (1 << bits) - 1);
-  }
-  static Cap Bounds(int capBits) {
-    const int highest = (1 << capBits) - 1;
-    return Cap{-highest, highest};
-  }
-  static Matrix Identity(sat::Solver& s, int d) { return sat::UnaryArcticIdentity(s, d); }
-  static sat::Lit NonNegative(sat::Solver& s, const sat::UnaryArctic& a) {
-    return sat::AtLeastValue(s, a, 0);
-  }
-};
 
 template <class Numbers>
 class Encoding : public EncodingBase {
@@ -59,7 +30,7 @@ class Encoding : public EncodingBase {
         d_(o.dimension),
         capBits_(o.ResultBits()),
         range_(o.belowZero + (1 << o.bits)),
-        cap_(Numbers::Bounds(capBits_)) {
+        cap_(Numbers::Bounds(capBits_, o.belowZero)) {
     for (const auto* rules : {&p.strict, &p.weak})
       for (const Rule& r : *rules)
         for (const Word* w : {&r.lhs, &r.rhs}) words_.push_back(*w);
@@ -72,7 +43,7 @@ class Encoding : public EncodingBase {
     letters_.resize(n);
     for (Symbol a = 0; a < n; ++a) {
       if (!used[a]) continue;
-      letters_[a] = Numbers::Fresh(s_, d_, o.bits, o.belowZero);
+      letters_[a] = Numbers::Fresh(s_, d_, d_, o.bits, o.belowZero);
       // (1,1) finite and not negative: every word's (1,1) entry is then a natural number.
       s_.Require(Numbers::NonNegative(s_, letters_[a]->at(0, 0)));
     }
@@ -88,7 +59,7 @@ class Encoding : public EncodingBase {
     const std::int64_t d = d_;
     const double binary = static_cast<double>(plan_.Products()) * d * d * d * capBits_ * 28 +
                           static_cast<double>(words_.size()) * d * d * capBits_ * 12;
-    if constexpr (std::is_same_v<Numbers, UnaryNumbers>) {
+    if constexpr (std::is_same_v<Numbers, UnaryArcticNumbers>) {
       const double r = range_;
       return static_cast<std::int64_t>(binary * std::max(1.0, r * r / 6));
     }
@@ -162,8 +133,8 @@ Result ArcticRuleRemoval(const Problem& p, const Budget& budget, const ArcticRem
       std::string(o.belowZero ? "arctic rule removal below zero" : "arctic rule removal") +
       " of dimension " + std::to_string(o.dimension);
   if (o.belowZero > 0)
-    return RemovalStep(p, SearchInterpretation<Encoding<UnaryNumbers>>(budget, o, what, p, o));
-  return RemovalStep(p, SearchInterpretation<Encoding<BinaryNumbers>>(budget, o, what, p, o));
+    return RemovalStep(p, SearchInterpretation<Encoding<UnaryArcticNumbers>>(budget, o, what, p, o));
+  return RemovalStep(p, SearchInterpretation<Encoding<BinaryArcticNumbers>>(budget, o, what, p, o));
 }
 
 EncodingSize ArcticRemovalEncodingSize(const Problem& p, const ArcticRemovalOptions& o) {
@@ -173,8 +144,8 @@ EncodingSize ArcticRemovalEncodingSize(const Problem& p, const ArcticRemovalOpti
     if (enc.Build(Budget())) size.built = enc.solver().Clauses();
     return size;
   };
-  if (o.belowZero > 0) return measure(Encoding<UnaryNumbers>(p, o));
-  return measure(Encoding<BinaryNumbers>(p, o));
+  if (o.belowZero > 0) return measure(Encoding<UnaryArcticNumbers>(p, o));
+  return measure(Encoding<BinaryArcticNumbers>(p, o));
 }
 
 // ---------------------------------------------------------------------------------------

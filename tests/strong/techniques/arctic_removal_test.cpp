@@ -10,6 +10,7 @@
 #include <climits>
 
 #include "../strong_test_util.h"
+#include "strong/techniques/reversal.h"
 
 namespace velkin::strong {
 namespace {
@@ -187,6 +188,35 @@ TEST(ArcticRuleRemoval, BelowZeroHoldsWeakRulesBothWays) {
             EXPECT_LE(*after, *before);
         }
       }
+  }
+}
+
+// The strategy tries arctic removal on a problem only, never on its reversal: the
+// transposed matrices remove the same rules of the reversal. Checked on found witnesses,
+// naturals and integers, by the re-check of the reversed step.
+TEST(ArcticRemovalWitness, TransposedMatricesRemoveTheSameRulesOfTheReversal) {
+  ArcticRemovalOptions integers = Options(2, 1);
+  integers.belowZero = 1;
+  const std::vector<std::pair<Problem, ArcticRemovalOptions>> cases = {
+      {Plain({"aab->bba", "b->=bb"}), Options(2)},
+      {Plain({"aa->aba"}), Options(2)},
+      {Plain({"aac->ac", "cac->cc", "bac->bc", "a->=aab", "c->=cab", "b->=bab", "aab->=a",
+              "cab->=c", "bab->=b"}),
+       integers}};
+  for (const auto& [p, o] : cases) {
+    const Result r = Remove(p, o);
+    ASSERT_EQ(r.kind, Result::Kind::Transformed) << RuleText(p.alphabet, p.strict[0]);
+    ArcticRemovalWitness t = WitnessOf(r);
+    const int d = t.dimension;
+    for (auto& m : t.letters)
+      if (m) {
+        std::vector<ArcticValue> transposed(m->size());
+        for (int i = 0; i < d; ++i)
+          for (int j = 0; j < d; ++j) transposed[j * d + i] = (*m)[i * d + j];
+        m = transposed;
+      }
+    EXPECT_EQ(t.Recheck(ReversedProblem(p), {ReversedProblem(r.subproblems[0])}), "")
+        << RuleText(p.alphabet, p.strict[0]);
   }
 }
 
