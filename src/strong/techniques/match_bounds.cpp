@@ -5,6 +5,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <set>
 #include <string>
@@ -1013,14 +1014,31 @@ void MatchBoundWitness::Print(const Problem& before, std::vector<std::string>& l
   PrintTransitions(names, transitions, lines);
 }
 
+namespace {
+
+// The time the calling thread has run, in seconds: without the time it waited for a
+// turn of the run's scheduler (the wall clock where there is no thread clock).
+double ThreadSeconds() {
+#ifdef CLOCK_THREAD_CPUTIME_ID
+  timespec t{};
+  if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) == 0)
+    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+#endif
+  return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
 Result FindMatchBound(const Problem& p, const Budget& budget, const MatchBoundOptions& options) {
   if (!p.IsStandard()) return Result::None("only for standard problems");
   if (p.strict.empty()) return Result::None();
   for (const Rule& r : p.strict)
     if (r.lhs.empty()) return Result::None("a rule with an empty left side");
   const Symbol marker = p.alphabet.size();
-  // One completion per direction tried, advanced in turns of a fixed number of
-  // transitions (so the result does not depend on timing) until one is compatible.
+  // One completion per direction tried, advanced in turns until one is compatible: each
+  // turn goes to the completion that has had the least time so far, so that both get
+  // equal time (a step of a completion that has grown large costs more, and steps
+  // counted alike would give the larger one most of the time).
   struct Attempt {
     bool reversed;
     MarkedRules rules;
@@ -1040,29 +1058,25 @@ Result FindMatchBound(const Problem& p, const Budget& budget, const MatchBoundOp
   }
   std::string why;
   const std::size_t turn = attempts.size() > 1 ? 1 << 16 : SIZE_MAX;
+  std::vector<double> spent(attempts.size(), 0);  // seconds of this thread's time
   const Attempt* done = nullptr;
   while (!done) {
-    bool running = false;
-    // Equal turns: as long as the longest that any completion needs.
-    std::size_t round = turn;
-    for (const Attempt& at : attempts)
-      if (at.builder) round = std::max(round, at.builder->allowance());
-    for (Attempt& at : attempts) {
-      if (!at.builder) continue;
-      const auto progress = at.builder->Advance(budget, round);
-      if (progress == Builder::Progress::Compatible) {
-        done = &at;
-        break;
-      }
-      if (progress == Builder::Progress::GaveUp) {
-        why += (why.empty() ? "" : "; ") + std::string(at.reversed ? "reversed: " : "") +
-               at.builder->why();
-        at.builder.reset();
-        continue;
-      }
-      running = true;
+    // The running completion that has had the least time (the first on a tie).
+    std::size_t k = attempts.size();
+    for (std::size_t i = 0; i < attempts.size(); ++i)
+      if (attempts[i].builder && (k == attempts.size() || spent[i] < spent[k])) k = i;
+    if (k == attempts.size()) return Result::None(why);
+    Attempt& at = attempts[k];
+    const double start = ThreadSeconds();
+    const auto progress = at.builder->Advance(budget, std::max(turn, at.builder->allowance()));
+    spent[k] += ThreadSeconds() - start;
+    if (progress == Builder::Progress::Compatible) {
+      done = &at;
+    } else if (progress == Builder::Progress::GaveUp) {
+      why += (why.empty() ? "" : "; ") + std::string(at.reversed ? "reversed: " : "") +
+             at.builder->why();
+      at.builder.reset();
     }
-    if (!done && !running) return Result::None(why);
   }
   auto w = std::make_shared<MatchBoundWitness>();
   w->reversed = done->reversed;
