@@ -133,7 +133,8 @@ Result ArcticRuleRemoval(const Problem& p, const Budget& budget, const ArcticRem
       std::string(o.belowZero ? "arctic rule removal below zero" : "arctic rule removal") +
       " of dimension " + std::to_string(o.dimension);
   if (o.belowZero > 0)
-    return RemovalStep(p, SearchInterpretation<Encoding<UnaryArcticNumbers>>(budget, o, what, p, o));
+    return RemovalStep(p,
+                       SearchInterpretation<Encoding<UnaryArcticNumbers>>(budget, o, what, p, o));
   return RemovalStep(p, SearchInterpretation<Encoding<BinaryArcticNumbers>>(budget, o, what, p, o));
 }
 
