@@ -187,10 +187,10 @@ namespace {
 // ways, which asks for matrices that one letter raises and another lowers; on the 98
 // Waldmann_23 relative problems the closure and these alone proved 75 (dimensions 2 to
 // 5), where the strategy had answered about half of the family.
-// `triedFirst`: the road tries arctic integers of dimension 2 with one bit on every
-// problem before (the same search), so that size is left out.
+// `triedFirst`: an arctic removal that the road tries on every problem before (the same
+// search), so that its size is left out.
 void AddMatrixSteps(std::vector<RoadStep>& steps, int after, bool byDimension = false,
-                    bool triedFirst = false) {
+                    const ArcticRemovalOptions* triedFirst = nullptr) {
   struct Size {
     bool arctic;
     int dimension, bits;
@@ -206,7 +206,8 @@ void AddMatrixSteps(std::vector<RoadStep>& steps, int after, bool byDimension = 
       {false, 6, 1, true},    {true, 5, 1, false, 1}, {false, 8, 1, true}};
   std::vector<Size> sizes;
   for (const Size& size : kSizes)
-    if (!triedFirst || !size.arctic || size.dimension != 2 || size.bits != 1 || size.belowZero != 1)
+    if (!triedFirst || !size.arctic || size.dimension != triedFirst->dimension ||
+        size.bits != triedFirst->bits || size.belowZero != triedFirst->belowZero)
       sizes.push_back(size);
   const auto partOf = [byDimension](const Size& size) {
     if (byDimension) return size.dimension;
@@ -410,7 +411,7 @@ std::vector<Road> StrongRoads() {
                                 subterm,
                                 weights};
   AddMatchBoundRemovalSteps(removal, 0.05);
-  AddMatrixSteps(removal, 1 + static_cast<int>(standardTail.size()), false, true);
+  AddMatrixSteps(removal, 1 + static_cast<int>(standardTail.size()), false, &belowZeroFirst);
   removal.push_back(asStandard);
   removal.insert(removal.end(), standardTail.begin(), standardTail.end());
 

@@ -353,8 +353,6 @@ class Builder {
     return Progress::Compatible;
   }
   const std::string& why() const { return why_; }
-  // The shortest turn that gets on: one that takes at least one transition.
-  std::size_t allowance() const { return allowance_; }
 
  private:
   Progress GiveUp(std::string why) {
@@ -1068,7 +1066,7 @@ Result FindMatchBound(const Problem& p, const Budget& budget, const MatchBoundOp
     if (k == attempts.size()) return Result::None(why);
     Attempt& at = attempts[k];
     const double start = ThreadSeconds();
-    const auto progress = at.builder->Advance(budget, std::max(turn, at.builder->allowance()));
+    const auto progress = at.builder->Advance(budget, turn);  // at least its allowance
     spent[k] += ThreadSeconds() - start;
     if (progress == Builder::Progress::Compatible) {
       done = &at;
