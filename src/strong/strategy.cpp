@@ -270,15 +270,22 @@ void AddMatrixSteps(std::vector<RoadStep>& steps, int after, bool byDimension = 
 // Arctic integers (below zero) follow the arctic naturals of dimensions 2 and 3: on the
 // 24 standard problems that the strategy missed on a sample (every 10th), they proved one
 // more and cost none.
+// Arctic naturals of one bit (entries -∞, 0, 1) of dimensions 3 to 5 go before the two-bit
+// ones of the same dimension: a larger dimension with smaller entries is often found
+// where the wider entries' search runs out of its part (two-bit dimension 3 ran out after
+// 6 s on three problems that one bit of dimension 4 or 5 proved in 0.1 to 0.7 s). On the
+// 332 standard problems of two samples, the dependency pair road alone for 2.5 s: 91
+// proofs against 84 (8 new, 1 lost).
 void AddReductionPairSteps(std::vector<RoadStep>& steps, bool arcticOnly) {
   struct Size {
     bool arctic;
     int dimension, bits;
     int belowZero = 0;  // arctic integers: the letters' entries from -belowZero
   };
-  static constexpr Size kSizes[] = {{false, 1, 2},   {true, 1, 2},    {true, 2, 2}, {true, 3, 2},
-                                    {true, 2, 2, 2}, {false, 2, 2},   {true, 4, 2}, {true, 2, 3},
-                                    {false, 3, 2},   {true, 3, 2, 2}, {true, 5, 2}, {true, 3, 3}};
+  static constexpr Size kSizes[] = {{false, 1, 2},   {true, 1, 2}, {true, 2, 2},    {true, 3, 1},
+                                    {true, 3, 2},    {true, 4, 1}, {true, 2, 2, 2}, {false, 2, 2},
+                                    {true, 5, 1},    {true, 4, 2}, {true, 2, 3},    {false, 3, 2},
+                                    {true, 3, 2, 2}, {true, 5, 2}, {true, 3, 3}};
   std::vector<Size> sizes;
   for (const Size& size : kSizes)
     if (size.arctic || !arcticOnly) sizes.push_back(size);
@@ -295,7 +302,7 @@ void AddReductionPairSteps(std::vector<RoadStep>& steps, bool arcticOnly) {
                                          : size.arctic  ? "arctic"
                                                         : "matrices") +
                              " of dimension " + std::to_string(size.dimension) + ", " +
-                             std::to_string(size.bits) + " bits";
+                             std::to_string(size.bits) + (size.bits == 1 ? " bit" : " bits");
     TechniqueFn run;
     if (size.arctic) {
       ArcticOptions o;

@@ -185,12 +185,13 @@ TEST(Arctic, FindsAnInterpretationExactlyWhenBruteForceDoes) {
 TEST(Arctic, EveryDimensionUpToFiveAndAsManyPairsAsOneInterpretationRemoves) {
   const Problem p = SameLettersProblem();
   for (int d = 1; d <= 5; ++d)
-    for (const bool unary : {true, false}) {
-      const Result r = ArcticInterpretation(p, Budget(), Sized(d, 2, unary));
-      ASSERT_EQ(r.kind, Result::Kind::Transformed) << "dimension " << d;
-      EXPECT_EQ(RecheckResult(p, r), "") << "dimension " << d;
-      EXPECT_EQ(dynamic_cast<const ArcticWitness&>(*r.witness).dimension, d);
-    }
+    for (const int bits : {1, 2})
+      for (const bool unary : {true, false}) {
+        const Result r = ArcticInterpretation(p, Budget(), Sized(d, bits, unary));
+        ASSERT_EQ(r.kind, Result::Kind::Transformed) << "dimension " << d << ", bits " << bits;
+        EXPECT_EQ(RecheckResult(p, r), "") << "dimension " << d << ", bits " << bits;
+        EXPECT_EQ(dynamic_cast<const ArcticWitness&>(*r.witness).dimension, d);
+      }
   // Two pairs that one interpretation makes strict together: the rounds after the first
   // model keep asking for one more, so both go in one step.
   Problem two;
