@@ -506,9 +506,10 @@ class RoadRun {
   // `spare`: threads of the run that no road uses, which a step with several
   // independent subproblems may borrow (null: none).
   // `scheduler`: the turns the road's threads take (null: none).
+  // `weight`: the road's weight for the start problem, which its helpers take turns with.
   RoadRun(const Road& road, Notes& notes, std::atomic<int>* spare = nullptr,
-          Scheduler* scheduler = nullptr)
-      : road_(road), notes_(notes), spare_(spare), scheduler_(scheduler) {}
+          Scheduler* scheduler = nullptr, int weight = 1)
+      : road_(road), notes_(notes), spare_(spare), scheduler_(scheduler), weight_(weight) {}
 
   // The tree the road builds for `p` within `budget`. `loopsCount`: a loop of `p`
   // would be a loop of the start problem.
@@ -648,8 +649,8 @@ class RoadRun {
       Scheduler* const scheduler = scheduler_;
       std::vector<std::jthread> helpers;
       for (int t = 0; t < borrowed; ++t) {
-        runs.push_back(std::make_unique<RoadRun>(road_, notes_, spare_, scheduler_));
-        const int seat = scheduler ? scheduler->Add(road_.weight) : -1;
+        runs.push_back(std::make_unique<RoadRun>(road_, notes_, spare_, scheduler_, weight_));
+        const int seat = scheduler ? scheduler->Add(weight_) : -1;
         helpers.emplace_back([&work, &shared, scheduler, seat, run = runs.back().get()] {
           std::optional<Scheduler::Seat> s;
           if (scheduler) s.emplace(*scheduler, seat, shared);
@@ -669,6 +670,7 @@ class RoadRun {
   Notes& notes_;
   std::atomic<int>* spare_;
   Scheduler* scheduler_;
+  int weight_;
 };
 
 // A runner's quantum under the scheduler when the options give none.
@@ -729,7 +731,7 @@ StrongResult RunRoads(const Problem& start, const std::vector<Road>& roads,
     {
       std::optional<Scheduler::Seat> seat;
       if (scheduler) seat.emplace(*scheduler, seats[k], race);
-      RoadRun attempt(road, notes, &spare, scheduler.get());
+      RoadRun attempt(road, notes, &spare, scheduler.get(), road.WeightFor(start));
       try {
         tree = attempt.Solve(start, true, race);
       } catch (const std::exception& e) {
