@@ -1,5 +1,7 @@
 #include "strong/print.h"
 
+#include "strong/loop.h"
+
 namespace velkin::strong {
 
 namespace {
@@ -60,9 +62,12 @@ class Printer {
       numbers.push_back(next);
       next += Size(c);
     }
-    if (TreeVerdict(node) == Verdict::Disproved)
+    if (TreeVerdict(node) == Verdict::Disproved && EndsInLoop(node))
       lines_.push_back("  A loop of " + ProblemList(numbers) + " is a loop of problem " +
                        std::to_string(number) + ".");
+    else if (TreeVerdict(node) == Verdict::Disproved)
+      lines_.push_back("  An infinite derivation of " + ProblemList(numbers) +
+                       " is one of problem " + std::to_string(number) + ".");
     else
       lines_.push_back("  " + self + holds + " if " + ProblemList(numbers) +
                        (node.children[0].problem.IsDependencyPairs()
@@ -74,6 +79,12 @@ class Printer {
   }
 
  private:
+  // True when the disproof below `n` (through its only children) is a loop.
+  static bool EndsInLoop(const ProofNode& n) {
+    if (n.children.empty()) return dynamic_cast<const LoopWitness*>(n.witness.get()) != nullptr;
+    return EndsInLoop(n.children[0]);
+  }
+
   static int Size(const ProofNode& n) {
     int s = 1;
     for (const ProofNode& c : n.children) s += Size(c);
