@@ -100,7 +100,7 @@ void AddRunOptions(CLI::App& app, RawRunOptions& raw) {
   app.add_flag("--certified", raw.certified,
                "Strong strategy: only steps that the certifier accepts (match bounds on\n"
                "every word only, no forward closures, no removal of some rules, no\n"
-               "stripping),\n"
+               "stripping, no pattern rules),\n"
                "so that every answer comes with a certificate");
   // The names, quoted (one holds a comma), a few to a line.
   std::string roadNames;
@@ -160,7 +160,9 @@ larger than 64 MiB are refused.
 constexpr const char* kOutputText = R"TEXT(
 Output: the first line is the status, "terminating", "loop found" or "no proof"
 (with --termcomp: YES, NO or MAYBE); then the proof text, one line each, as the
-window shows it (nothing for no proof). Warnings about plain input that likely
+window shows it (nothing for no proof). With the strong strategy, "loop found"
+also stands for an infinite derivation without a loop, which the proof gives as
+pattern rules. Warnings about plain input that likely
 reads otherwise than meant go to stderr and change nothing else.
 )TEXT";
 
