@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "strong/certificate.h"
+#include "strong/techniques/pattern_rules.h"
 #include "strong/techniques/reversal.h"
 #include "strong/techniques/trivial.h"
 #include "strong_test_util.h"
@@ -93,7 +94,7 @@ TEST(StrongPrint, ADisproofSaysThatTheLoopCarriesBack) {
   const Problem p = Plain({"ab->bba"});
   const ProofNode tree =
       Step(p, std::make_shared<ReversalWitness>(),
-           {Leaf(ReversedProblem(p), Result::Kind::Disproved, std::make_shared<SplitWitness>())});
+           {Leaf(ReversedProblem(p), Result::Kind::Disproved, std::make_shared<LoopWitness>())});
   ASSERT_EQ(TreeVerdict(tree), Verdict::Disproved);
   const std::vector<std::string> lines = PrintProof(tree);
   EXPECT_EQ(lines[0], "Problem 1: termination of R, with");
@@ -101,6 +102,24 @@ TEST(StrongPrint, ADisproofSaysThatTheLoopCarriesBack) {
             lines.end());
   EXPECT_NE(std::find(lines.begin(), lines.end(), "  Problem 2 does not terminate."), lines.end());
   EXPECT_EQ(lines.back(), "So problem 1 does not terminate.");
+
+  // A disproof without a loop is no loop of the problem above it either.
+  auto patterns = std::make_shared<PatternWitness>();
+  patterns->steps.push_back(PatternStep{
+      PatternRule{{0}, {}, {}, {0, 0}, {}, {}, true}, PatternInference::Rule, 0, -1, 0, {}, {}});
+  const ProofNode growing = Step(p, std::make_shared<ReversalWitness>(),
+                                 {Leaf(ReversedProblem(p), Result::Kind::Disproved, patterns)});
+  const std::vector<std::string> other = PrintProof(growing);
+  EXPECT_NE(std::find(other.begin(), other.end(),
+                      "  An infinite derivation of problem 2 is one of problem 1."),
+            other.end());
+  EXPECT_EQ(std::find(other.begin(), other.end(), "  A loop of problem 2 is a loop of problem 1."),
+            other.end());
+  // An empty list prints as such, without a claim.
+  PatternWitness empty;
+  std::vector<std::string> none;
+  empty.Print(p, none);
+  EXPECT_EQ(none, std::vector<std::string>{"no pattern rule"});
 }
 
 // Complete() is the same truth as TreeVerdict, so that the certificate writer (which

@@ -20,10 +20,15 @@
 namespace velkin {
 namespace {
 
-// A run on this system ends with " no proof ": it does not terminate (b L b leads to
-// b L a b, to b L a a b, and so on), so nothing proves it, but it has no loop either,
-// for every turn of the head at the right adds an a.
+// A classic run on this system ends with " no proof ": it does not terminate (b L b leads
+// to b L a b, to b L a a b, and so on), so nothing proves it, but it has no loop either,
+// for every turn of the head at the right adds an a (the strong strategy shows that by
+// pattern rules).
 const char* const kNoProofInput = "aL -> La\nRa -> aR\nbL -> bR\nRb -> Lab";
+
+// A system that no road of the strong strategy answers (nor any tool of the 2025
+// competition): a strong run on it goes on until its time limit or a cancel.
+const char* const kStrongNoProofInput = "0001 -> 1101\n1001 -> 0100";
 
 QByteArray ReadAll(const QString& path) {
   QFile f(path);
@@ -585,7 +590,7 @@ class MainWindowTest : public QObject {
   void cancelEndsAStrongRunPromptly() {
     Click(F().Button7);
     Click(F().CheckBox5);
-    Type(F().Memo1, QString::fromLatin1(kNoProofInput));
+    Type(F().Memo1, QString::fromLatin1(kStrongNoProofInput));
     Click(F().Button4);
     QVERIFY(F().StrongRunning());
     // The window keeps answering: the status counts the seconds.

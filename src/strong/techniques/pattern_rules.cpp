@@ -273,6 +273,10 @@ std::string Number(int i) {
 
 void PatternWitness::Print(const Problem& before, std::vector<std::string>& lines) const {
   const Alphabet& a = before.alphabet;
+  if (steps.empty()) {
+    lines.push_back("no pattern rule");  // never accepted
+    return;
+  }
   lines.push_back("each line holds for every n >= 0 (->+ with a strict step for every n):");
   for (std::size_t i = 0; i < steps.size(); ++i) {
     const PatternStep& s = steps[i];
@@ -471,7 +475,8 @@ class Search {
       seen_[Key(s.rule)] = at[k];
       queue_.emplace(Weight(s.rule), at[k]);
       steps_.push_back(s);
-      if (RepeatOf(s.rule)) {
+      // A plain repeat is a loop: the loop searches give it, with a certificate.
+      if (!s.rule.Plain() && RepeatOf(s.rule)) {
         found_ = at[k];
         return;
       }
