@@ -193,6 +193,10 @@ DerivedPattern DerivePattern(const Problem& p, const std::vector<PatternStep>& e
       break;
     case I::Power:
       if (step.size == 0) return fail("the power 0");
+      // A bound that no search reaches, so that a corrupt witness cannot ask for words of
+      // any length.
+      if (step.size > (std::size_t{1} << 16) / (1 + a->v.size() + a->y.size()))
+        return fail("the power is too large");
       r = *a;
       r.v = PowerOf(a->v, step.size);
       r.y = PowerOf(a->y, step.size);
@@ -475,8 +479,10 @@ class Search {
       seen_[Key(s.rule)] = at[k];
       queue_.emplace(Weight(s.rule), at[k]);
       steps_.push_back(s);
-      // A plain repeat is a loop: the loop searches give it, with a certificate.
-      if (!s.rule.Plain() && RepeatOf(s.rule)) {
+      // Only repeats that grow (m > n for every n): a plain repeat, or one with m = n or
+      // m constant, gives a loop, which the loop searches print with a certificate.
+      const std::optional<PatternRepeat> repeat = s.rule.Plain() ? std::nullopt : RepeatOf(s.rule);
+      if (repeat && (repeat->factor >= 2 || (repeat->factor == 1 && repeat->constant >= 1))) {
         found_ = at[k];
         return;
       }

@@ -97,8 +97,8 @@ struct PatternOptions {
 };
 
 // Searches the pattern rules of the relative problem `p` (dependency pair problems get
-// Nothing) for one with a power that repeats (a plain one is a loop, left to the loop
-// searches). Guarantees: a Disproved result holds a PatternWitness
+// Nothing) for one with a power that repeats with m > n for every n (a plain repeat, or
+// one with m = n or m constant, gives a loop: left to the loop searches). Guarantees: a Disproved result holds a PatternWitness
 // of `p` that the caller re-checks; Nothing when the budget or the limits run out.
 Result FindPatternNontermination(const Problem& p, const Budget& budget,
                                  const PatternOptions& options = {});

@@ -316,6 +316,10 @@ TEST(PatternRules, DerivesEachInferenceAsStated) {
   PatternStep wrongPlace = inY;
   wrongPlace.size = 1;
   EXPECT_FALSE(DerivePattern(p, {rule0, bR}, wrongPlace).ok);
+  // A power too large to write out is refused, not attempted.
+  PatternStep huge = power;
+  huge.size = std::size_t{1} << 40;
+  EXPECT_FALSE(DerivePattern(p, {rule0, lifted}, huge).ok);
   // Narrowing needs the powers to agree.
   PatternStep narrow = Make({}, PatternInference::Narrow, 1, 2, 0);
   EXPECT_FALSE(DerivePattern(p, {rule0, bR, pumpOfR}, narrow).ok);
