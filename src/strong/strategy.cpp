@@ -511,8 +511,7 @@ std::vector<Road> StrongRoads() {
                        return FindPatternNontermination(p, b, PatternOptions{});
                      },
                      false, 0.3, /*certifiable=*/false}},
-           kPatternWeight,
-           1},
+           kPatternWeight},
       Road{"dependency pairs", Always, DependencyPairSteps(false, {cleanup, asStandardIfHope}),
            kDependencyPairWeight, 1},
       Road{"dependency pairs of the reversal", Always,

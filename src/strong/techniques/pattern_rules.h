@@ -55,8 +55,8 @@ struct PatternStep {
 };
 
 // The pattern rule of `step` computed from `earlier` (the steps before it) and the rules
-// of `p`, or an empty optional with the condition that fails. Separate from the search:
-// this is what the re-check and the tests trust.
+// of `p` (`ok`), or the condition that fails (`error`). Separate from the search: this is
+// what the re-check and the tests trust.
 struct DerivedPattern {
   bool ok = false;
   PatternRule rule;
@@ -98,8 +98,9 @@ struct PatternOptions {
 
 // Searches the pattern rules of the relative problem `p` (dependency pair problems get
 // Nothing) for one with a power that repeats with m > n for every n (a plain repeat, or
-// one with m = n or m constant, gives a loop: left to the loop searches). Guarantees: a Disproved result holds a PatternWitness
-// of `p` that the caller re-checks; Nothing when the budget or the limits run out.
+// one with m = n or m constant, gives a loop: left to the loop searches). Guarantees: a
+// Disproved result holds a PatternWitness of `p` that the caller re-checks; Nothing when
+// the budget or the limits run out.
 Result FindPatternNontermination(const Problem& p, const Budget& budget,
                                  const PatternOptions& options = {});
 
