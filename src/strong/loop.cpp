@@ -13,14 +13,6 @@ bool Contains(const std::vector<Rule>& rules, const Rule& rule) {
   return std::find(rules.begin(), rules.end(), rule) != rules.end();
 }
 
-// The word `w` with its factor of length `len` at `pos` replaced by `by`.
-Word Replace(const Word& w, std::size_t pos, std::size_t len, const Word& by) {
-  Word out(w.begin(), w.begin() + static_cast<std::ptrdiff_t>(pos));
-  out.insert(out.end(), by.begin(), by.end());
-  out.insert(out.end(), w.begin() + static_cast<std::ptrdiff_t>(pos + len), w.end());
-  return out;
-}
-
 }  // namespace
 
 std::string LoopWitness::Recheck(const Problem& before, const std::vector<Problem>& after) const {

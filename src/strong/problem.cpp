@@ -49,6 +49,14 @@ Word Reversed(const Word& w) {
   return Word(w.rbegin(), w.rend());
 }
 
+Word Replace(const Word& w, std::size_t pos, std::size_t len, const Word& by) {
+  assert(pos <= w.size() && len <= w.size() - pos);
+  Word out(w.begin(), w.begin() + static_cast<std::ptrdiff_t>(pos));
+  out.insert(out.end(), by.begin(), by.end());
+  out.insert(out.end(), w.begin() + static_cast<std::ptrdiff_t>(pos + len), w.end());
+  return out;
+}
+
 std::vector<Rule> Reversed(const std::vector<Rule>& rules) {
   std::vector<Rule> out;
   out.reserve(rules.size());

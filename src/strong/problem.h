@@ -67,6 +67,9 @@ Problem FromParsed(const ParsedSystem& parsed);
 // w^rev.
 Word Reversed(const Word& w);
 
+// `w` with its factor of length `len` at `pos` (which must lie inside w) replaced by `by`.
+Word Replace(const Word& w, std::size_t pos, std::size_t len, const Word& by);
+
 // The rules with both sides reversed, in the same order.
 std::vector<Rule> Reversed(const std::vector<Rule>& rules);
 

@@ -58,10 +58,7 @@ std::optional<Word> Rewritten(const Word& s, std::size_t at, const Word& l, cons
   if (at > s.size() || l.size() > s.size() - at ||
       !std::equal(l.begin(), l.end(), s.begin() + static_cast<std::ptrdiff_t>(at)))
     return std::nullopt;
-  Word out(s.begin(), s.begin() + static_cast<std::ptrdiff_t>(at));
-  out.insert(out.end(), r.begin(), r.end());
-  out.insert(out.end(), s.begin() + static_cast<std::ptrdiff_t>(at + l.size()), s.end());
-  return out;
+  return Replace(s, at, l.size(), r);
 }
 
 // True when y = v^k for some k >= 0 (v not empty).
@@ -469,14 +466,14 @@ class Search {
       PatternStep& s = chain[k];
       for (int* premise : {&s.first, &s.second})
         if (*premise <= kChain) *premise = at[kChain - *premise];
-      const int known = KnownExactly(s.rule);
-      if (known >= 0) {
-        at[k] = known;
+      std::string key = Key(s.rule);
+      if (const auto it = seen_.find(key); it != seen_.end()) {
+        at[k] = it->second;
         continue;
       }
       if (!Fits(s.rule)) return;
       at[k] = static_cast<int>(steps_.size());
-      seen_[Key(s.rule)] = at[k];
+      seen_.emplace(std::move(key), at[k]);
       queue_.emplace(Weight(s.rule), at[k]);
       steps_.push_back(s);
       // Only repeats that grow (m > n for every n): a plain repeat, or one with m = n or
@@ -552,9 +549,7 @@ class Search {
     Word& target = where == PatternInference::InsideX   ? r.x
                    : where == PatternInference::InsideY ? r.y
                                                         : r.z;
-    assert(pos + l2.u.size() <= target.size());
-    target.erase(target.begin() + pos, target.begin() + pos + l2.u.size());
-    target.insert(target.begin() + pos, l2.x.begin(), l2.x.end());
+    target = Replace(target, pos, l2.u.size(), l2.x);
     r.strict = r.strict || (where != PatternInference::InsideY && l2.strict);
     chain.push_back(Step(where, from, r, b, pos));
     Commit(std::move(chain));
@@ -617,20 +612,10 @@ class Search {
     for (std::size_t pos : inX) Inside({}, a, b, I::InsideX, pos);
     for (std::size_t pos : inY) Inside({}, a, b, I::InsideY, pos);
     for (std::size_t pos : inZ) Inside({}, a, b, I::InsideZ, pos);
-    if (!acrossX.empty()) {
-      PatternRule ul = q1;
-      ul.u = Cat(q1.u, q1.v);
-      ul.x = Cat(q1.x, q1.y);
-      for (std::size_t pos : acrossX)
-        Inside({Step(I::UnfoldLeft, a, ul)}, kChain, b, I::InsideX, pos);
-    }
-    if (!acrossZ.empty()) {
-      PatternRule ur = q1;
-      ur.w = Cat(q1.v, q1.w);
-      ur.z = Cat(q1.y, q1.z);
-      for (std::size_t pos : acrossZ)
-        Inside({Step(I::UnfoldRight, a, ur)}, kChain, b, I::InsideZ, pos);
-    }
+    for (std::size_t pos : acrossX)
+      Inside({Step(I::UnfoldLeft, a, Unfolded(q1, true))}, kChain, b, I::InsideX, pos);
+    for (std::size_t pos : acrossZ)
+      Inside({Step(I::UnfoldRight, a, Unfolded(q1, false))}, kChain, b, I::InsideZ, pos);
     const std::size_t endSize = plain ? q1.x.size() : q1.z.size();
     for (std::size_t k : right) {
       std::vector<PatternStep> chain;
@@ -642,6 +627,18 @@ class Search {
       const int c = AddContext(chain, a, Part(q2, 0, q2.size() - k), {});
       Inside(chain, c, b, I::InsideX, 0);
     }
+  }
+
+  // `r` for n + 1: a copy of v and of y before the powers (`left`) or after them.
+  static PatternRule Unfolded(PatternRule r, bool left) {
+    if (left) {
+      r.u = Cat(r.u, r.v);
+      r.x = Cat(r.x, r.y);
+    } else {
+      r.w = Cat(r.v, r.w);
+      r.z = Cat(r.y, r.z);
+    }
+    return r;
   }
 
   // The positions of `l` in the word s t that begin in s and end in t.
