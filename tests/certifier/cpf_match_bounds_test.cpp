@@ -84,8 +84,8 @@ TEST(CpfMatchBounds, BoundsOnEveryWordAndTheirTamperedCopies) {
     EXPECT_EQ(cetatest::Certify(Replaced(cert, bound, "<bound>0")).first_line, "REJECTED");
     // The start state no longer reads every letter at height 0 into itself.
     const std::string loop =
-        "<transition><lhs><name>a</name><height>0</height><state>q1</state></lhs>"
-        "<rhs><state>q1</state></rhs></transition>";
+        "<transition><lhs><name>a</name><height>0</height><state>0</state></lhs>"
+        "<rhs><state>0</state></rhs></transition>";
     EXPECT_EQ(cetatest::Certify(Replaced(cert, loop, "")).first_line, "REJECTED");
   }
 }
