@@ -11,6 +11,7 @@
 #include "strong/certificate.h"
 #include "strong/cpf.h"
 #include "strong/technique.h"
+#include "strong/techniques/lp_weights.h"
 #include "strong/techniques/match_bounds.h"
 
 namespace velkin::strong {
@@ -88,6 +89,35 @@ TEST(CpfMatchBounds, BoundsOnEveryWordAndTheirTamperedCopies) {
         "<rhs><state>0</state></rhs></transition>";
     EXPECT_EQ(cetatest::Certify(Replaced(cert, loop, "")).first_line, "REJECTED");
   }
+}
+
+TEST(CpfMatchBounds, BoundsOnTheRulesThatWeightsLeave) {
+  VELKIN_REQUIRE_CETA();
+  // Weights take off c c -> c (the match-bound road tries them first) and leave
+  // a a -> a b a to the bounds, whose leaf follows the rule removal.
+  const Problem p = Plain({"aa->aba", "cc->c"});
+  const Result weights = LpWeights(p, Budget().Within(std::chrono::seconds(20)));
+  ASSERT_EQ(weights.kind, Result::Kind::Transformed) << weights.note;
+  ASSERT_EQ(RecheckResult(p, weights), "");
+  const Problem& rest = weights.subproblems.at(0);
+  ASSERT_EQ(rest.strict.size(), 1u);
+  const Result bound = Bound(rest, false);
+  ASSERT_EQ(bound.kind, Result::Kind::Proved);
+  const ProofNode root{
+      p, weights.kind, weights.witness, {ProofNode{rest, bound.kind, bound.witness, {}}}};
+  const cpf::Written written = cpf::FromProof(root, "velkin-test");
+  ASSERT_TRUE(cpf::Ok(written)) << std::get<std::string>(written);
+  const std::string cert = std::get<cpf::Fragment>(written).xml;
+  ASSERT_NE(cert.find("<ruleRemoval>"), std::string::npos);
+  EXPECT_LT(cert.find("<ruleRemoval>"), cert.find("<bounds>"));
+  const cetatest::Verdict v = cetatest::Certify(cert);
+  EXPECT_EQ(v.first_line, "CERTIFIED") << v.output;
+  // The same bounds as the whole proof of both rules: c c -> c has no path at height 1.
+  const cpf::Written leaf = bound.witness->Certify(rest, {}, {});
+  ASSERT_TRUE(cpf::Ok(leaf));
+  const cpf::Written alone = cpf::Document(p, std::get<cpf::Fragment>(leaf), "velkin-test");
+  ASSERT_TRUE(cpf::Ok(alone));
+  EXPECT_EQ(cetatest::Certify(std::get<cpf::Fragment>(alone).xml).first_line, "REJECTED");
 }
 
 TEST(CpfMatchBounds, TheCertifierChecksWeakRulesAsStrictOnes) {
