@@ -451,11 +451,11 @@ Written SubtermCriterion(const Problem& before, const Problem& after, const Frag
 
 // ---- Match bounds ----------------------------------------------------------------------
 
+namespace {
 // A state's name: q in base 62 (digits, then lower-case, then upper-case letters),
 // distinct for distinct q and as short as can be. The certifier compares states as
 // strings, letter by letter, all the time: on automata of some hundred states these names
 // make its check of a bound about a fifth faster than "q" and the number in decimal.
-namespace {
 std::string StateName(int q) {
   static constexpr char kDigits[] =
       "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
