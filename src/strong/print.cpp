@@ -62,12 +62,12 @@ class Printer {
       numbers.push_back(next);
       next += Size(c);
     }
-    if (TreeVerdict(node) == Verdict::Disproved && EndsInLoop(node))
-      lines_.push_back("  A loop of " + ProblemList(numbers) + " is a loop of problem " +
-                       std::to_string(number) + ".");
-    else if (TreeVerdict(node) == Verdict::Disproved)
-      lines_.push_back("  An infinite derivation of " + ProblemList(numbers) +
-                       " is one of problem " + std::to_string(number) + ".");
+    if (TreeVerdict(node) == Verdict::Disproved)
+      lines_.push_back(EndsInLoop(node)
+                           ? "  A loop of " + ProblemList(numbers) + " is a loop of problem " +
+                                 std::to_string(number) + "."
+                           : "  An infinite derivation of " + ProblemList(numbers) +
+                                 " is one of problem " + std::to_string(number) + ".");
     else
       lines_.push_back("  " + self + holds + " if " + ProblemList(numbers) +
                        (node.children[0].problem.IsDependencyPairs()
