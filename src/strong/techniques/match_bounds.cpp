@@ -219,6 +219,8 @@ class Builder {
   int AddState() {
     outHead_.resize(outHead_.size() + static_cast<std::size_t>(letters_), -1);
     inHead_.resize(inHead_.size() + static_cast<std::size_t>(letters_), -1);
+    out_.first.resize(outHead_.size(), -1);
+    in_.first.resize(inHead_.size(), -1);
     if (!links_.empty()) links_.emplace_back();
     return states() - 1;
   }
@@ -278,12 +280,12 @@ class Builder {
     out = t;
     in = t;
     // The lists per height, so that the right sides' walks pass no other transitions.
-    auto [o, newOut] = outAt_.try_emplace(AtHeight(from, a, h), t);
-    outAtNext_.push_back(newOut ? -1 : o->second);
-    o->second = t;
-    auto [i, newIn] = inAt_.try_emplace(AtHeight(to, a, h), t);
-    inAtNext_.push_back(newIn ? -1 : i->second);
-    i->second = t;
+    int& outTop = Bucket(out_, Slot(from, a), h).head;
+    outAtNext_.push_back(outTop);
+    outTop = t;
+    int& inTop = Bucket(in_, Slot(to, a), h).head;
+    inAtNext_.push_back(inTop);
+    inTop = t;
   }
 
  public:
@@ -370,19 +372,33 @@ class Builder {
     auto operator<=>(const Redex&) const = default;
   };
 
-  std::uint64_t AtHeight(int state, Symbol a, int h) const {
-    assert(h >= 0);
-    return (static_cast<std::uint64_t>(Slot(state, a)) << 32) | static_cast<std::uint32_t>(h);
+  // Per (state, letter) slot, the heights of its transitions, each with the newest one at
+  // that height: a short list (a slot has transitions at few heights), searched in turn.
+  struct HeightList {
+    int height, head, next;  // head: the newest transition; next: the slot's next height
+  };
+  struct ByHeight {
+    std::vector<int> first;         // per slot: its first HeightList, or -1
+    std::vector<HeightList> lists;  // every slot's, chained by next
+  };
+  // The slot's list at height h, added (empty) when there is none.
+  HeightList& Bucket(ByHeight& b, std::size_t slot, int h) {
+    assert(h >= 0 && slot < b.first.size());
+    for (int k = b.first[slot]; k >= 0; k = b.lists[k].next)
+      if (b.lists[k].height == h) return b.lists[k];
+    b.lists.push_back({h, -1, b.first[slot]});
+    b.first[slot] = static_cast<int>(b.lists.size()) - 1;
+    return b.lists.back();
+  }
+  // The newest transition of the slot at height h, or -1.
+  static int Newest(const ByHeight& b, std::size_t slot, int h) {
+    for (int k = b.first[slot]; k >= 0; k = b.lists[k].next)
+      if (b.lists[k].height == h) return b.lists[k].head;
+    return -1;
   }
   // The newest transition from (into) `state` by a at height h, or -1.
-  int OutAt(int state, Symbol a, int h) const {
-    const auto it = outAt_.find(AtHeight(state, a, h));
-    return it == outAt_.end() ? -1 : it->second;
-  }
-  int InAt(int state, Symbol a, int h) const {
-    const auto it = inAt_.find(AtHeight(state, a, h));
-    return it == inAt_.end() ? -1 : it->second;
-  }
+  int OutAt(int state, Symbol a, int h) const { return Newest(out_, Slot(state, a), h); }
+  int InAt(int state, Symbol a, int h) const { return Newest(in_, Slot(state, a), h); }
 
   std::size_t Slot(int state, Symbol a) const {
     return static_cast<std::size_t>(state) * static_cast<std::size_t>(letters_) +
@@ -548,28 +564,61 @@ class Builder {
   }
 
   // Replaces now_ by the states reached from it by one transition reading a at height
-  // h (forwards from sources to targets, else backwards), sorted; false when none is.
-  bool StepAt(Symbol a, int h, bool forward) {
+  // h (forwards from sources to targets, else backwards), each once, in no particular
+  // order; false when none is.
+  bool StepAt(Symbol a, int h, bool forward) { return StepAt(now_, a, h, forward); }
+  // The same on `set`.
+  bool StepAt(std::vector<int>& set, Symbol a, int h, bool forward) {
     next_.clear();
-    ticks_ += now_.size();
-    for (int s : now_) {
+    NewMark();
+    ticks_ += set.size();
+    const auto reach = [&](int s) {
+      if (marked_[s] == mark_) return;
+      marked_[s] = mark_;
+      next_.push_back(s);
+    };
+    for (int s : set) {
       if (forward) {
-        for (int u = OutAt(s, a, h); u >= 0; u = outAtNext_[u]) next_.push_back(all_[u].to);
+        for (int u = OutAt(s, a, h); u >= 0; u = outAtNext_[u]) reach(all_[u].to);
       } else {
-        for (int u = InAt(s, a, h); u >= 0; u = inAtNext_[u]) next_.push_back(all_[u].from);
+        for (int u = InAt(s, a, h); u >= 0; u = inAtNext_[u]) reach(all_[u].from);
       }
     }
-    SortUnique(next_);
-    now_.swap(next_);
-    return !now_.empty();
+    set.swap(next_);
+    return !set.empty();
   }
 
-  // True when w can be read from q to p on transitions of height h only.
+  // A mark that no state carries yet.
+  void NewMark() {
+    if (++mark_ == 0) {  // the stamps wrapped around: start again from clean marks
+      std::fill(marked_.begin(), marked_.end(), 0u);
+      mark_ = 1;
+    }
+    marked_.resize(static_cast<std::size_t>(states()), 0u);
+  }
+
+  // The highest state of now_ (not empty).
+  int Highest() const {
+    assert(!now_.empty());
+    return *std::max_element(now_.begin(), now_.end());
+  }
+
+  // True when w can be read from q to p on transitions of height h only. Reads from both
+  // ends, always on the smaller of the two sets, until they meet.
   bool Readable(int q, const Word& w, int h, int p) {
     now_.assign(1, q);
-    for (Symbol a : w)
-      if (!StepAt(a, h, true)) return false;
-    return std::binary_search(now_.begin(), now_.end(), p);
+    back_.assign(1, p);
+    std::size_t i = 0, j = w.size();  // now_ has read w[0..i), back_ reads w[j..] into p
+    while (i < j) {
+      if (now_.size() <= back_.size()) {
+        if (!StepAt(now_, w[i++], h, true)) return false;
+      } else if (!StepAt(back_, w[--j], h, false)) {
+        return false;
+      }
+    }
+    NewMark();
+    for (int s : now_) marked_[s] = mark_;
+    return std::any_of(back_.begin(), back_.end(), [&](int s) { return marked_[s] == mark_; });
   }
 
   // The largest i < |w| such that q reads w[0..i) at height h into some state (i = 0: q
@@ -578,7 +627,7 @@ class Builder {
     now_.assign(1, q);
     std::pair<std::size_t, int> best{0, q};
     for (std::size_t i = 0; i + 1 < w.size() && StepAt(w[i], h, true); ++i)
-      best = {i + 1, now_.back()};
+      best = {i + 1, Highest()};
     return best;
   }
 
@@ -588,7 +637,7 @@ class Builder {
     now_.assign(1, p);
     std::pair<std::size_t, int> best{w.size(), p};
     for (std::size_t i = w.size(); i-- > std::max<std::size_t>(least, 1) && StepAt(w[i], h, false);)
-      best = {i, now_.back()};
+      best = {i, Highest()};
     return best;
   }
 
@@ -598,7 +647,7 @@ class Builder {
     now_.assign(1, p);
     for (std::size_t i = w.size(); i-- > 1;)
       if (!StepAt(w[i], h, false)) return -1;
-    return now_.back();
+    return Highest();
   }
 
   const MarkedRules& rules_;
@@ -618,7 +667,7 @@ class Builder {
   std::vector<int> outHead_, inHead_;  // per state and letter: the newest transition
   std::vector<int> outNext_, inNext_;  // per transition: the next older one
   // The same per state, letter and height.
-  std::unordered_map<std::uint64_t, int> outAt_, inAt_;
+  ByHeight out_, in_;
   std::vector<int> outAtNext_, inAtNext_;
   std::size_t next_t_ = 0;  // the first transition that waits
   std::string why_;
@@ -638,7 +687,9 @@ class Builder {
   Ends found_;
   std::vector<Ends> levels_;
   std::vector<Redex> redexes_;
-  std::vector<int> now_, next_;
+  std::vector<int> now_, next_, back_;
+  std::vector<unsigned> marked_;  // per state: mark_ when StepAt reached it
+  unsigned mark_ = 0;
 };
 
 // The start of a completion on the right sides of forward closures: state 0 initial, 1
