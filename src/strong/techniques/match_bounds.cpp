@@ -280,12 +280,14 @@ class Builder {
     out = t;
     in = t;
     // The lists per height, so that the right sides' walks pass no other transitions.
-    int& outTop = Bucket(out_, Slot(from, a), h).head;
-    outAtNext_.push_back(outTop);
-    outTop = t;
-    int& inTop = Bucket(in_, Slot(to, a), h).head;
-    inAtNext_.push_back(inTop);
-    inTop = t;
+    HeightList& outList = Bucket(out_, Slot(from, a), h);
+    outAtNext_.push_back(outList.head);
+    outList.head = t;
+    ++outList.count;
+    HeightList& inList = Bucket(in_, Slot(to, a), h);
+    inAtNext_.push_back(inList.head);
+    inList.head = t;
+    ++inList.count;
   }
 
  public:
@@ -376,6 +378,7 @@ class Builder {
   // that height: a short list (a slot has transitions at few heights), searched in turn.
   struct HeightList {
     int height, head, next;  // head: the newest transition; next: the slot's next height
+    int count;               // the transitions in this list
   };
   struct ByHeight {
     std::vector<int> first;         // per slot: its first HeightList, or -1
@@ -386,7 +389,7 @@ class Builder {
     assert(h >= 0 && slot < b.first.size());
     for (int k = b.first[slot]; k >= 0; k = b.lists[k].next)
       if (b.lists[k].height == h) return b.lists[k];
-    b.lists.push_back({h, -1, b.first[slot]});
+    b.lists.push_back({h, -1, b.first[slot], 0});
     b.first[slot] = static_cast<int>(b.lists.size()) - 1;
     return b.lists.back();
   }
@@ -395,6 +398,18 @@ class Builder {
     for (int k = b.first[slot]; k >= 0; k = b.lists[k].next)
       if (b.lists[k].height == h) return b.lists[k].head;
     return -1;
+  }
+  // The number of the slot's transitions at height h.
+  static int Count(const ByHeight& b, std::size_t slot, int h) {
+    for (int k = b.first[slot]; k >= 0; k = b.lists[k].next)
+      if (b.lists[k].height == h) return b.lists[k].count;
+    return 0;
+  }
+  // The transitions that StepAt(set, a, h, forward) would walk.
+  std::size_t Degree(const std::vector<int>& set, Symbol a, int h, bool forward) const {
+    std::size_t n = 0;
+    for (int s : set) n += static_cast<std::size_t>(Count(forward ? out_ : in_, Slot(s, a), h));
+    return n;
   }
   // The newest transition from (into) `state` by a at height h, or -1.
   int OutAt(int state, Symbol a, int h) const { return Newest(out_, Slot(state, a), h); }
@@ -604,17 +619,22 @@ class Builder {
   }
 
   // True when w can be read from q to p on transitions of height h only. Reads from both
-  // ends, always on the smaller of the two sets, until they meet.
+  // ends, always at the end whose next letter has fewer transitions to walk, until they
+  // meet.
   bool Readable(int q, const Word& w, int h, int p) {
     now_.assign(1, q);
     back_.assign(1, p);
     std::size_t i = 0, j = w.size();  // now_ has read w[0..i), back_ reads w[j..] into p
     while (i < j) {
-      if (now_.size() <= back_.size()) {
-        if (!StepAt(now_, w[i++], h, true)) return false;
-      } else if (!StepAt(back_, w[--j], h, false)) {
-        return false;
+      const std::size_t ahead = Degree(now_, w[i], h, true);
+      const std::size_t behind = Degree(back_, w[j - 1], h, false);
+      if (ahead == 0 || behind == 0) return false;
+      if (ahead <= behind) {
+        StepAt(now_, w[i++], h, true);
+      } else {
+        StepAt(back_, w[--j], h, false);
       }
+      if (now_.empty() || back_.empty()) return false;
     }
     NewMark();
     for (int s : now_) marked_[s] = mark_;
