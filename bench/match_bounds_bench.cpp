@@ -2,25 +2,14 @@
 // time goes to reading right sides between two states and to the walks of new paths.
 #include <benchmark/benchmark.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "model/parsed_system.h"
-#include "model/readers.h"
+#include "corpus_problem.h"
 #include "strong/techniques/match_bounds.h"
 
 namespace velkin::strong {
 namespace {
-
-Problem CorpusProblem(const std::string& path) {
-  std::ifstream in(std::string(VELKIN_CORPUS_DIR) + "/" + path);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  ParsedSystem parsed;
-  ReadUnbounded(lines, InputFormat::Plain, parsed);
-  return FromParsed(parsed);
-}
 
 // 180 rules of 16 letters on each side: match bound 4 on forward closures, where reading
 // right sides between two states takes most of the time.

@@ -2,32 +2,21 @@
 // mid-size corpus problem (9 rules, sides up to 6 letters).
 #include <benchmark/benchmark.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "model/parsed_system.h"
-#include "model/readers.h"
+#include "corpus_problem.h"
 #include "sat/matrix.h"
 #include "strong/techniques/matrix.h"
 
 namespace velkin::strong {
 namespace {
 
-Problem Corpus(const std::string& path) {
-  std::ifstream in(std::string(VELKIN_CORPUS_DIR) + "/" + path);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  ParsedSystem parsed;
-  ReadUnbounded(lines, InputFormat::Plain, parsed);
-  return FromParsed(parsed);
-}
-
 // The problem with its rules reversed, where linear interpretations with 4 bits remove
 // two rules and dimension 2 with 3 bits one.
 const Problem& Mid() {
   static const Problem p = [] {
-    Problem q = Corpus("plain/SRS_Standard/Secret_05_SRS/t4.srs");
+    Problem q = CorpusProblem("plain/SRS_Standard/Secret_05_SRS/t4.srs");
     q.strict = Reversed(q.strict);
     return q;
   }();

@@ -386,24 +386,27 @@ class Builder {
   };
   // The slot's list at height h, added (empty) when there is none.
   HeightList& Bucket(ByHeight& b, std::size_t slot, int h) {
-    assert(h >= 0 && slot < b.first.size());
-    for (int k = b.first[slot]; k >= 0; k = b.lists[k].next)
-      if (b.lists[k].height == h) return b.lists[k];
+    if (const int k = Find(b, slot, h); k >= 0) return b.lists[k];
     b.lists.push_back({h, -1, b.first[slot], 0});
     b.first[slot] = static_cast<int>(b.lists.size()) - 1;
     return b.lists.back();
   }
+  // The index of the slot's list at height h, or -1.
+  static int Find(const ByHeight& b, std::size_t slot, int h) {
+    assert(h >= 0 && slot < b.first.size());
+    int k = b.first[slot];
+    while (k >= 0 && b.lists[k].height != h) k = b.lists[k].next;
+    return k;
+  }
   // The newest transition of the slot at height h, or -1.
   static int Newest(const ByHeight& b, std::size_t slot, int h) {
-    for (int k = b.first[slot]; k >= 0; k = b.lists[k].next)
-      if (b.lists[k].height == h) return b.lists[k].head;
-    return -1;
+    const int k = Find(b, slot, h);
+    return k < 0 ? -1 : b.lists[k].head;
   }
   // The number of the slot's transitions at height h.
   static int Count(const ByHeight& b, std::size_t slot, int h) {
-    for (int k = b.first[slot]; k >= 0; k = b.lists[k].next)
-      if (b.lists[k].height == h) return b.lists[k].count;
-    return 0;
+    const int k = Find(b, slot, h);
+    return k < 0 ? 0 : b.lists[k].count;
   }
   // The transitions that StepAt(set, a, h, forward) would walk.
   std::size_t Degree(const std::vector<int>& set, Symbol a, int h, bool forward) const {
