@@ -77,7 +77,8 @@ constexpr std::int64_t kReapedClauses = 20'000;
 
 }  // namespace
 
-Solver::Solver() : solver_(std::make_unique<CaDiCaL::Solver>()) {
+Solver::Solver(Tuning tuning) : solver_(std::make_unique<CaDiCaL::Solver>()) {
+  if (tuning == Tuning::Models) solver_->configure("sat");  // before any other option
   solver_->set("quiet", 1);
   // The "lucky" phases at the start of a solve never poll the terminator and can run
   // for seconds on large encodings; without them an expired budget stops the solver

@@ -19,12 +19,17 @@ namespace velkin::sat {
 // A literal in DIMACS form: a variable v > 0 or its negation -v; never 0.
 using Lit = int;
 
+// How the solver searches: CaDiCaL's defaults, which alternate between a mode that
+// proves unsatisfiability sooner and one that finds models sooner, or the second mode
+// only (its configuration for satisfiable problems).
+enum class Tuning { Default, Models };
+
 class Solver {
  public:
   enum class Outcome { Sat, Unsat, Stopped };
 
   // A fresh solver that already knows the constant True() (a unit clause).
-  Solver();
+  explicit Solver(Tuning tuning = Tuning::Default);
   ~Solver();
   Solver(const Solver&) = delete;
   Solver& operator=(const Solver&) = delete;

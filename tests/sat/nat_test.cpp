@@ -110,9 +110,12 @@ TEST(SatNat, ArithmeticAndComparisonsMatchBruteForce) {
 }
 
 // Searching, not just evaluating: the models of a small constraint system are exactly the
-// pairs that brute force finds (nothing lost to overflow clauses, nothing spurious).
-TEST(SatNat, ModelsOfAConstraintSystemAreExactlyItsSolutions) {
-  Solver s;
+// pairs that brute force finds (nothing lost to overflow clauses, nothing spurious), with
+// either tuning of the solver.
+class SatTuned : public ::testing::TestWithParam<Tuning> {};
+
+TEST_P(SatTuned, ModelsOfAConstraintSystemAreExactlyItsSolutions) {
+  Solver s(GetParam());
   const Nat x = FreshNat(s, 3), y = FreshNat(s, 3);
   // x · y + x = 12 with x > y, under a cap of 4 bits.
   const Nat lhs = Add(s, Mul(s, x, y, 4), x, 4);
@@ -136,8 +139,8 @@ TEST(SatNat, ModelsOfAConstraintSystemAreExactlyItsSolutions) {
 
 // A stop condition that holds stops the solver at once, and a deadline stops a hard
 // search (pigeonhole: 11 pigeons, 10 holes) within a fraction of a second of passing.
-TEST(SatSolver, StopConditionEndsTheSearchPromptly) {
-  Solver s;
+TEST_P(SatTuned, StopConditionEndsTheSearchPromptly) {
+  Solver s(GetParam());
   constexpr int kPigeons = 11, kHoles = 10;
   std::vector<std::vector<Lit>> in(kPigeons, std::vector<Lit>(kHoles));
   for (auto& row : in)
@@ -154,6 +157,11 @@ TEST(SatSolver, StopConditionEndsTheSearchPromptly) {
             Solver::Outcome::Stopped);
   EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(700));
 }
+
+INSTANTIATE_TEST_SUITE_P(BothTunings, SatTuned, ::testing::Values(Tuning::Default, Tuning::Models),
+                         [](const auto& info) {
+                           return info.param == Tuning::Models ? "Models" : "Default";
+                         });
 
 }  // namespace
 }  // namespace velkin::sat

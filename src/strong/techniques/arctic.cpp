@@ -64,7 +64,8 @@ class Encoding : public EncodingBase {
   using Witness = ArcticWitness;
 
   Encoding(const Problem& p, const ArcticOptions& o)
-      : p_(p),
+      : EncodingBase(p),
+        p_(p),
         d_(o.dimension),
         cap_(Numbers::Bounds(o.ResultBits(), o.belowZero)),
         estimate_(ArcticClauses(p, o) * kEstimateFactor<Numbers>),

@@ -26,7 +26,8 @@ class Encoding : public EncodingBase {
   using Matrix = typename Numbers::Matrix;
 
   Encoding(const Problem& p, const ArcticRemovalOptions& o)
-      : p_(p),
+      : EncodingBase(p),
+        p_(p),
         d_(o.dimension),
         capBits_(o.ResultBits()),
         range_(o.belowZero + (1 << o.bits)),

@@ -43,10 +43,21 @@ struct SearchOptions {
   }
 };
 
+// The solver's tuning for a search on `p`: models first on relative problems (rule
+// removal), the defaults on dependency pair problems (reduction pairs). On two corpus
+// samples of 207 and 206 problems (--timeout 10) with every search tuned for models,
+// the arctic removal steps of relative problems took about half as long, which answered
+// 3 to 4 more of them, while the dependency pair road alone took longer on three of
+// four standard problems that it proves in 3 to 9 s (Z_06/13: 6.2 s against 3.6 s).
+inline sat::Tuning SolverTuning(const Problem& p) {
+  return p.IsDependencyPairs() ? sat::Tuning::Default : sat::Tuning::Models;
+}
+
 // What every encoding of the search holds: its solver, and the strictness literal of
 // every candidate (a rule or pair that the search may remove), in the candidates' order.
 class EncodingBase {
  public:
+  explicit EncodingBase(const Problem& p) : s_(SolverTuning(p)) {}
   sat::Solver& solver() { return s_; }
   const std::vector<sat::Lit>& Candidates() const { return candidates_; }
 
@@ -194,8 +205,8 @@ std::optional<Orientation> OrientArctic(const exact::ArcticMaps& maps, const Rul
 // The re-check of a rule removal by an interpretation, after the technique has checked
 // the letters' maps themselves: CheckRemovedIndices; every rule and pair of `before`
 // decreasing weakly under `maps` and the removed ones strictly (`orient`: one of the
-// above); `after` exactly WithoutRules(before, removedStrict, removedWeak). "" when all hold, else the first that does not, `subject` naming the
-// maps ("map", "matrix").
+// above); `after` exactly WithoutRules(before, removedStrict, removedWeak). "" when all hold, else
+// the first that does not, `subject` naming the maps ("map", "matrix").
 template <class Maps>
 std::string CheckRemoval(const Problem& before, const Problem& after,
                          const std::vector<int>& removedStrict, const std::vector<int>& removedWeak,

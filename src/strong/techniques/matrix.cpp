@@ -38,7 +38,8 @@ class Encoder : public EncodingBase {
   using Witness = MatrixWitness;
 
   Encoder(const Problem& p, const MatrixOptions& o)
-      : p_(p),
+      : EncodingBase(p),
+        p_(p),
         d_(o.dimension),
         bits_(o.bits),
         cap_(o.ResultBits()),

@@ -39,7 +39,8 @@ class ModelEncoding : public EncodingBase {
   using Witness = ModelTables;
 
   ModelEncoding(const Problem& p, const ModelLabellingOptions& o)
-      : p_(p),
+      : EncodingBase(p),
+        p_(p),
         n_(o.size),
         quasi_(o.quasi),
         d_(std::max(1, o.dimension)),
