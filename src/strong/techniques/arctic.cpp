@@ -64,7 +64,7 @@ class Encoding : public EncodingBase {
   using Witness = ArcticWitness;
 
   Encoding(const Problem& p, const ArcticOptions& o)
-      : EncodingBase(p),
+      : EncodingBase(o.tuning.value_or(SolverTuning(p))),
         p_(p),
         d_(o.dimension),
         cap_(Numbers::Bounds(o.ResultBits(), o.belowZero)),

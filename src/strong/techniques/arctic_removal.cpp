@@ -26,7 +26,7 @@ class Encoding : public EncodingBase {
   using Matrix = typename Numbers::Matrix;
 
   Encoding(const Problem& p, const ArcticRemovalOptions& o)
-      : EncodingBase(p),
+      : EncodingBase(o.tuning.value_or(SolverTuning(p))),
         p_(p),
         d_(o.dimension),
         capBits_(o.ResultBits()),

@@ -33,6 +33,8 @@ struct SearchOptions {
   // After the first interpretation, look for ones that remove more rules, each round
   // given at most this long (0: no such rounds).
   double improveSeconds = 1.0;
+  // The solver's tuning; unset: SolverTuning(problem) below.
+  std::optional<sat::Tuning> tuning = std::nullopt;
 
   // The width of a side's entries: resultBits, or bits + 3.
   int ResultBits() const { return resultBits > 0 ? resultBits : bits + 3; }
@@ -44,11 +46,11 @@ struct SearchOptions {
 };
 
 // The solver's tuning for a search on `p`: models first on relative problems (rule
-// removal), the defaults on dependency pair problems (reduction pairs). On two corpus
-// samples of 207 and 206 problems (--timeout 10) with every search tuned for models,
-// the arctic removal steps of relative problems took about half as long, which answered
-// 3 to 4 more of them, while the dependency pair road alone took longer on three of
-// four standard problems that it proves in 3 to 9 s (Z_06/13: 6.2 s against 3.6 s).
+// removal), the defaults on dependency pair problems (reduction pairs). Arctic removal
+// steps on relative problems took 0.34 to 0.65 times as long tuned for models
+// (bench/arctic_removal_bench.cpp), which answered 2 and 3 more relative problems on two
+// corpus samples of 206 and 207 (--timeout 10); the dependency pair road alone took
+// longer so tuned on three of four standard problems that it proves in 3 to 9 s.
 inline sat::Tuning SolverTuning(const Problem& p) {
   return p.IsDependencyPairs() ? sat::Tuning::Default : sat::Tuning::Models;
 }
@@ -57,7 +59,7 @@ inline sat::Tuning SolverTuning(const Problem& p) {
 // every candidate (a rule or pair that the search may remove), in the candidates' order.
 class EncodingBase {
  public:
-  explicit EncodingBase(const Problem& p) : s_(SolverTuning(p)) {}
+  explicit EncodingBase(sat::Tuning tuning) : s_(tuning) {}
   sat::Solver& solver() { return s_; }
   const std::vector<sat::Lit>& Candidates() const { return candidates_; }
 

@@ -38,7 +38,7 @@ class Encoder : public EncodingBase {
   using Witness = MatrixWitness;
 
   Encoder(const Problem& p, const MatrixOptions& o)
-      : EncodingBase(p),
+      : EncodingBase(o.tuning.value_or(SolverTuning(p))),
         p_(p),
         d_(o.dimension),
         bits_(o.bits),

@@ -39,7 +39,7 @@ class ModelEncoding : public EncodingBase {
   using Witness = ModelTables;
 
   ModelEncoding(const Problem& p, const ModelLabellingOptions& o)
-      : EncodingBase(p),
+      : EncodingBase(SolverTuning(p)),
         p_(p),
         n_(o.size),
         quasi_(o.quasi),
