@@ -10,8 +10,8 @@
 namespace velkin::strong {
 namespace {
 
-// Relative problems of 46 + 14 and 54 + 6 rules (ICFP_2010_relative) that arctic integers
-// of dimension 2 with one bit remove in ten steps or fewer.
+// Relative problems of 46 + 14 and 54 + 6 rules (ICFP_2010_relative) whose strict rules
+// arctic integers of dimension 2 with one bit remove in about 13 and 3 steps.
 const Problem& Relative(int which) {
   static const Problem a = CorpusProblem("plain/SRS_Relative/ICFP_2010_relative/4964.srs");
   static const Problem b = CorpusProblem("plain/SRS_Relative/ICFP_2010_relative/3861.srs");
