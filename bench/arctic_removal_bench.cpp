@@ -2,7 +2,7 @@
 // time goes to the SAT solver's propagation: under each tuning of the solver.
 #include <benchmark/benchmark.h>
 
-#include <string>
+#include <chrono>
 
 #include "corpus_problem.h"
 #include "strong/techniques/arctic_removal.h"

@@ -64,7 +64,7 @@ class Encoding : public EncodingBase {
   using Witness = ArcticWitness;
 
   Encoding(const Problem& p, const ArcticOptions& o)
-      : EncodingBase(o.tuning.value_or(SolverTuning(p))),
+      : EncodingBase(p, o),
         p_(p),
         d_(o.dimension),
         cap_(Numbers::Bounds(o.ResultBits(), o.belowZero)),

@@ -26,7 +26,7 @@ class Encoding : public EncodingBase {
   using Matrix = typename Numbers::Matrix;
 
   Encoding(const Problem& p, const ArcticRemovalOptions& o)
-      : EncodingBase(o.tuning.value_or(SolverTuning(p))),
+      : EncodingBase(p, o),
         p_(p),
         d_(o.dimension),
         capBits_(o.ResultBits()),

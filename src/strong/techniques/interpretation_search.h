@@ -59,7 +59,11 @@ inline sat::Tuning SolverTuning(const Problem& p) {
 // every candidate (a rule or pair that the search may remove), in the candidates' order.
 class EncodingBase {
  public:
-  explicit EncodingBase(sat::Tuning tuning) : s_(tuning) {}
+  // The solver tuned by `options.tuning`, or else by SolverTuning(p).
+  EncodingBase(const Problem& p, const SearchOptions& options)
+      : s_(options.tuning.value_or(SolverTuning(p))) {}
+  // The solver tuned by SolverTuning(p).
+  explicit EncodingBase(const Problem& p) : s_(SolverTuning(p)) {}
   sat::Solver& solver() { return s_; }
   const std::vector<sat::Lit>& Candidates() const { return candidates_; }
 

@@ -629,6 +629,7 @@ class Builder {
     back_.assign(1, p);
     std::size_t i = 0, j = w.size();  // now_ has read w[0..i), back_ reads w[j..] into p
     while (i < j) {
+      // A letter with transitions to walk reaches some state: no set becomes empty.
       const std::size_t ahead = Degree(now_, w[i], h, true);
       const std::size_t behind = Degree(back_, w[j - 1], h, false);
       if (ahead == 0 || behind == 0) return false;
@@ -637,7 +638,6 @@ class Builder {
       } else {
         StepAt(back_, w[--j], h, false);
       }
-      if (now_.empty() || back_.empty()) return false;
     }
     NewMark();
     for (int s : now_) marked_[s] = mark_;

@@ -38,7 +38,7 @@ class Encoder : public EncodingBase {
   using Witness = MatrixWitness;
 
   Encoder(const Problem& p, const MatrixOptions& o)
-      : EncodingBase(o.tuning.value_or(SolverTuning(p))),
+      : EncodingBase(p, o),
         p_(p),
         d_(o.dimension),
         bits_(o.bits),

@@ -39,7 +39,7 @@ class ModelEncoding : public EncodingBase {
   using Witness = ModelTables;
 
   ModelEncoding(const Problem& p, const ModelLabellingOptions& o)
-      : EncodingBase(SolverTuning(p)),
+      : EncodingBase(p),
         p_(p),
         n_(o.size),
         quasi_(o.quasi),
