@@ -212,6 +212,30 @@ TEST(Arctic, EveryDimensionUpToFiveAndAsManyPairsAsOneInterpretationRemoves) {
   EXPECT_EQ(ArcticInterpretation(p, spent, Sized(3)).kind, Result::Kind::Nothing);
 }
 
+TEST(Arctic, LongSidesKeepTheBoundInBothEncodings) {
+  // a# b^20 -> a# b^19 with b c -> c b: b must count, and a# b^20 reaches 20, above the
+  // 15 that four result bits allow and within the 31 of five. Both encodings of the
+  // numbers must agree, on sides longer than any that the order encoding once served.
+  Problem p;
+  p.kind = ProblemKind::DependencyPairs;
+  const Symbol a = p.alphabet.Add("a"), b = p.alphabet.Add("b"), c = p.alphabet.Add("c");
+  const Symbol am = p.alphabet.MarkOf(a);
+  Word l{am}, r{am};
+  l.insert(l.end(), 20, b);
+  r.insert(r.end(), 19, b);
+  p.strict = {{l, r}};
+  p.weak = {{{b, c}, {c, b}}};
+  for (const bool unary : {true, false})
+    for (const int resultBits : {4, 5}) {
+      ArcticOptions o = Sized(1, 1, unary);
+      o.resultBits = resultBits;
+      const Result found = ArcticInterpretation(p, Budget(), o);
+      EXPECT_EQ(found.kind == Result::Kind::Transformed, resultBits == 5)
+          << "unary " << unary << ", result bits " << resultBits;
+      EXPECT_EQ(RecheckResult(p, found), "");
+    }
+}
+
 // (a# a -> a#, with the rules a -> b a a and b a a -> ε). The first rule makes a grow
 // and the second makes b a a vanish, so b must take back what a a adds: [b] must lower
 // its argument. Over the naturals no map does that (no interpretation up to dimension 3
