@@ -215,7 +215,7 @@ TEST(Arctic, EveryDimensionUpToFiveAndAsManyPairsAsOneInterpretationRemoves) {
 TEST(Arctic, LongSidesKeepTheBoundInBothEncodings) {
   // a# b^20 -> a# b^19 with b c -> c b: b must count, and a# b^20 reaches 20, above the
   // 15 that four result bits allow and within the 31 of five. Both encodings of the
-  // numbers must agree, on sides longer than any that the order encoding once served.
+  // numbers must keep that bound on a side of 21 letters.
   Problem p;
   p.kind = ProblemKind::DependencyPairs;
   const Symbol a = p.alphabet.Add("a"), b = p.alphabet.Add("b"), c = p.alphabet.Add("c");
