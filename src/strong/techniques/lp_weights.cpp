@@ -123,32 +123,42 @@ Result LpWeights(const Problem& problem, const Budget& budget, const LpWeightsOp
       for (const auto& [a, k] : diffs[j]) hope = hope || k > 0;
   if (!hope) return Result::None();
 
+  // One row per distinct difference: rules with the same counts are strict or weak
+  // together, and a labelled or closed problem has many (its 6480 rules of a tiling had
+  // 1 in 9 distinct ones). A row has a slack when some rule of it is removable, whose
+  // objective coefficient is the number of those rules.
+  std::map<std::map<Symbol, int>, int> rowOf;
+  std::vector<const std::map<Symbol, int>*> rowDiff;
+  std::vector<int> rowWeight;  // removable rules of the row
+  for (std::size_t j = 0; j < rules.size(); ++j) {
+    const auto [it, fresh] = rowOf.try_emplace(diffs[j], static_cast<int>(rowDiff.size()));
+    if (fresh) rowDiff.push_back(&it->first), rowWeight.push_back(0);
+    rowWeight[it->second] += removable[j];
+  }
+
   Program program;
   glp_prob* lp = program.get();
   glp_set_obj_dir(lp, GLP_MAX);
-  const int rows = static_cast<int>(rules.size());
+  const int rows = static_cast<int>(rowDiff.size());
   int slacks = 0;
-  for (bool r : removable) slacks += r;
+  for (int w : rowWeight) slacks += w > 0;
   glp_add_rows(lp, rows);
   glp_add_cols(lp, letters + slacks);
   for (int c = 1; c <= letters; ++c) glp_set_col_bnds(lp, c, GLP_LO, 0, 0);
-  for (int c = letters + 1; c <= letters + slacks; ++c) {
-    glp_set_col_bnds(lp, c, GLP_DB, 0, 1);
-    glp_set_obj_coef(lp, c, 1);
-  }
-  std::vector<int> slackOf(rules.size(), 0);
   int nextSlack = letters;
-  for (int j = 0; j < rows; ++j) {
+  for (int i = 0; i < rows; ++i) {
     if (budget.Expired()) return Result::None();
-    glp_set_row_bnds(lp, j + 1, GLP_LO, 0, 0);
+    glp_set_row_bnds(lp, i + 1, GLP_LO, 0, 0);
     std::vector<int> idx{0};
     std::vector<double> val{0};
-    for (const auto& [a, k] : diffs[j]) idx.push_back(column[a]), val.push_back(k);
-    if (removable[j]) {
-      slackOf[j] = ++nextSlack;
-      idx.push_back(slackOf[j]), val.push_back(-1);
+    for (const auto& [a, k] : *rowDiff[i]) idx.push_back(column[a]), val.push_back(k);
+    if (rowWeight[i] > 0) {
+      ++nextSlack;
+      glp_set_col_bnds(lp, nextSlack, GLP_DB, 0, 1);
+      glp_set_obj_coef(lp, nextSlack, rowWeight[i]);
+      idx.push_back(nextSlack), val.push_back(-1);
     }
-    glp_set_mat_row(lp, j + 1, static_cast<int>(idx.size()) - 1, idx.data(), val.data());
+    glp_set_mat_row(lp, i + 1, static_cast<int>(idx.size()) - 1, idx.data(), val.data());
   }
 
   // GLPK polls no stop flag, only its own clock: each solve gets at most the budget
@@ -162,7 +172,8 @@ Result LpWeights(const Problem& problem, const Budget& budget, const LpWeightsOp
   parm.msg_lev = GLP_MSG_OFF;
   parm.tm_lim = millisLeft();
   if (budget.Expired()) return Result::None();
-  if (glp_simplex(lp, &parm) != 0 || glp_get_status(lp) != GLP_OPT) return Result::None();
+  if (glp_simplex(lp, &parm) != 0 || glp_get_status(lp) != GLP_OPT)
+    return Result::None(budget.Expired() ? "" : "weights: the simplex did not finish");
   if (budget.Expired()) return Result::None();
   parm.tm_lim = millisLeft();
   if (glp_exact(lp, &parm) != 0 || glp_get_status(lp) != GLP_OPT)
@@ -188,7 +199,7 @@ Result LpWeights(const Problem& problem, const Budget& budget, const LpWeightsOp
   // Every rule that the integer weights make strict is removed; that they are weakly
   // decreasing on all rules is checked here, exactly, before the step is offered.
   const int nStrict = static_cast<int>(problem.strict.size());
-  for (int j = 0; j < rows; ++j) {
+  for (int j = 0; j < static_cast<int>(rules.size()); ++j) {
     mpz_class d = 0;
     for (const auto& [a, k] : diffs[j]) d += wit->letters[a]->c[0] * k;
     if (d < 0) return Result::None("weights: the exact solution did not survive rounding");

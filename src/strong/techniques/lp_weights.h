@@ -27,8 +27,9 @@ struct LpWeightsOptions {
   std::size_t maxRows = 20'000;
   std::size_t maxNonZeros = 2'000'000;
   // Each of the two solves (simplex, then exact simplex) stops after this long. The
-  // corpus's largest programs take milliseconds.
-  double solveSeconds = 0.5;
+  // corpus's systems take milliseconds, their tilings (thousands of rules) up to half a
+  // second.
+  double solveSeconds = 2.0;
 };
 
 // The weights as the matrix interpretation they are; printed as weights.

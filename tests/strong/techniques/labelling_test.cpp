@@ -174,6 +174,24 @@ TEST(Tiling, RemovesWhatWeightsCannotAndReadsTheRestBack) {
   EXPECT_NE(skipped.note.find("tiling skipped"), std::string::npos);
 }
 
+TEST(Tiling, WeightsOfTilesOrderWhatKeepsTheLetterCounts) {
+  // a a b b -> a b a b keeps the letters' counts, so no weights remove it, while in every
+  // context x _ y it loses the tiles a a and b b and gains a b and b a.
+  TilingOptions weightsOnly;
+  weightsOnly.removers = {LabelledRemover{
+      "weights", [](const Problem& q, const Budget& b) { return LpWeights(q, b); }, 1.0}};
+  const Problem p = Plain({"aabb->abab"});
+  EXPECT_EQ(LpWeights(p, Budget()).kind, Result::Kind::Nothing);
+  const Result r = Tiling(p, Budget().WithinSeconds(30), weightsOnly);
+  ASSERT_EQ(r.kind, Result::Kind::Transformed) << r.note;
+  EXPECT_EQ(RecheckResult(p, r), "");
+  EXPECT_TRUE(r.subproblems[0].strict.empty());
+  // With a b ->= b a beside it, the contexts a _ b and b _ a make a a + b b weigh at most
+  // and at least a b + b a; and a b -> b a alone changes nothing in a a b a -> a b a a.
+  for (const Problem& q : {Plain({"aabb->abab", "ab->=ba"}), Plain({"ab->ba"})})
+    EXPECT_EQ(Tiling(q, Budget().WithinSeconds(5), weightsOnly).kind, Result::Kind::Nothing);
+}
+
 // The tables of n values for each of `letters` letters, every one of them in turn.
 std::vector<std::vector<std::vector<int>>> AllTables(int letters, int n) {
   int functions = 1;
