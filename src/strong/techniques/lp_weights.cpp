@@ -163,6 +163,9 @@ Result LpWeights(const Problem& problem, const Budget& budget, const LpWeightsOp
 
   // GLPK polls no stop flag, only its own clock: each solve gets at most the budget
   // left and at most `solveSeconds`, so that a race lost meanwhile ends soon after.
+  // Between the solves the budget is looked at without taking turns: a turn handed on
+  // there could come back after the time left (seconds, with many roads), while the
+  // solves that follow take a fraction of what the first did.
   const auto millisLeft = [&] {
     const double s = std::min(budget.SecondsLeft(), options.solveSeconds);
     return static_cast<int>(std::clamp(s * 1000, 1.0, static_cast<double>(INT_MAX)));
@@ -170,15 +173,31 @@ Result LpWeights(const Problem& problem, const Budget& budget, const LpWeightsOp
   glp_smcp parm;
   glp_init_smcp(&parm);
   parm.msg_lev = GLP_MSG_OFF;
+  // First every removable row strict at once (slacks fixed at 1), by the dual simplex,
+  // whose start (every row's own variable in the basis) is dual feasible for the zero
+  // objective: where weights remove everything, as on most tilings of the corpus's large
+  // systems (thousands of rows, a few dozen letters), that takes a fifth of the time of
+  // the primal simplex on the program with free slacks. Otherwise that program, the
+  // slacks in [0, 1].
+  for (int c = letters + 1; c <= letters + slacks; ++c) glp_set_col_bnds(lp, c, GLP_FX, 1, 1);
+  parm.meth = GLP_DUALP;
   parm.tm_lim = millisLeft();
   if (budget.Expired()) return Result::None();
-  if (glp_simplex(lp, &parm) != 0 || glp_get_status(lp) != GLP_OPT)
-    return Result::None(budget.Expired() ? "" : "weights: the simplex did not finish");
-  if (budget.Expired()) return Result::None();
+  const bool allStrict = glp_simplex(lp, &parm) == 0 && glp_get_status(lp) == GLP_OPT;
+  if (!allStrict) {
+    if (budget.Ended()) return Result::None();
+    for (int c = letters + 1; c <= letters + slacks; ++c) glp_set_col_bnds(lp, c, GLP_DB, 0, 1);
+    parm.meth = GLP_PRIMAL;
+    glp_std_basis(lp);
+    parm.tm_lim = millisLeft();
+    if (glp_simplex(lp, &parm) != 0 || glp_get_status(lp) != GLP_OPT)
+      return Result::None(budget.Ended() ? "" : "weights: the simplex did not finish");
+  }
+  if (budget.Ended()) return Result::None();
   parm.tm_lim = millisLeft();
   if (glp_exact(lp, &parm) != 0 || glp_get_status(lp) != GLP_OPT)
     return Result::None("weights: the exact simplex did not finish");
-  if (budget.Expired()) return Result::None();
+  if (budget.Ended()) return Result::None();
 
   // The weights as fractions, scaled by the least common multiple of their denominators.
   std::vector<mpq_class> w(used.size(), 0);

@@ -9,7 +9,8 @@
 // The program: maximise the sum of the slacks s_j in [0, 1] subject to
 // w(l_j) - w(r_j) >= s_j for every removable rule j and >= 0 for the others. The rules
 // that some weights make strict are closed under adding weights, so the optimum makes
-// every one of them strict at once. Solved by GLPK's simplex, then its exact rational
+// every one of them strict at once. Tried first with every s_j = 1 (all removable rules
+// strict, no slacks to optimise). Solved by GLPK's simplex, then its exact rational
 // simplex from that basis; the weights are read back as fractions, scaled to integers
 // and checked exactly before they are used.
 #pragma once
