@@ -124,9 +124,9 @@ Result LpWeights(const Problem& problem, const Budget& budget, const LpWeightsOp
   if (!hope) return Result::None();
 
   // One row per distinct difference: rules with the same counts are strict or weak
-  // together, and a labelled or closed problem has many (its 6480 rules of a tiling had
-  // 1 in 9 distinct ones). A row has a slack when some rule of it is removable, whose
-  // objective coefficient is the number of those rules.
+  // together, and a labelled or closed problem has many such (the 6480 rules of one
+  // tiling of the corpus have 3727 distinct differences). A row has a slack when some
+  // rule of it is removable, whose objective coefficient is the number of those rules.
   std::map<std::map<Symbol, int>, int> rowOf;
   std::vector<const std::map<Symbol, int>*> rowDiff;
   std::vector<int> rowWeight;  // removable rules of the row

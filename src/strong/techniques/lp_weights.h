@@ -27,9 +27,9 @@ struct LpWeightsOptions {
   // coefficients, than this.
   std::size_t maxRows = 20'000;
   std::size_t maxNonZeros = 2'000'000;
-  // Each of the two solves (simplex, then exact simplex) stops after this long. The
-  // corpus's systems take milliseconds, their tilings (thousands of rules) up to half a
-  // second.
+  // Each solve (the simplex, a second one when not every rule can be strict, the exact
+  // simplex) stops after this long. The corpus's systems take milliseconds, their tilings
+  // (thousands of rules) hundredths to tenths of a second.
   double solveSeconds = 2.0;
 };
 
