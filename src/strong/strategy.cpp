@@ -431,8 +431,7 @@ std::vector<Road> StrongRoads() {
   // systems, and stronger than weights where the rules keep the letters' counts and
   // change their order.
   TilingOptions tileWeightsOptions;
-  tileWeightsOptions.removers = {LabelledRemover{
-      "weights", [](const Problem& p, const Budget& b) { return LpWeights(p, b); }, 1.0}};
+  tileWeightsOptions.removers = {WeightsRemover()};
   const RoadStep tileWeights{"weights of tiles",
                              [tileWeightsOptions](const Problem& p, const Budget& b) {
                                return Tiling(p, b, tileWeightsOptions);

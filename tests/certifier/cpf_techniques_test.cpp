@@ -15,7 +15,6 @@
 #include "strong/techniques/closures.h"
 #include "strong/techniques/context_closure.h"
 #include "strong/techniques/dependency_pairs.h"
-#include "strong/techniques/lp_weights.h"
 #include "strong/techniques/matrix.h"
 #include "strong/techniques/model_labelling.h"
 #include "strong/techniques/subterm_criterion.h"
@@ -348,8 +347,7 @@ TEST(CpfTechniques, TilingAndModelLabelling) {
   // A standard problem that weights of tiles prove: the closure and the labelling as
   // above, without weak rules.
   TilingOptions weightsOnly;
-  weightsOnly.removers = {LabelledRemover{
-      "weights", [](const Problem& q, const Budget& b) { return LpWeights(q, b); }, 1.0}};
+  weightsOnly.removers = {WeightsRemover()};
   const Problem counts = Read({"aabb->abab"});
   const std::string tiles = Certificate(Above(counts, Tiling(counts, budget(), weightsOnly), leaf));
   EXPECT_EQ(cetatest::Certify(tiles).first_line, "CERTIFIED") << cetatest::Certify(tiles).output;

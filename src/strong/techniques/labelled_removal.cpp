@@ -64,10 +64,13 @@ Problem Reflagged(const Problem& p, const std::function<bool(const Rule&, bool w
 
 }  // namespace
 
+LabelledRemover WeightsRemover() {
+  return LabelledRemover{"weights",
+                         [](const Problem& p, const Budget& b) { return LpWeights(p, b); }, 1.0};
+}
+
 std::vector<LabelledRemover> DefaultLabelledRemovers() {
-  std::vector<LabelledRemover> out;
-  out.push_back(LabelledRemover{
-      "weights", [](const Problem& p, const Budget& b) { return LpWeights(p, b); }, 1.0});
+  std::vector<LabelledRemover> out{WeightsRemover()};
   struct Size {
     bool arctic;
     int dimension, bits;

@@ -42,6 +42,10 @@ struct LabelledRemover {
   double share = 1.0;  // of the time left when it starts, 0 < share <= 1
 };
 
+// Weights found by linear programming (strong/techniques/lp_weights.h), with all of the
+// time left: the first of the defaults, and alone the weights of tiles of the strategy.
+LabelledRemover WeightsRemover();
+
 // The removals that the labelling steps run by default: weights, then small natural
 // and arctic matrices.
 std::vector<LabelledRemover> DefaultLabelledRemovers();

@@ -181,8 +181,8 @@ Result LpWeights(const Problem& problem, const Budget& budget, const LpWeightsOp
   // slacks in [0, 1].
   for (int c = letters + 1; c <= letters + slacks; ++c) glp_set_col_bnds(lp, c, GLP_FX, 1, 1);
   parm.meth = GLP_DUALP;
+  if (budget.Expired()) return Result::None();  // may wait for a turn: the clock after it
   parm.tm_lim = millisLeft();
-  if (budget.Expired()) return Result::None();
   const bool allStrict = glp_simplex(lp, &parm) == 0 && glp_get_status(lp) == GLP_OPT;
   if (!allStrict) {
     if (budget.Ended()) return Result::None();

@@ -178,8 +178,7 @@ TEST(Tiling, WeightsOfTilesOrderWhatKeepsTheLetterCounts) {
   // a a b b -> a b a b keeps the letters' counts, so no weights remove it, while in every
   // context x _ y it loses the tiles a a and b b and gains a b and b a.
   TilingOptions weightsOnly;
-  weightsOnly.removers = {LabelledRemover{
-      "weights", [](const Problem& q, const Budget& b) { return LpWeights(q, b); }, 1.0}};
+  weightsOnly.removers = {WeightsRemover()};
   const Problem p = Plain({"aabb->abab"});
   EXPECT_EQ(LpWeights(p, Budget()).kind, Result::Kind::Nothing);
   const Result r = Tiling(p, Budget().WithinSeconds(30), weightsOnly);
