@@ -469,10 +469,113 @@ std::string StateName(int q) {
 }
 }  // namespace
 
+double BoundsCheckWork(const Problem& problem, const HeightAutomaton& automaton, double limit) {
+  using Transition = HeightAutomaton::Transition;
+  const int heights = automaton.bound + 1;
+  const auto symbolOf = [heights](Symbol letter, int height) {
+    return static_cast<std::size_t>(letter) * heights + height;
+  };
+  // The transitions by lifted letter.
+  std::vector<std::vector<Transition>> bySymbol;
+  for (const Transition& t : automaton.transitions) {
+    if (t.letter < 0 || t.height < 0 || t.height >= heights || t.from < 0 ||
+        t.from >= automaton.states || t.to < 0 || t.to >= automaton.states)
+      continue;  // MatchBoundsOnAllWords refuses these
+    const std::size_t s = symbolOf(t.letter, t.height);
+    if (bySymbol.size() <= s) bySymbol.resize(s + 1);
+    bySymbol[s].push_back(t);
+  }
+  const auto scan = [&bySymbol](std::size_t s) {
+    return s < bySymbol.size() ? static_cast<double>(bySymbol[s].size()) : 0.0;
+  };
+  // Testing a lifting starts from every state with its last lifted letter, uniting the
+  // states its transitions leave one at a time, each union walking the set so far.
+  std::vector<double> unite(bySymbol.size(), 0);
+  for (std::size_t s = 0; s < bySymbol.size(); ++s) {
+    std::vector<int> froms;
+    for (const Transition& t : bySymbol[s]) froms.push_back(t.from);
+    std::sort(froms.begin(), froms.end());
+    const auto distinct = std::unique(froms.begin(), froms.end()) - froms.begin();
+    unite[s] = scan(s) * static_cast<double>(distinct) / 2;
+  }
+  // Matching a whole lifting first gathers every state some transition leaves, in the
+  // same way: about Q^2 / 2 for Q such states.
+  std::vector<char> leaves(automaton.states, 0);
+  for (const auto& symbol : bySymbol)
+    for (const Transition& t : symbol) leaves[t.from] = 1;
+  const double left = static_cast<double>(std::count(leaves.begin(), leaves.end(), 1));
+  const double gather = left * left / 2;
+  // A lifting of a suffix of a left side that some path reads: its lifted letters, the
+  // states such a path may start in, and the certifier's cost of evaluating it once.
+  struct Suffix {
+    std::vector<std::size_t> symbols;  // last letter first
+    std::vector<char> starts;          // by state
+    double cost = 0;
+  };
+  double work = 0;
+  for (const auto* rules : {&problem.strict, &problem.weak})
+    for (const Rule& rule : *rules) {
+      std::vector<Suffix> suffixes(1);
+      suffixes[0].starts.assign(automaton.states, 1);
+      for (std::size_t i = rule.lhs.size(); i-- > 0 && !suffixes.empty();) {
+        std::vector<Suffix> longer;
+        for (const Suffix& suffix : suffixes)
+          for (int h = 0; h < heights; ++h) {
+            const std::size_t s = symbolOf(rule.lhs[i], h);
+            Suffix next{suffix.symbols, std::vector<char>(automaton.states, 0),
+                        suffix.cost + scan(s)};
+            const std::size_t innermost = next.symbols.empty() ? s : next.symbols[0];
+            work += next.cost + (innermost < unite.size() ? unite[innermost] : 0);
+            if (work > limit) return work;
+            bool read = false;
+            if (s < bySymbol.size())
+              for (const Transition& t : bySymbol[s])
+                if (suffix.starts[t.to]) {
+                  next.starts[t.from] = 1;
+                  read = true;
+                }
+            if (!read) continue;
+            next.symbols.push_back(s);
+            longer.push_back(std::move(next));
+          }
+        suffixes = std::move(longer);
+      }
+      // Every path reading a whole lifted left side, followed from its first letter: each
+      // path so far scans the next letter's transitions.
+      for (const Suffix& lifted : suffixes) {
+        work += gather;
+        std::vector<double> paths(automaton.states, 1);  // by state: paths ending there
+        double count = 1;  // the certifier starts once, from every state
+        for (std::size_t k = lifted.symbols.size(); k-- > 0;) {
+          const std::size_t s = lifted.symbols[k];
+          work += count * scan(s);
+          if (work > limit) return work;
+          std::vector<double> next(automaton.states, 0);
+          count = 0;
+          for (const Transition& t : bySymbol[s])
+            if (paths[t.from] > 0) {
+              next[t.to] += k + 1 == lifted.symbols.size() ? 1 : paths[t.from];
+              count += k + 1 == lifted.symbols.size() ? 1 : paths[t.from];
+            }
+          paths = std::move(next);
+          if (count == 0) break;
+        }
+      }
+    }
+  return work;
+}
+
 Written MatchBoundsOnAllWords(const Problem& problem, const HeightAutomaton& automaton) {
   if (!problem.IsRelative()) return std::string("match bounds outside a relative problem");
   if (automaton.states < 1 || automaton.accepting.empty())
     return std::string("a match-bound automaton without states to start in");
+  if (const double work = BoundsCheckWork(problem, automaton, kMaxBoundsCheckWork);
+      work > kMaxBoundsCheckWork)
+    return "a match-bound automaton that the certifier would take too long to check (" +
+           std::to_string(automaton.states) + " states, " +
+           std::to_string(automaton.transitions.size()) +
+           " transitions: an estimated work of more than " +
+           std::to_string(static_cast<long long>(kMaxBoundsCheckWork)) + " steps)";
   const auto state = [](int q) { return Element("state", StateName(q)); };
   std::string starts;
   for (const int q : automaton.accepting) {

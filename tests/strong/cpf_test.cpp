@@ -179,5 +179,55 @@ TEST(CpfOrientingSteps, EachKindTakesItsOwnProblemsAndProofsBelowOnly) {
             "a weak rule that the step did not have");
 }
 
+// The certifier's work on a match bound, counted by hand for a b -> b a and the automaton
+// 0 -a/0-> 1, 2 -a/0-> 1, 1 -b/0-> 0, 1 -b/1-> 0 (bound 1). Testing a lifting scans the
+// transitions of each of its letters and unites the states that those of its last letter
+// leave (T · D / 2 for T of them leaving D states: 2 for a/0, 1/2 for b/0 and b/1).
+// Liftings, last letter first: b/0 and b/1 (1 + 1/2 each), then a/0 after either
+// (1 + 2 + 1/2) and a/1 after either (1 + 0 + 1/2, read by no path): 13. Then each of the
+// two lifted left sides a/0 b/h: gathering the 3 states that transitions leave (9/2), the
+// first letter's 2 transitions, and the b/h one on each of the 2 paths: 8.5 each. 30 in all.
+TEST(CpfMatchBoundsWork, CountsTheCertifiersScansAndStopsPastTheLimit) {
+  Problem p = Standard();
+  const Symbol a = 0, b = 1;
+  cpf::HeightAutomaton automaton;
+  automaton.states = 3;
+  automaton.bound = 1;
+  automaton.accepting = {0};
+  automaton.transitions = {{0, a, 0, 1}, {2, a, 0, 1}, {1, b, 0, 0}, {1, b, 1, 0}};
+  EXPECT_EQ(cpf::BoundsCheckWork(p, automaton, 1e9), 30);
+  EXPECT_GT(cpf::BoundsCheckWork(p, automaton, 5), 5);
+  // A weak rule is checked as well: b a ->= a b adds its own liftings.
+  p.weak = {Rule{{b, a}, {a, b}}};
+  EXPECT_GT(cpf::BoundsCheckWork(p, automaton, 1e9), 30);
+  EXPECT_TRUE(cpf::Ok(cpf::MatchBoundsOnAllWords(p, automaton)));
+}
+
+// An automaton whose paths reading a left side multiply (every state reads a into every
+// state) is refused before the certifier spends hours on it: 8 a's over 12 states have
+// 12^9 paths.
+TEST(CpfMatchBoundsWork, AnAutomatonTooCostlyForTheCertifierIsRefused) {
+  Problem p;
+  const Symbol a = p.alphabet.Add("a"), b = p.alphabet.Add("b");
+  p.strict = {Rule{Word(8, a), {b}}};
+  cpf::HeightAutomaton automaton;
+  automaton.states = 12;
+  automaton.bound = 1;
+  automaton.accepting = {0};
+  automaton.transitions = {{0, a, 0, 0}, {0, b, 0, 0}};
+  for (int q = 0; q < 12; ++q)
+    for (int r = 0; r < 12; ++r) automaton.transitions.push_back({q, a, 1, r});
+  EXPECT_GT(cpf::BoundsCheckWork(p, automaton, cpf::kMaxBoundsCheckWork), cpf::kMaxBoundsCheckWork);
+  const cpf::Written refused = cpf::MatchBoundsOnAllWords(p, automaton);
+  ASSERT_FALSE(cpf::Ok(refused));
+  EXPECT_NE(std::get<std::string>(refused).find("too long"), std::string::npos);
+  // With a single state the same rule costs a few thousand scans: each of its 2^8
+  // liftings is read by one path.
+  automaton.states = 1;
+  automaton.transitions = {{0, a, 0, 0}, {0, b, 0, 0}, {0, a, 1, 0}};
+  EXPECT_LT(cpf::BoundsCheckWork(p, automaton, cpf::kMaxBoundsCheckWork), 10000);
+  EXPECT_TRUE(cpf::Ok(cpf::MatchBoundsOnAllWords(p, automaton)));
+}
+
 }  // namespace
 }  // namespace velkin::strong
