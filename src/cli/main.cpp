@@ -100,8 +100,8 @@ void AddRunOptions(CLI::App& app, RawRunOptions& raw) {
   app.add_flag("--certified", raw.certified,
                "Strong strategy: only steps that the certifier accepts (match bounds on\n"
                "every word only, no forward closures, no removal of some rules, no\n"
-               "stripping, no pattern rules),\n"
-               "so that every answer comes with a certificate");
+               "stripping, no pattern rules; no automaton too large for the certifier\n"
+               "to check in about a minute), so that every answer comes with a certificate");
   // The names, quoted (one holds a comma), a few to a line.
   std::string roadNames;
   int onLine = 0;

@@ -611,6 +611,14 @@ class RoadRun {
       }
       // A loop of a problem that does not carry back to the start proves nothing.
       if (r.kind == Result::Kind::Disproved && !loopsCount) continue;
+      if (road_.leavesCertified && r.subproblems.empty()) {
+        const cpf::Written leaf = r.witness->Certify(target, {}, {});
+        if (!cpf::Ok(leaf)) {
+          Note(step.name +
+               ": its proof was dropped, it has no certificate: " + std::get<std::string>(leaf));
+          continue;
+        }
+      }
 
       ProofNode done;
       done.problem = target;
@@ -838,6 +846,7 @@ std::vector<Road> CertifiableRoads(std::vector<Road> roads) {
                            [&s](const RoadStep& k) { return k.name == s.name; });
       });
     };
+    road.leavesCertified = true;
     if (!lost || (road.steps.size() > 1 && std::none_of(out.begin(), out.end(), covered)))
       out.push_back(std::move(road));
   }

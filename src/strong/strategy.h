@@ -44,6 +44,10 @@ struct Road {
   // rules), `relativeWeight` times (0: `weight`).
   int weight = 1;
   int relativeWeight = 0;
+  // A proof's leaf counts only when its witness writes a certificate (set by
+  // CertifiableRoads: a certifiable step may still make a leaf the certifier cannot check
+  // in reasonable time, which is then dropped as if the step had found nothing).
+  bool leavesCertified = false;
 
   // The weight for `start`.
   int WeightFor(const Problem& start) const {
@@ -56,7 +60,8 @@ struct Road {
 std::vector<Road> StrongRoads();
 
 // `roads` without the steps that have no certifiable form, and without the roads that
-// are left with a single step by that or with steps that a road kept before has too.
+// are left with a single step by that or with steps that a road kept before has too;
+// every road kept has `leavesCertified`.
 std::vector<Road> CertifiableRoads(std::vector<Road> roads);
 
 // The names of StrongRoads(), in their order.

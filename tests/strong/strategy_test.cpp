@@ -397,5 +397,37 @@ TEST(StrongStrategy, ARunTakesOnlyTheRoadsItNames) {
   EXPECT_EQ(RunStrong(parsed, o).status, StrongStatus::NoProof);
 }
 
+// A leaf with a certificate: the no-strict-rules one stands in for it.
+class CertifiedWitness : public FixedWitness {
+ public:
+  cpf::Written Certify(const Problem&, const std::vector<Problem>&,
+                       const std::vector<cpf::Fragment>&) const override {
+    return cpf::NoStrictRules();
+  }
+};
+
+// On certifiable roads a proof whose leaf writes no certificate counts for nothing: the
+// road goes on to its next step, and with none left the run has no proof and says why.
+TEST(StrongStrategy, CertifiedRoadsDropLeavesWithoutACertificate) {
+  const TechniqueFn certified = [](const Problem&, const Budget&) {
+    return Result::Proof(std::make_shared<CertifiedWitness>());
+  };
+  Road road{"road", nullptr, {{"uncertified", ProveAfter({})}, {"certified", certified}}};
+  road.leavesCertified = true;
+  StrongResult r = RunRoads(kProblem, {road}, Options(5, 1));
+  ASSERT_EQ(r.status, StrongStatus::Terminating);
+  EXPECT_NE(dynamic_cast<const CertifiedWitness*>(r.proof.witness.get()), nullptr);
+  road.steps.pop_back();
+  r = RunRoads(kProblem, {road}, Options(5, 1));
+  EXPECT_EQ(r.status, StrongStatus::NoProof);
+  ASSERT_EQ(r.notes.size(), 1u);
+  EXPECT_NE(r.notes[0].find("uncertified: its proof was dropped, it has no certificate"),
+            std::string::npos)
+      << r.notes[0];
+  road.leavesCertified = false;
+  EXPECT_EQ(RunRoads(kProblem, {road}, Options(5, 1)).status, StrongStatus::Terminating);
+  for (const Road& kept : CertifiableRoads(StrongRoads())) EXPECT_TRUE(kept.leavesCertified);
+}
+
 }  // namespace
 }  // namespace velkin::strong
