@@ -506,60 +506,73 @@ double BoundsCheckWork(const Problem& problem, const HeightAutomaton& automaton,
   const double left = static_cast<double>(std::count(leaves.begin(), leaves.end(), 1));
   const double gather = left * left / 2;
   // A lifting of a suffix of a left side that some path reads: its lifted letters, the
-  // states such a path may start in, and the certifier's cost of evaluating it once.
+  // states such a path may start in, and the certifier's cost of testing it once.
   struct Suffix {
     std::vector<std::size_t> symbols;  // last letter first
-    std::vector<char> starts;          // by state
+    std::vector<int> starts;           // distinct
     double cost = 0;
   };
+  std::vector<int> all(automaton.states);
+  for (int q = 0; q < automaton.states; ++q) all[q] = q;
+  // Scratch marks by state, cleared after each use: this count takes about as many steps
+  // as it counts.
+  std::vector<char> inStarts(automaton.states, 0), found(automaton.states, 0);
   double work = 0;
   for (const auto* rules : {&problem.strict, &problem.weak})
     for (const Rule& rule : *rules) {
-      std::vector<Suffix> suffixes(1);
-      suffixes[0].starts.assign(automaton.states, 1);
+      std::vector<Suffix> suffixes{Suffix{{}, all, 0}};
       for (std::size_t i = rule.lhs.size(); i-- > 0 && !suffixes.empty();) {
         std::vector<Suffix> longer;
-        for (const Suffix& suffix : suffixes)
+        for (const Suffix& suffix : suffixes) {
+          for (const int q : suffix.starts) inStarts[q] = 1;
           for (int h = 0; h < heights; ++h) {
             const std::size_t s = symbolOf(rule.lhs[i], h);
-            Suffix next{suffix.symbols, std::vector<char>(automaton.states, 0),
-                        suffix.cost + scan(s)};
+            Suffix next{suffix.symbols, {}, suffix.cost + scan(s)};
             const std::size_t innermost = next.symbols.empty() ? s : next.symbols[0];
             work += next.cost + (innermost < unite.size() ? unite[innermost] : 0);
             if (work > limit) return work;
-            bool read = false;
             if (s < bySymbol.size())
               for (const Transition& t : bySymbol[s])
-                if (suffix.starts[t.to]) {
-                  next.starts[t.from] = 1;
-                  read = true;
+                if (inStarts[t.to] && !found[t.from]) {
+                  found[t.from] = 1;
+                  next.starts.push_back(t.from);
                 }
-            if (!read) continue;
+            for (const int q : next.starts) found[q] = 0;
+            if (next.starts.empty()) continue;
             next.symbols.push_back(s);
             longer.push_back(std::move(next));
           }
+          for (const int q : suffix.starts) inStarts[q] = 0;
+        }
         suffixes = std::move(longer);
       }
       // Every path reading a whole lifted left side, followed from its first letter: each
       // path so far scans the next letter's transitions.
+      std::vector<double> paths(automaton.states, 0), further(automaton.states, 0);
+      std::vector<int> ends, nextEnds;  // the states with paths ending there
       for (const Suffix& lifted : suffixes) {
         work += gather;
-        std::vector<double> paths(automaton.states, 1);  // by state: paths ending there
         double count = 1;  // the certifier starts once, from every state
-        for (std::size_t k = lifted.symbols.size(); k-- > 0;) {
+        for (std::size_t k = lifted.symbols.size(); k-- > 0 && count > 0;) {
           const std::size_t s = lifted.symbols[k];
           work += count * scan(s);
           if (work > limit) return work;
-          std::vector<double> next(automaton.states, 0);
+          const bool first = k + 1 == lifted.symbols.size();
           count = 0;
           for (const Transition& t : bySymbol[s])
-            if (paths[t.from] > 0) {
-              next[t.to] += k + 1 == lifted.symbols.size() ? 1 : paths[t.from];
-              count += k + 1 == lifted.symbols.size() ? 1 : paths[t.from];
+            if (first || paths[t.from] > 0) {
+              const double n = first ? 1 : paths[t.from];
+              if (further[t.to] == 0) nextEnds.push_back(t.to);
+              further[t.to] += n;
+              count += n;
             }
-          paths = std::move(next);
-          if (count == 0) break;
+          for (const int q : ends) paths[q] = 0;
+          std::swap(paths, further);
+          std::swap(ends, nextEnds);
+          nextEnds.clear();
         }
+        for (const int q : ends) paths[q] = 0;
+        ends.clear();
       }
     }
   return work;
