@@ -478,8 +478,9 @@ double BoundsCheckWork(const Problem& problem, const HeightAutomaton& automaton,
   // The transitions by lifted letter.
   std::vector<std::vector<Transition>> bySymbol;
   for (const Transition& t : automaton.transitions) {
-    if (t.letter < 0 || t.height < 0 || t.height >= heights || t.from < 0 ||
-        t.from >= automaton.states || t.to < 0 || t.to >= automaton.states)
+    if (t.letter < 0 || t.letter >= problem.alphabet.size() || t.height < 0 ||
+        t.height >= heights || t.from < 0 || t.from >= automaton.states || t.to < 0 ||
+        t.to >= automaton.states)
       continue;  // MatchBoundsOnAllWords refuses these
     const std::size_t s = symbolOf(t.letter, t.height);
     if (bySymbol.size() <= s) bySymbol.resize(s + 1);

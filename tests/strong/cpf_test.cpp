@@ -197,6 +197,12 @@ TEST(CpfMatchBoundsWork, CountsTheCertifiersScansAndStopsPastTheLimit) {
   automaton.transitions = {{0, a, 0, 1}, {2, a, 0, 1}, {1, b, 0, 0}, {1, b, 1, 0}};
   EXPECT_EQ(cpf::BoundsCheckWork(p, automaton, 1e9), 30);
   EXPECT_GT(cpf::BoundsCheckWork(p, automaton, 5), 5);
+  // A transition with a letter the problem does not have counts for nothing (the writer
+  // refuses it), whatever its number.
+  automaton.transitions.push_back({0, Symbol{1} << 30, 0, 1});
+  EXPECT_EQ(cpf::BoundsCheckWork(p, automaton, 1e9), 30);
+  EXPECT_FALSE(cpf::Ok(cpf::MatchBoundsOnAllWords(p, automaton)));
+  automaton.transitions.pop_back();
   // A weak rule is checked as well: b a ->= a b adds its own liftings.
   p.weak = {Rule{{b, a}, {a, b}}};
   EXPECT_GT(cpf::BoundsCheckWork(p, automaton, 1e9), 30);
