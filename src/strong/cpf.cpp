@@ -471,6 +471,7 @@ std::string StateName(int q) {
 
 double BoundsCheckWork(const Problem& problem, const HeightAutomaton& automaton, double limit) {
   using Transition = HeightAutomaton::Transition;
+  if (automaton.states < 1 || automaton.bound < 0) return 0;  // refused by the writer
   const int heights = automaton.bound + 1;
   const auto symbolOf = [heights](Symbol letter, int height) {
     return static_cast<std::size_t>(letter) * heights + height;

@@ -203,6 +203,9 @@ TEST(CpfMatchBoundsWork, CountsTheCertifiersScansAndStopsPastTheLimit) {
   EXPECT_EQ(cpf::BoundsCheckWork(p, automaton, 1e9), 30);
   EXPECT_FALSE(cpf::Ok(cpf::MatchBoundsOnAllWords(p, automaton)));
   automaton.transitions.pop_back();
+  cpf::HeightAutomaton none = automaton;
+  none.states = -1;
+  EXPECT_EQ(cpf::BoundsCheckWork(p, none, 1e9), 0);
   // A weak rule is checked as well: b a ->= a b adds its own liftings.
   p.weak = {Rule{{b, a}, {a, b}}};
   EXPECT_GT(cpf::BoundsCheckWork(p, automaton, 1e9), 30);
