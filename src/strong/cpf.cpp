@@ -529,18 +529,20 @@ double BoundsCheckWork(const Problem& problem, const HeightAutomaton& automaton,
           for (const int q : suffix.starts) inStarts[q] = 1;
           for (int h = 0; h < heights; ++h) {
             const std::size_t s = symbolOf(rule.lhs[i], h);
-            Suffix next{suffix.symbols, {}, suffix.cost + scan(s)};
-            const std::size_t innermost = next.symbols.empty() ? s : next.symbols[0];
-            work += next.cost + (innermost < unite.size() ? unite[innermost] : 0);
+            const std::size_t last = suffix.symbols.empty() ? s : suffix.symbols[0];
+            const double cost = suffix.cost + scan(s);
+            work += cost + (last < unite.size() ? unite[last] : 0);
             if (work > limit) return work;
+            std::vector<int> starts;
             if (s < bySymbol.size())
               for (const Transition& t : bySymbol[s])
                 if (inStarts[t.to] && !found[t.from]) {
                   found[t.from] = 1;
-                  next.starts.push_back(t.from);
+                  starts.push_back(t.from);
                 }
-            for (const int q : next.starts) found[q] = 0;
-            if (next.starts.empty()) continue;
+            for (const int q : starts) found[q] = 0;
+            if (starts.empty()) continue;  // read by no path: the lifting is not kept
+            Suffix next{suffix.symbols, std::move(starts), cost};
             next.symbols.push_back(s);
             longer.push_back(std::move(next));
           }
