@@ -285,7 +285,8 @@ namespace {
 // `after` keeps nothing that `before` did not have; else what is wrong.
 template <typename Interpretation>
 Written OrientingStep(ProblemKind kind, const Problem& before, const Interpretation& interpretation,
-                      const Problem& after, const Fragment& sub, const char* domain) {
+                      const Problem& after, const Fragment& sub, const char* domain,
+                      bool usableRules = false) {
   const bool pairs = kind == ProblemKind::DependencyPairs;
   if (before.kind != kind || after.kind != kind)
     return std::string(pairs ? "a reduction pair outside a dependency pair problem"
@@ -298,9 +299,14 @@ Written OrientingStep(ProblemKind kind, const Problem& before, const Interpretat
   const std::string ordering = OrderingProof(before, interpretation, domain);
   if (pairs) {
     if (after.weak != before.weak) return std::string("a reduction pair that changed the rules");
-    const std::string body =
-        ordering + Element("dps", Rules(after.alphabet, after.strict)) + sub.xml;
-    return Make(FragmentKind::DpTermination, Element("dpProof", Element("redPairProc", body)));
+    const std::string dps = Element("dps", Rules(after.alphabet, after.strict));
+    if (usableRules) {
+      const std::string usable = Element("usableRules", Rules(before.alphabet, before.weak));
+      return Make(FragmentKind::DpTermination,
+                  Element("dpProof", Element("redPairUrProc", ordering + dps + usable + sub.xml)));
+    }
+    return Make(FragmentKind::DpTermination,
+                Element("dpProof", Element("redPairProc", ordering + dps + sub.xml)));
   }
   if (auto e = CheckSubset(after.weak, before.weak, "weak rule"); !e.empty()) return e;
   const std::string body = ordering + Remaining(after, HasWeak(before)) + sub.xml;
@@ -415,15 +421,15 @@ Written DependencyGraph(const Problem& before, const std::vector<GraphComponent>
 }
 
 Written ReductionPair(const Problem& before, const NaturalInterpretation& interpretation,
-                      const Problem& after, const Fragment& sub) {
+                      const Problem& after, const Fragment& sub, bool usableRules) {
   return OrientingStep(ProblemKind::DependencyPairs, before, interpretation, after, sub,
-                       "<naturals/>");
+                       "<naturals/>", usableRules);
 }
 
 Written ReductionPair(const Problem& before, const ArcticInterpretation& interpretation,
-                      const Problem& after, const Fragment& sub) {
+                      const Problem& after, const Fragment& sub, bool usableRules) {
   return OrientingStep(ProblemKind::DependencyPairs, before, interpretation, after, sub,
-                       "<arctic><domain><naturals/></domain></arctic>");
+                       "<arctic><domain><naturals/></domain></arctic>", usableRules);
 }
 
 Written SubtermCriterion(const Problem& before, const Problem& after, const Fragment& sub) {
@@ -622,9 +628,9 @@ Written MatchBoundsOnAllWords(const Problem& problem, const HeightAutomaton& aut
 }
 
 Written ReductionPairIntegers(const Problem& before, const ArcticInterpretation& interpretation,
-                              const Problem& after, const Fragment& sub) {
+                              const Problem& after, const Fragment& sub, bool usableRules) {
   return OrientingStep(ProblemKind::DependencyPairs, before, interpretation, after, sub,
-                       "<arctic><domain><integers/></domain></arctic>");
+                       "<arctic><domain><integers/></domain></arctic>", usableRules);
 }
 
 Written Document(const Problem& input, const Fragment& proof, const std::string& tool,

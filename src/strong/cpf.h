@@ -156,16 +156,17 @@ Written DependencyGraph(const Problem& before, const std::vector<GraphComponent>
 
 // A reduction pair by a natural matrix interpretation (marked letters need no monotone
 // first entry): weakly decreasing on every pair and rule, strictly on the pairs missing
-// from `after`.
+// from `after`. With `usableRules`, both problems hold the usable rules of R only
+// (strong/techniques/usable_rules.h), which the step lists as such (`redPairUrProc`).
 Written ReductionPair(const Problem& before, const NaturalInterpretation& interpretation,
-                      const Problem& after, const Fragment& sub);
+                      const Problem& after, const Fragment& sub, bool usableRules = false);
 
 // The same with an arctic matrix interpretation.
 Written ReductionPair(const Problem& before, const ArcticInterpretation& interpretation,
-                      const Problem& after, const Fragment& sub);
+                      const Problem& after, const Fragment& sub, bool usableRules = false);
 // The same over the arctic integers (entries may be negative).
 Written ReductionPairIntegers(const Problem& before, const ArcticInterpretation& interpretation,
-                              const Problem& after, const Fragment& sub);
+                              const Problem& after, const Fragment& sub, bool usableRules = false);
 
 // The subterm criterion with every marked letter projected to its argument: the pairs
 // of `before` missing from `after` (same rules) are the removed ones.

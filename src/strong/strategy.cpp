@@ -326,17 +326,20 @@ void AddReductionPairSteps(std::vector<RoadStep>& steps, bool arcticOnly) {
                                        : size.arctic  ? "arctic"
                                                       : "matrices",
                                        size.dimension, size.bits);
+    // Only the usable rules of R need to decrease.
     TechniqueFn run;
     if (size.arctic) {
       ArcticOptions o;
       o.dimension = size.dimension;
       o.bits = size.bits;
       o.belowZero = size.belowZero;
+      o.usableRules = true;
       run = [o](const Problem& p, const Budget& b) { return ArcticInterpretation(p, b, o); };
     } else {
       MatrixOptions o;
       o.dimension = size.dimension;
       o.bits = size.bits;
+      o.usableRules = true;
       run = [o](const Problem& p, const Budget& b) {
         return p.IsDependencyPairs() ? MatrixInterpretation(p, b, o) : Result::None();
       };

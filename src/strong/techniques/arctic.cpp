@@ -11,6 +11,7 @@
 #include "strong/exact.h"
 #include "strong/techniques/arctic_numbers.h"
 #include "strong/techniques/interpretation_search.h"
+#include "strong/techniques/usable_rules.h"
 
 namespace velkin::strong {
 namespace {
@@ -177,14 +178,20 @@ class Encoding : public EncodingBase {
 
 // The search with one encoding of the numbers.
 template <class Numbers>
-Result Search(const Problem& p, const Budget& budget, const ArcticOptions& o) {
+Result Search(const Problem& full, const Budget& budget, const ArcticOptions& o) {
+  // With usable rules, the encoding sees U(P) only; the subproblem keeps all of R.
+  const Problem cut = o.usableRules ? UsableRulesOnly(full) : Problem{};
+  const bool usableOnly = o.usableRules && cut.weak.size() < full.weak.size();
+  const Problem& p = usableOnly ? cut : full;
   Searched<ArcticWitness> found = SearchInterpretation<Encoding<Numbers>>(
       budget, o, "arctic interpretation of dimension " + std::to_string(o.dimension), p, o);
   if (!found.best) return Result::None(std::move(found.note));
   std::shared_ptr<ArcticWitness> w = std::move(found.best->witness);
   w->removed = std::move(found.best->strict);
   w->integers = o.belowZero > 0;
-  Problem sub = WithoutRules(p, w->removed, {});
+  w->usableOnly = usableOnly;
+  if (usableOnly) w->letters.resize(static_cast<std::size_t>(full.alphabet.size()));
+  Problem sub = WithoutRules(full, w->removed, {});
   return Result::Step(std::move(w), {std::move(sub)});
 }
 
@@ -228,8 +235,13 @@ std::string ValueText(ArcticValue v) {
 
 }  // namespace
 
-std::string ArcticWitness::RecheckStep(const Problem& before, const Problem& after) const {
-  if (!before.IsDependencyPairs()) return "arctic: not a dependency pair problem";
+std::string ArcticWitness::RecheckStep(const Problem& given, const Problem& givenAfter) const {
+  if (!given.IsDependencyPairs()) return "arctic: not a dependency pair problem";
+  // With usable rules only, the rest of R need not decrease: both problems are cut down.
+  Problem before = given, after = givenAfter;
+  if (usableOnly)
+    if (const std::string bad = CutToUsableRules(before, after); !bad.empty())
+      return "arctic: " + bad;
   const int d = dimension;
   if (d < 1 || letters.size() != static_cast<std::size_t>(before.alphabet.size()))
     return "arctic: malformed witness";
@@ -279,15 +291,20 @@ void ArcticWitness::Print(const Problem& before, std::vector<std::string>& lines
     }
     lines.push_back("  " + before.alphabet.names[a] + ": M = [" + m + "], c = [" + c + "]");
   }
+  if (usableOnly) PrintUsableRules(before, lines);
   lines.push_back("strictly decreasing, removed:");
   for (int i : removed) lines.push_back("  " + RuleText(before.alphabet, before.strict[i]));
 }
 
-cpf::Written ArcticWitness::CertifyStep(const Problem& before, const Problem& after,
+cpf::Written ArcticWitness::CertifyStep(const Problem& given, const Problem& givenAfter,
                                         const cpf::Fragment& sub) const {
+  // With usable rules, the step lists them and orients them only.
+  Problem before = given, after = givenAfter;
+  if (usableOnly)
+    if (const std::string bad = CutToUsableRules(before, after); !bad.empty()) return bad;
   const auto in = CertificateMaps<cpf::Arctic>(dimension, letters, exact::ToArctic);
   if (!in) return std::string("a matrix of the wrong size");
-  if (!integers) return cpf::ReductionPair(before, *in, after, sub);
+  if (!integers) return cpf::ReductionPair(before, *in, after, sub, usableOnly);
   // The certifier wants (M)_{1,1} or (c)_1 finite and ≥ 0 of every letter it is given.
   for (std::size_t a = 0; a < letters.size(); ++a) {
     if (!letters[a]) continue;
@@ -296,7 +313,7 @@ cpf::Written ArcticWitness::CertifyStep(const Problem& before, const Problem& af
       return "arctic below zero: letter " + before.alphabet.names[a] +
              " has neither (M)_{1,1} nor (c)_1 finite and ≥ 0, which the certifier requires";
   }
-  return cpf::ReductionPairIntegers(before, *in, after, sub);
+  return cpf::ReductionPairIntegers(before, *in, after, sub, usableOnly);
 }
 
 }  // namespace velkin::strong

@@ -85,6 +85,8 @@ class ArcticWitness : public OneStepWitness {
   // Over Z ∪ {-∞}: entries may be negative, and the first letter of every pair side has
   // (c)_1 finite and ≥ 0 (instead of every letter (M)_{1,1} or (c)_1 finite).
   bool integers = false;
+  // Only the usable rules of R decrease (strong/techniques/usable_rules.h).
+  bool usableOnly = false;
 
   std::string Technique() const override { return "arctic interpretation"; }
   // Recomputes every side's map with exact arithmetic (strong/exact.h) and checks the

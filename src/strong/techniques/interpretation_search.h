@@ -33,6 +33,9 @@ struct SearchOptions {
   // After the first interpretation, look for ones that remove more rules, each round
   // given at most this long (0: no such rounds).
   double improveSeconds = 1.0;
+  // On a dependency pair problem, only the usable rules of R need to decrease
+  // (strong/techniques/usable_rules.h): for the reduction pairs, whose orders orient Cε.
+  bool usableRules = false;
   // The solver's tuning; unset: SolverTuning(problem) below.
   std::optional<sat::Tuning> tuning = std::nullopt;
 

@@ -9,6 +9,7 @@
 #include "strong/exact.h"
 #include "strong/techniques/interpretation_search.h"
 #include "strong/techniques/products.h"
+#include "strong/techniques/usable_rules.h"
 
 namespace velkin::strong {
 namespace {
@@ -236,10 +237,21 @@ Result MatrixInterpretation(const Problem& problem, const Budget& budget,
                             const MatrixOptions& options) {
   if (!options.Valid()) return Result::None("matrix interpretation: invalid options");
   if (problem.strict.empty()) return Result::None();
-  return RemovalStep(problem, SearchInterpretation<Encoder>(budget, options,
-                                                            "matrix interpretation of dimension " +
-                                                                std::to_string(options.dimension),
-                                                            problem, options));
+  // With usable rules, the encoding sees U(P) only; the subproblem keeps all of R.
+  const Problem cut =
+      options.usableRules && problem.IsDependencyPairs() ? UsableRulesOnly(problem) : Problem{};
+  const bool usableOnly = !cut.strict.empty() && cut.weak.size() < problem.weak.size();
+  const Problem& p = usableOnly ? cut : problem;
+  Searched<MatrixWitness> found = SearchInterpretation<Encoder>(
+      budget, options, "matrix interpretation of dimension " + std::to_string(options.dimension), p,
+      options);
+  if (found.best) {
+    found.best->witness->usableOnly = usableOnly;
+    // Pairs only: a dependency pair problem's rules are never removed.
+    assert(!usableOnly || std::all_of(found.best->strict.begin(), found.best->strict.end(),
+                                      [&](int k) { return k < std::ssize(p.strict); }));
+  }
+  return RemovalStep(problem, std::move(found));
 }
 
 EncodingSize MatrixEncodingSize(const Problem& problem, const MatrixOptions& options) {
@@ -249,8 +261,12 @@ EncodingSize MatrixEncodingSize(const Problem& problem, const MatrixOptions& opt
   return size;
 }
 
-std::string MatrixWitness::RecheckStep(const Problem& before, const Problem& after) const {
+std::string MatrixWitness::RecheckStep(const Problem& given, const Problem& givenAfter) const {
   if (dimension < 1) return "dimension below 1";
+  // With usable rules only, the rest of R need not decrease: both problems are cut down.
+  Problem before = given, after = givenAfter;
+  if (usableOnly)
+    if (const std::string bad = CutToUsableRules(before, after); !bad.empty()) return bad;
   const int d = dimension;
   const std::vector<bool> used = UsedLetters(before);
   if (letters.size() != used.size()) return "maps for a different alphabet";
@@ -299,16 +315,21 @@ void MatrixWitness::Print(const Problem& before, std::vector<std::string>& lines
       lines.push_back(row);
     }
   }
+  if (usableOnly) PrintUsableRules(before, lines);
   AddRemovedRuleLines(before, removedStrict, removedWeak, lines);
 }
 
-cpf::Written MatrixWitness::CertifyStep(const Problem& before, const Problem& after,
+cpf::Written MatrixWitness::CertifyStep(const Problem& given, const Problem& givenAfter,
                                         const cpf::Fragment& sub) const {
+  // With usable rules, the step lists them and orients them only.
+  Problem before = given, after = givenAfter;
+  if (usableOnly)
+    if (const std::string bad = CutToUsableRules(before, after); !bad.empty()) return bad;
   const auto maps =
       CertificateMaps<mpz_class>(dimension, letters, [](const mpz_class& v) { return v; });
   if (!maps) return std::string("a matrix of the wrong size");
   const cpf::NaturalInterpretation& in = *maps;
-  if (before.IsDependencyPairs()) return cpf::ReductionPair(before, in, after, sub);
+  if (before.IsDependencyPairs()) return cpf::ReductionPair(before, in, after, sub, usableOnly);
   if (sub.kind == cpf::FragmentKind::Termination) return cpf::RuleRemoval(before, in, after, sub);
   return cpf::RuleRemovalNontermination(before, after, sub);
 }

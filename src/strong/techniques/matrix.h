@@ -51,6 +51,8 @@ class MatrixWitness : public OneStepWitness {
   std::vector<std::optional<LetterMap>> letters;  // by letter; present for every used one
   std::vector<int> removedStrict;                 // indices into before.strict, ascending
   std::vector<int> removedWeak;                   // indices into before.weak, ascending
+  // Only the usable rules of R decrease (a dependency pair problem; usable_rules.h).
+  bool usableOnly = false;
 
   std::string Technique() const override { return "matrix interpretation"; }
   // Recomputes every side's map from the letters' maps with exact integers and checks
