@@ -180,17 +180,15 @@ class Encoding : public EncodingBase {
 template <class Numbers>
 Result Search(const Problem& full, const Budget& budget, const ArcticOptions& o) {
   // With usable rules, the encoding sees U(P) only; the subproblem keeps all of R.
-  const Problem cut = o.usableRules ? UsableRulesOnly(full) : Problem{};
-  const bool usableOnly = o.usableRules && cut.weak.size() < full.weak.size();
-  const Problem& p = usableOnly ? cut : full;
+  const std::optional<Problem> cut = UsableRulesCut(full, o.usableRules);
+  const Problem& p = cut ? *cut : full;
   Searched<ArcticWitness> found = SearchInterpretation<Encoding<Numbers>>(
       budget, o, "arctic interpretation of dimension " + std::to_string(o.dimension), p, o);
   if (!found.best) return Result::None(std::move(found.note));
   std::shared_ptr<ArcticWitness> w = std::move(found.best->witness);
   w->removed = std::move(found.best->strict);
   w->integers = o.belowZero > 0;
-  w->usableOnly = usableOnly;
-  if (usableOnly) w->letters.resize(static_cast<std::size_t>(full.alphabet.size()));
+  w->usableOnly = cut.has_value();
   Problem sub = WithoutRules(full, w->removed, {});
   return Result::Step(std::move(w), {std::move(sub)});
 }

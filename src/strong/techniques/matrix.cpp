@@ -238,18 +238,16 @@ Result MatrixInterpretation(const Problem& problem, const Budget& budget,
   if (!options.Valid()) return Result::None("matrix interpretation: invalid options");
   if (problem.strict.empty()) return Result::None();
   // With usable rules, the encoding sees U(P) only; the subproblem keeps all of R.
-  const Problem cut =
-      options.usableRules && problem.IsDependencyPairs() ? UsableRulesOnly(problem) : Problem{};
-  const bool usableOnly = !cut.strict.empty() && cut.weak.size() < problem.weak.size();
-  const Problem& p = usableOnly ? cut : problem;
+  const std::optional<Problem> cut = UsableRulesCut(problem, options.usableRules);
+  const Problem& p = cut ? *cut : problem;
   Searched<MatrixWitness> found = SearchInterpretation<Encoder>(
       budget, options, "matrix interpretation of dimension " + std::to_string(options.dimension), p,
       options);
   if (found.best) {
-    found.best->witness->usableOnly = usableOnly;
+    found.best->witness->usableOnly = cut.has_value();
     // Pairs only: a dependency pair problem's rules are never removed.
-    assert(!usableOnly || std::all_of(found.best->strict.begin(), found.best->strict.end(),
-                                      [&](int k) { return k < std::ssize(p.strict); }));
+    assert(!cut || std::all_of(found.best->strict.begin(), found.best->strict.end(),
+                               [&](int k) { return k < std::ssize(p.strict); }));
   }
   return RemovalStep(problem, std::move(found));
 }

@@ -47,15 +47,19 @@ Problem UsableRulesOnly(const Problem& p) {
   return q;
 }
 
+std::optional<Problem> UsableRulesCut(const Problem& p, bool usable) {
+  if (!usable || !p.IsDependencyPairs()) return std::nullopt;
+  Problem cut = UsableRulesOnly(p);
+  if (cut.weak.size() == p.weak.size()) return std::nullopt;
+  return cut;
+}
+
 std::string CutToUsableRules(Problem& before, Problem& after) {
   if (!before.IsDependencyPairs()) return "usable rules outside a dependency pair problem";
   if (!after.IsDependencyPairs() || after.weak != before.weak)
     return "usable rules: the subproblem's rules are not the problem's";
-  const std::vector<int> keep = UsableRules(before);
-  std::vector<Rule> cut;
-  for (const int k : keep) cut.push_back(before.weak[k]);
-  before.weak = cut;
-  after.weak = std::move(cut);
+  before = UsableRulesOnly(before);
+  after.weak = before.weak;
   return "";
 }
 

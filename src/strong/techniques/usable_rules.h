@@ -17,6 +17,7 @@
 // pairs of P is then sound, and the subproblem keeps all of R.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,10 @@ std::vector<int> UsableRules(const Problem& p);
 
 // p with only its usable rules as R (p itself when every rule is usable).
 Problem UsableRulesOnly(const Problem& p);
+
+// What a reduction pair's search encodes when `usable` is set: p with only its usable
+// rules, if that leaves out some rule; nullopt when p itself is to be searched.
+std::optional<Problem> UsableRulesCut(const Problem& p, bool usable);
 
 // For the re-check of a reduction pair that orients the usable rules only: "" when
 // `before` is a dependency pair problem and `after` has the same rules R; then both

@@ -60,6 +60,13 @@ TEST(UsableRules, EveryRuleOutsideDependencyPairsOrWithAnEmptyLeftSide) {
   relative.kind = ProblemKind::Relative;
   EXPECT_EQ(UsableRules(relative).size(), relative.weak.size());
   EXPECT_EQ(UsableRulesOnly(relative).weak, relative.weak);
+  // The searches encode a cut problem only when it leaves out some rule.
+  EXPECT_FALSE(UsableRulesCut(relative, true));
+  EXPECT_FALSE(UsableRulesCut(p, true));
+  EXPECT_FALSE(UsableRulesCut(HalvingProblem(), false));
+  const std::optional<Problem> cut = UsableRulesCut(HalvingProblem(), true);
+  ASSERT_TRUE(cut);
+  EXPECT_EQ(cut->weak, UsableRulesOnly(HalvingProblem()).weak);
 }
 
 // (A# a b -> A# b, with c -> a c): over the naturals the pair needs [a] to count, which
