@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <new>
@@ -395,6 +396,21 @@ TEST(StrongStrategy, ARunTakesOnlyTheRoadsItNames) {
   EXPECT_EQ(r.road, "match bounds");
   o.roads = {"no such road"};
   EXPECT_EQ(RunStrong(parsed, o).status, StrongStatus::NoProof);
+}
+
+// The labelling road takes standard problems too: a a -> a b a keeps every weight's
+// balance (w(b) = 0), and its tiles of width 2 order it.
+TEST(StrongStrategy, TheLabellingRoadTilesStandardProblems) {
+  ParsedSystem parsed;
+  ASSERT_TRUE(ReadUnbounded({"aa->aba"}, InputFormat::Plain, parsed).ok);
+  StrongOptions o = Options(30, 1);
+  o.roads = {"labelling"};
+  const StrongResult r = RunStrong(parsed, o);
+  ASSERT_EQ(r.status, StrongStatus::Terminating);
+  EXPECT_EQ(r.road, "labelling");
+  EXPECT_TRUE(std::any_of(r.lines.begin(), r.lines.end(), [](const std::string& line) {
+    return line.find("by tiling of width 2") != std::string::npos;
+  }));
 }
 
 // A leaf with a certificate: the no-strict-rules one stands in for it.
