@@ -495,16 +495,10 @@ std::vector<Road> StrongRoads() {
   // the corpus the road added nothing (1582 answers either way); with all of it, 1585
   // (un08, un18 and num-452 new, none lost). The models after it get what it leaves.
   std::vector<RoadStep> labelling{trivial, cleanup, closure(ClosureSide::Left), weights};
-  labelling.push_back(RoadStep{"tiling",
-                               [](const Problem& p, const Budget& b) {
-                                 return p.IsStandard() ? Result::None() : Tiling(p, b);
-                               },
-                               false, 0.4, true});
-  labelling.push_back(RoadStep{"tiling of a standard problem",
-                               [](const Problem& p, const Budget& b) {
-                                 return p.IsStandard() ? Tiling(p, b) : Result::None();
-                               },
-                               false, 1.0, true});
+  labelling.push_back(RoadStep{"tiling", [](const Problem& p, const Budget& b) {
+                                 return WithinShare(p.IsStandard() ? 1.0 : 0.4, b,
+                                                    [&](const Budget& s) { return Tiling(p, s); });
+                               }});
   for (const bool quasi : {false, true})
     for (const int size : {2, 3}) {
       ModelLabellingOptions o;
