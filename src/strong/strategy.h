@@ -44,6 +44,8 @@ struct Road {
   // rules), `relativeWeight` times (0: `weight`).
   int weight = 1;
   int relativeWeight = 0;
+  // On a standard start problem of one rule, `oneRuleWeight` times (0: `weight`).
+  int oneRuleWeight = 0;
   // A proof's leaf counts only when its witness writes a certificate (set by
   // CertifiableRoads: a certifiable step may still make a leaf the certifier cannot check
   // in reasonable time, which is then dropped as if the step had found nothing).
@@ -51,7 +53,9 @@ struct Road {
 
   // The weight for `start`.
   int WeightFor(const Problem& start) const {
-    return relativeWeight > 0 && start.HasWeakRules() ? relativeWeight : weight;
+    if (relativeWeight > 0 && start.HasWeakRules()) return relativeWeight;
+    if (oneRuleWeight > 0 && start.IsStandard() && start.strict.size() == 1) return oneRuleWeight;
+    return weight;
   }
 };
 

@@ -398,6 +398,29 @@ TEST(StrongStrategy, ARunTakesOnlyTheRoadsItNames) {
   EXPECT_EQ(RunStrong(parsed, o).status, StrongStatus::NoProof);
 }
 
+// A road's weight follows the start problem: relative first, then a standard one of
+// one rule, else its plain weight (a dependency pair problem of one pair is neither).
+TEST(StrongStrategy, ARoadsWeightFollowsTheStartProblem) {
+  Road road{"weighted", nullptr, {}, 2, 5, 6};
+  EXPECT_EQ(road.WeightFor(Plain({"ab->ba"})), 6);
+  EXPECT_EQ(road.WeightFor(Plain({"ab->ba", "b->"})), 2);
+  EXPECT_EQ(road.WeightFor(Plain({"ab->ba", "b->=bb"})), 5);
+  Problem pairs = Plain({"ab->ba"});
+  pairs.kind = ProblemKind::DependencyPairs;
+  EXPECT_EQ(road.WeightFor(pairs), 2);
+  road.relativeWeight = road.oneRuleWeight = 0;
+  EXPECT_EQ(road.WeightFor(Plain({"ab->ba"})), 2);
+  EXPECT_EQ(road.WeightFor(Plain({"ab->ba", "b->=bb"})), 2);
+  // The labelling road, certified or not, takes longer turns on one-rule problems.
+  for (const std::vector<Road>& roads : {StrongRoads(), CertifiableRoads(StrongRoads())}) {
+    const auto labelling = std::find_if(roads.begin(), roads.end(),
+                                        [](const Road& r) { return r.name == "labelling"; });
+    ASSERT_NE(labelling, roads.end());
+    EXPECT_GT(labelling->WeightFor(Plain({"ab->ba"})),
+              labelling->WeightFor(Plain({"ab->ba", "b->"})));
+  }
+}
+
 // The labelling road takes standard problems too: a a -> a b a keeps every weight's
 // balance (w(b) = 0), and its tiles of width 2 order it.
 TEST(StrongStrategy, TheLabellingRoadTilesStandardProblems) {
