@@ -57,6 +57,8 @@ struct Problem {
   bool IsStandard() const { return IsRelative() && weak.empty(); }
   // A relative problem with weak rules: relative termination proper.
   bool HasWeakRules() const { return IsRelative() && !weak.empty(); }
+  // Plain termination of a single rule.
+  bool IsOneRule() const { return IsStandard() && strict.size() == 1; }
   // Every rule and pair uses letters of the alphabet only (checked in debug builds).
   bool WellFormed() const;
 };

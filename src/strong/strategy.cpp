@@ -49,7 +49,7 @@ bool Relative(const Problem& p) {
   return p.HasWeakRules();
 }
 bool OneRule(const Problem& p) {
-  return p.IsStandard() && p.strict.size() == 1;
+  return p.IsOneRule();
 }
 
 // Match bounds on R and on R^rev in turns, until one of them is compatible, on the right

@@ -54,7 +54,7 @@ struct Road {
   // The weight for `start`.
   int WeightFor(const Problem& start) const {
     if (relativeWeight > 0 && start.HasWeakRules()) return relativeWeight;
-    if (oneRuleWeight > 0 && start.IsStandard() && start.strict.size() == 1) return oneRuleWeight;
+    if (oneRuleWeight > 0 && start.IsOneRule()) return oneRuleWeight;
     return weight;
   }
 };
