@@ -30,6 +30,12 @@ struct RoadStep {
   // Its steps have a form that the certifier accepts (strong/cpf.h); --certified runs
   // only such steps.
   bool certifiable = true;
+  // Only on the road's start problem: for a step that would apply again to what it
+  // leaves.
+  bool startOnly = false;
+  // What the step leaves is solved within the step's share of the time, and when it is
+  // not, the road goes on with the next step at this problem (else it is stuck there).
+  bool backtracks = false;
 };
 
 // A road: at every problem of the proof, its steps are tried in order; the first that

@@ -376,6 +376,11 @@ TEST(StrongStrategy, CertifiableRoadsDropStepsWithoutAFormAndRoadsThatRepeatOthe
   };
   ASSERT_TRUE(has(all, "stripped match bounds"));
   EXPECT_FALSE(has(kept, "stripped match bounds"));
+  // Without its tiles a sparse tiling road is the dependency pair road again.
+  for (const char* tiling : {"sparse tiling", "sparse tiling, pairs of the reversal"}) {
+    ASSERT_TRUE(has(all, tiling));
+    EXPECT_FALSE(has(kept, tiling));
+  }
   EXPECT_TRUE(has(kept, "match bounds"));
   EXPECT_TRUE(has(kept, "dependency pairs"));
   EXPECT_EQ(StrongRoadNames().size(), all.size());
@@ -396,6 +401,48 @@ TEST(StrongStrategy, ARunTakesOnlyTheRoadsItNames) {
   EXPECT_EQ(r.road, "match bounds");
   o.roads = {"no such road"};
   EXPECT_EQ(RunStrong(parsed, o).status, StrongStatus::NoProof);
+}
+
+// A step that backtracks solves what it leaves within its share of the time; when that
+// is not enough, the road goes on with its next step at the same problem. A step for the
+// start problem only is not taken again on what it leaves.
+TEST(StrongStrategy, ABacktrackingStepGivesWayToTheNextWhenItsSubproblemStaysOpen) {
+  const Problem other = Plain({"aab->b"});
+  std::atomic<int> transforms{0};
+  // Transforms the problem into `other`, three times at most.
+  RoadStep transform{"transform", [&](const Problem&, const Budget&) {
+                       if (++transforms > 3) return Result::None();
+                       return Result::Step(std::make_shared<FixedWitness>(), {other});
+                     }};
+  transform.share = 0.4;
+  transform.startOnly = true;
+  transform.backtracks = true;
+  // Proves the start problem at once; on anything else it works until the budget ends.
+  const TechniqueFn onlyTheStart = [](const Problem& p, const Budget& b) {
+    return p.strict == kProblem.strict ? Result::Proof(std::make_shared<FixedWitness>())
+                                       : Spin(p, b);
+  };
+  const Road road{"backtracking", nullptr, {transform, {"prove", onlyTheStart}}};
+  const auto start = Clock::now();
+  StrongResult r = RunRoads(kProblem, {road}, Options(1, 1));
+  ASSERT_EQ(r.status, StrongStatus::Terminating);
+  EXPECT_TRUE(r.proof.children.empty());  // the proof is the second step's, at the start
+  EXPECT_EQ(transforms.load(), 1);
+  EXPECT_GT(SecondsSince(start), 0.3);  // after the transformed problem's share ran out
+  EXPECT_LT(SecondsSince(start), 0.9);
+
+  // Without backtracking the road is stuck below the step; without startOnly the step
+  // is taken again on what it left.
+  Road stuck = road;
+  stuck.steps[0].backtracks = false;
+  transforms = 0;
+  EXPECT_EQ(RunRoads(kProblem, {stuck}, Options(0.5, 1)).status, StrongStatus::NoProof);
+  EXPECT_EQ(transforms.load(), 1);
+  Road again = stuck;
+  again.steps[0].startOnly = false;
+  transforms = 0;
+  EXPECT_EQ(RunRoads(kProblem, {again}, Options(0.5, 1)).status, StrongStatus::NoProof);
+  EXPECT_EQ(transforms.load(), 4);
 }
 
 // A road's weight follows the start problem: relative first, then a standard one of
