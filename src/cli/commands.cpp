@@ -79,6 +79,8 @@ int RunSingle(const SingleOptions& options, std::ostream& out, std::ostream& err
       err << ErrorLine(shownPath, 0, s.failure) << "\n";
       return kExitError;
     }
+    for (const InputError& w : s.warnings)
+      err << ErrorLine(shownPath, w.line, "warning: " + w.message) << "\n";
     certificate = std::move(s.certificate);
     noCertificate = std::move(s.noCertificate);
     result.outcome = s.outcome;

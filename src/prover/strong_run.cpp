@@ -43,6 +43,7 @@ void Run(std::string_view text, InputFormat format, const StrongRunOptions& opti
     o.error = read.error;
     return;
   }
+  o.warnings = read.warnings;
   o.rules = static_cast<int>(parsed.rules.size());
   o.symbols = static_cast<int>(parsed.names.size());
   strong::StrongOptions so;

@@ -38,11 +38,12 @@ struct StrongRunResult {
   // Remarks about the run for a person (a technique skipped, a step dropped because
   // its re-check failed); never part of the proof.
   std::vector<std::string> notes;
-  InputError error;              // why the input was refused
-  std::string failure;           // an internal error that ended the run (out of memory, ...)
-  bool timedOut = false;         // no proof because the time limit ran out or `stop` was set
-  bool stopped = false;          // `stop` was set during the run
-  int rules = -1, symbols = -1;  // of the system as read; -1 when refused
+  InputError error;                  // why the input was refused
+  std::vector<InputError> warnings;  // the reader's warnings about the text as read
+  std::string failure;               // an internal error that ended the run (out of memory, ...)
+  bool timedOut = false;             // no proof because the time limit ran out or `stop` was set
+  bool stopped = false;              // `stop` was set during the run
+  int rules = -1, symbols = -1;      // of the system as read; -1 when refused
   // With options.certificate: the certificate of an answer, or why there is none.
   std::string certificate, noCertificate;
 };

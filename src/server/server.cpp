@@ -324,7 +324,10 @@ struct WebServer::Impl {
           reply.Null("certificate").Text("noCertificate", r.noCertificate);
         else
           reply.Text("certificate", r.certificate).Null("noCertificate");
-        reply.Raw("notes", JsonLines(r.notes)).Bool("timedOut", r.timedOut);
+        std::vector<std::string> notes;
+        for (const InputError& w : r.warnings) notes.push_back("warning: " + w.Describe());
+        notes.insert(notes.end(), r.notes.begin(), r.notes.end());
+        reply.Raw("notes", JsonLines(notes)).Bool("timedOut", r.timedOut);
       }
     } else {
       RunInputs in;

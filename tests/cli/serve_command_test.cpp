@@ -207,6 +207,11 @@ TEST(ServeCommand, ServesThePageAndProvesAsTheCommandLineDoes) {
   EXPECT_EQ(Field(r.body, "status"), "loop found") << r.body;
   EXPECT_EQ(Field(r.body, "answer"), "NO");
   EXPECT_NE(Field(r.body, "certificate").find("<loop>"), std::string::npos) << r.body;
+  // The reader's warnings come first among the notes, as for the classic strategy.
+  r = Prove(server.port(), "strategy=strong&timeout=20", "ab -> ba  rev\n");
+  EXPECT_EQ(Field(r.body, "status"), "terminating") << r.body;
+  EXPECT_TRUE(r.Has("\"notes\":[\"warning: line 1: text after the right-hand side is ignored"))
+      << r.body;
 
   // A refused system is answered 422 with the reader's message.
   r = Prove(server.port(), "strategy=classic", "ab -> ba\nab\n");

@@ -169,6 +169,12 @@ TEST(VelkinInput, PlainWarningsGoToStderrAndChangeNothingElse) {
             "velkin: <stdin>:1: warning: rule 1: the right-hand side runs into a '-' (is a "
             "comma missing between two rules?)\n");
   EXPECT_EQ(Lines(tpdb.out).at(0), "loop found");
+  // The strong strategy reads the same text and says the same.
+  const Outcome strong = Velkin("--strategy strong --timeout 5 -", "(RULES a b -> b a b a -> a b)");
+  EXPECT_EQ(strong.err, tpdb.err);
+  EXPECT_EQ(Lines(strong.out).at(0), "loop found");
+  EXPECT_EQ(Velkin("--strategy strong --timeout 5 -", "ab -> ba  rev\n").err,
+            "velkin: <stdin>:1: warning: text after the right-hand side is ignored: 'rev'\n");
 }
 
 TEST(VelkinInput, EndlessInputsAreRefusedAtTheSizeLimit) {
