@@ -521,7 +521,8 @@ std::vector<Road> StrongRoads() {
   // Their proofs vary widely with the solver's path: the same labelled problem with its
   // letters renumbered was proved in 5.5 s once in six tries of 10 s. The roads take
   // turns six times as long there: in the race at 10 s, 271 of the 279 one-rule problems
-  // against 268 (three new, none lost); twelve times: 270.
+  // against 268 (three new, none lost; 270 on a second run, one of them found at 9.1 s
+  // the first time); twelve times: 270.
   const auto sparseTiling = [](bool reversed) {
     std::vector<RoadStep> tilings;
     for (const auto& [width, share] : {std::pair{3, 0.4}, std::pair{2, 0.5}, std::pair{4, 1.0}}) {
