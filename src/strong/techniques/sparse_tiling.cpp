@@ -29,14 +29,17 @@ class TileSet {
   const std::set<Word>& tiles() const { return tiles_; }
 
   // Calls `f(c, y)` for every left context c and right context y such that all k-factors
-  // of c m y are tiles; y is #^(k-1) when `atEnd`. `m` is not empty.
+  // of c m y are tiles; y is #^(k-1) when `atEnd`. `m` is not empty. Stops early, having
+  // missed some, once `budget` has ended.
   void Occurrences(const Word& m, bool atEnd,
-                   const std::function<void(const Word&, const Word&)>& f) const {
+                   const std::function<void(const Word&, const Word&)>& f,
+                   const Budget& budget) const {
     const Symbol end = SparseTilingWitness::EndMarker(letters_);
     const std::vector<Word> firsts(tiles_.begin(), tiles_.end());
     Word y;
     for (const Word& t : firsts) {
       if (t.back() != m[0]) continue;
+      if (budget.Expired()) return;
       Word window = t;
       bool ok = true;
       for (std::size_t i = 1; i < m.size() && ok; ++i) ok = Step(window, m[i]);
@@ -81,12 +84,21 @@ Word Between(const Word& c, const Word& w, const Word& y) {
   return s;
 }
 
+// `base`, or base1, base2, ...: the first that no letter of `alphabet` is named.
+std::string FreeName(const Alphabet& alphabet, const std::string& base) {
+  std::string name = base;
+  for (int k = 1;
+       std::find(alphabet.names.begin(), alphabet.names.end(), name) != alphabet.names.end(); ++k)
+    name = base + std::to_string(k);
+  return name;
+}
+
 // The printed name of a tile: its last symbol with the symbols before it in brackets.
 std::string TileName(const Alphabet& alphabet, const Word& tile) {
   const int n = alphabet.size();
   const auto name = [&](Symbol s) -> std::string {
-    if (s == SparseTilingWitness::LeftBorder(n)) return "⊢";
-    if (s == SparseTilingWitness::EndMarker(n)) return "#";
+    if (s == SparseTilingWitness::LeftBorder(n)) return FreeName(alphabet, "⊢");
+    if (s == SparseTilingWitness::EndMarker(n)) return FreeName(alphabet, "#");
     return alphabet.names[s];
   };
   std::string text = name(tile.back()) + "[";
@@ -263,19 +275,24 @@ Result SparseTiling(const Problem& p, const Budget& budget, const SparseTilingOp
     bool over = false;
     for (const Rule& r : p.strict) {
       if (budget.Expired()) return Result::None();
-      tiles.Occurrences(r.lhs, false, [&](const Word& c, const Word& y) {
-        over = over || !tiles.AddFactors(Between(c, r.rhs, y), options.maxTiles);
-      });
+      tiles.Occurrences(
+          r.lhs, false,
+          [&](const Word& c, const Word& y) {
+            over = over || !tiles.AddFactors(Between(c, r.rhs, y), options.maxTiles);
+          },
+          budget);
       for (std::size_t i = 1; i < r.lhs.size() && !over; ++i)
-        tiles.Occurrences(Word(r.lhs.begin(), r.lhs.begin() + static_cast<std::ptrdiff_t>(i)), true,
-                          [&](const Word& c, const Word&) {
-                            over = over ||
-                                   !tiles.AddFactors(Between(c, r.rhs, right), options.maxTiles);
-                          });
+        tiles.Occurrences(
+            Word(r.lhs.begin(), r.lhs.begin() + static_cast<std::ptrdiff_t>(i)), true,
+            [&](const Word& c, const Word&) {
+              over = over || !tiles.AddFactors(Between(c, r.rhs, right), options.maxTiles);
+            },
+            budget);
       if (over) return tooMany();
     }
   }
 
+  if (budget.Expired()) return Result::None();  // the last round may have stopped early
   auto w = std::make_shared<SparseTilingWitness>();
   w->width = k;
   w->tiles.assign(tiles.tiles().begin(), tiles.tiles().end());
@@ -291,16 +308,21 @@ Result SparseTiling(const Problem& p, const Budget& budget, const SparseTilingOp
   std::size_t letters = 0;
   bool over = false;
   for (const Rule& r : p.strict) {
-    tiles.Occurrences(r.lhs, false, [&](const Word& c, const Word& y) {
-      if (over) return;
-      Rule labelled;
-      for (const Word& f : Factors(Between(c, r.lhs, y), k)) labelled.lhs.push_back(letterOf.at(f));
-      for (const Word& f : Factors(Between(c, r.rhs, y), k)) labelled.rhs.push_back(letterOf.at(f));
-      if (!seen.emplace(labelled.lhs, labelled.rhs).second) return;
-      letters += labelled.lhs.size() + labelled.rhs.size();
-      q.strict.push_back(std::move(labelled));
-      over = q.strict.size() > options.maxRules || letters > options.maxLetters;
-    });
+    tiles.Occurrences(
+        r.lhs, false,
+        [&](const Word& c, const Word& y) {
+          if (over) return;
+          Rule labelled;
+          for (const Word& f : Factors(Between(c, r.lhs, y), k))
+            labelled.lhs.push_back(letterOf.at(f));
+          for (const Word& f : Factors(Between(c, r.rhs, y), k))
+            labelled.rhs.push_back(letterOf.at(f));
+          if (!seen.emplace(labelled.lhs, labelled.rhs).second) return;
+          letters += labelled.lhs.size() + labelled.rhs.size();
+          q.strict.push_back(std::move(labelled));
+          over = q.strict.size() > options.maxRules || letters > options.maxLetters;
+        },
+        budget);
     if (over)
       return Result::None("width " + std::to_string(k) + ": the labelled problem is too large");
     if (budget.Expired()) return Result::None();

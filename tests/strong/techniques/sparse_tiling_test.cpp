@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <random>
@@ -178,7 +179,23 @@ TEST(SparseTiling, CorruptedWitnessesAreRejected) {
   EXPECT_NE(good.Recheck(p, {q, q}), "");
 }
 
+// The borders are printed under names that no letter has.
+TEST(SparseTiling, BorderNamesAvoidTheProblemsLetters) {
+  const Problem p = Plain({"a#->#a"});
+  const Result r = Tile(p, 2);
+  ASSERT_EQ(r.kind, Result::Kind::Transformed);
+  EXPECT_EQ(RecheckResult(p, r), "");
+  const std::vector<std::string>& names = r.subproblems[0].alphabet.names;
+  EXPECT_NE(std::find(names.begin(), names.end(), "#1[a]"), names.end());  // a's end
+  EXPECT_NE(std::find(names.begin(), names.end(), "#[⊢]"), names.end());   // the letter # first
+}
+
 TEST(SparseTiling, RefusesOtherProblemsAndKeepsToItsLimits) {
+  {
+    Budget ended = Budget().WithinSeconds(0);
+    SparseTilingOptions o;
+    EXPECT_EQ(SparseTiling(Plain({"ab->bab"}), ended, o).kind, Result::Kind::Nothing);
+  }
   EXPECT_EQ(Tile(Plain({"a->b", "b->=bb"}), 2).kind, Result::Kind::Nothing);
   EXPECT_EQ(Tile(Plain({"->a"}), 2).kind, Result::Kind::Nothing);
   SparseTilingOptions o;
