@@ -71,7 +71,7 @@ std::size_t StableLengthBackward(const Word& u, const std::vector<Rule>& rules) 
   return Stable(u, LeftSides(rules, /*rightSides=*/true));
 }
 
-std::vector<std::vector<int>> EstimatedArcs(const Problem& p) {
+std::vector<std::vector<int>> EstimatedArcs(const Problem& p, const Budget* budget) {
   const LeftSides lhs(p.weak), rhs(p.weak, /*rightSides=*/true);
   const int n = static_cast<int>(p.strict.size());
   std::vector<std::size_t> from(n), to(n);  // stable lengths of right and left sides
@@ -82,6 +82,7 @@ std::vector<std::vector<int>> EstimatedArcs(const Problem& p) {
   }
   std::vector<std::vector<int>> arcs(n);
   for (int i = 0; i < n; ++i) {
+    if (budget && budget->Expired()) break;
     const Word& t = p.strict[i].rhs;
     for (int j = 0; j < n; ++j) {
       const Word& u = p.strict[j].lhs;
@@ -143,8 +144,8 @@ std::vector<std::vector<int>> Components(const std::vector<std::vector<int>>& ar
 
 Result DependencyGraph(const Problem& p, const Budget& budget) {
   if (!p.IsDependencyPairs()) return Result::None();
-  std::vector<std::vector<int>> arcs = EstimatedArcs(p);
-  if (budget.Expired()) return Result::None();
+  std::vector<std::vector<int>> arcs = EstimatedArcs(p, &budget);
+  if (budget.Expired()) return Result::None();  // the arcs may be incomplete
   std::vector<std::vector<int>> comps = Components(arcs);
   std::vector<bool> kept;
   std::vector<Problem> subs;

@@ -31,7 +31,9 @@ std::size_t StableLength(const Word& t, const std::vector<Rule>& rules);
 std::size_t StableLengthBackward(const Word& u, const std::vector<Rule>& rules);
 
 // The estimated arcs: arcs[i] lists (ascending) every j with an arc from pair i to j.
-std::vector<std::vector<int>> EstimatedArcs(const Problem& p);
+// With `budget`, polled once per pair: when it has ended, the arcs are incomplete (the
+// caller must check it before using them).
+std::vector<std::vector<int>> EstimatedArcs(const Problem& p, const Budget* budget = nullptr);
 
 // The components of a graph on 0..n-1 such that every arc goes from a component to
 // itself or to a later one (a topological order of the condensation). Each component

@@ -123,6 +123,10 @@ TEST(DependencyGraph, SplitsIntoComponentsInOrder) {
   ASSERT_EQ(r.subproblems.size(), 2u);
   EXPECT_EQ(Texts(r.subproblems[0]), (std::vector<std::string>{"a# b -> a#"}));
   EXPECT_EQ(Texts(r.subproblems[1]), (std::vector<std::string>{"c# d -> c#"}));
+  // With its budget ended, the estimate stops early and the graph gives no step.
+  const Budget ended = Budget().WithinSeconds(0);
+  EXPECT_EQ(DependencyGraph(dp, ended).kind, Result::Kind::Nothing);
+  EXPECT_EQ(EstimatedArcs(dp, &ended), (std::vector<std::vector<int>>(3)));
   EXPECT_EQ(r.subproblems[1].weak, dp.weak);
 
   // a# a -> a# b has no arc to itself: finite at once.
