@@ -22,6 +22,13 @@ Symbol Alphabet::MarkOf(Symbol a) {
   return Add(std::move(name), a);
 }
 
+std::string Alphabet::FreeName(const std::string& base) const {
+  std::string name = base;
+  for (int k = 1; std::find(names.begin(), names.end(), name) != names.end(); ++k)
+    name = base + std::to_string(k);
+  return name;
+}
+
 bool Problem::WellFormed() const {
   if (alphabet.marks.size() != alphabet.names.size()) return false;
   auto ok = [&](const std::vector<Rule>& rules) {

@@ -33,6 +33,9 @@ struct Alphabet {
   // The marked letter a# of `a`, added if it is not there yet, named name(a) + "#" (with
   // further "#" while another letter has that name).
   Symbol MarkOf(Symbol a);
+  // `base`, or base1, base2, ...: the first of them that no letter is named (for a symbol
+  // that a proof prints beside the letters, such as an end marker).
+  std::string FreeName(const std::string& base) const;
   friend bool operator==(const Alphabet&, const Alphabet&) = default;
 };
 

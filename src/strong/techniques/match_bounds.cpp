@@ -1045,10 +1045,7 @@ namespace {
 // has a letter named #).
 Alphabet WithMarker(const Alphabet& alphabet, std::string& marker) {
   Alphabet names = alphabet;
-  marker = "#";
-  for (int k = 1; std::find(names.names.begin(), names.names.end(), marker) != names.names.end();
-       ++k)
-    marker = "#" + std::to_string(k);
+  marker = alphabet.FreeName("#");
   names.Add(marker);
   return names;
 }

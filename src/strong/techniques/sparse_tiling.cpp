@@ -11,6 +11,15 @@ namespace velkin::strong {
 
 namespace {
 
+// The k-factors of `w`.
+std::vector<Word> Factors(const Word& w, int k) {
+  std::vector<Word> out;
+  for (std::size_t i = 0; i + k <= w.size(); ++i)
+    out.emplace_back(w.begin() + static_cast<std::ptrdiff_t>(i),
+                     w.begin() + static_cast<std::ptrdiff_t>(i + k));
+  return out;
+}
+
 // ---- The search ---------------------------------------------------------------------
 
 // The growing tile set of one search, with the walks along it.
@@ -20,24 +29,22 @@ class TileSet {
 
   // Adds every k-factor of `w`; false once there are more than `limit` tiles.
   bool AddFactors(const Word& w, std::size_t limit) {
-    for (std::size_t i = 0; i + width_ <= w.size(); ++i)
-      tiles_.insert(Word(w.begin() + static_cast<std::ptrdiff_t>(i),
-                         w.begin() + static_cast<std::ptrdiff_t>(i + width_)));
+    for (Word& f : Factors(w, width_)) tiles_.insert(std::move(f));
     return tiles_.size() <= limit;
   }
   std::size_t size() const { return tiles_.size(); }
   const std::set<Word>& tiles() const { return tiles_; }
 
   // Calls `f(c, y)` for every left context c and right context y such that all k-factors
-  // of c m y are tiles; y is #^(k-1) when `atEnd`. `m` is not empty. Stops early, having
-  // missed some, once `budget` has ended.
+  // of c m y are tiles; y is #^(k-1) when `atEnd`. `m` is not empty. `f` may add tiles:
+  // the set's iterators stay valid, and a tile the walk has passed is seen in the next
+  // round. Stops early, having missed some, once `budget` has ended.
   void Occurrences(const Word& m, bool atEnd,
                    const std::function<void(const Word&, const Word&)>& f,
                    const Budget& budget) const {
     const Symbol end = SparseTilingWitness::EndMarker(letters_);
-    const std::vector<Word> firsts(tiles_.begin(), tiles_.end());
     Word y;
-    for (const Word& t : firsts) {
+    for (const Word& t : tiles_) {
       if (t.back() != m[0]) continue;
       if (budget.Expired()) return;
       Word window = t;
@@ -84,38 +91,32 @@ Word Between(const Word& c, const Word& w, const Word& y) {
   return s;
 }
 
-// `base`, or base1, base2, ...: the first that no letter of `alphabet` is named.
-std::string FreeName(const Alphabet& alphabet, const std::string& base) {
-  std::string name = base;
-  for (int k = 1;
-       std::find(alphabet.names.begin(), alphabet.names.end(), name) != alphabet.names.end(); ++k)
-    name = base + std::to_string(k);
-  return name;
-}
+// The printed names of the tiles of one problem: a tile's last symbol with the symbols
+// before it in brackets, the borders under names that no letter has.
+class TileNames {
+ public:
+  explicit TileNames(const Alphabet& alphabet)
+      : alphabet_(alphabet), left_(alphabet.FreeName("⊢")), end_(alphabet.FreeName("#")) {}
 
-// The printed name of a tile: its last symbol with the symbols before it in brackets.
-std::string TileName(const Alphabet& alphabet, const Word& tile) {
-  const int n = alphabet.size();
-  const auto name = [&](Symbol s) -> std::string {
-    if (s == SparseTilingWitness::LeftBorder(n)) return FreeName(alphabet, "⊢");
-    if (s == SparseTilingWitness::EndMarker(n)) return FreeName(alphabet, "#");
-    return alphabet.names[s];
-  };
-  std::string text = name(tile.back()) + "[";
-  for (std::size_t i = 0; i + 1 < tile.size(); ++i) text += (i ? "," : "") + name(tile[i]);
-  return text + "]";
-}
+  std::string Of(const Word& tile) const {
+    std::string text = NameOf(tile.back()) + "[";
+    for (std::size_t i = 0; i + 1 < tile.size(); ++i) text += (i ? "," : "") + NameOf(tile[i]);
+    return text + "]";
+  }
+
+ private:
+  const std::string& NameOf(Symbol s) const {
+    const int n = alphabet_.size();
+    if (s == SparseTilingWitness::LeftBorder(n)) return left_;
+    if (s == SparseTilingWitness::EndMarker(n)) return end_;
+    return alphabet_.names[s];
+  }
+
+  const Alphabet& alphabet_;
+  std::string left_, end_;
+};
 
 // ---- The re-check -------------------------------------------------------------------
-
-// The k-factors of `w`.
-std::vector<Word> Factors(const Word& w, int k) {
-  std::vector<Word> out;
-  for (std::size_t i = 0; i + k <= w.size(); ++i)
-    out.emplace_back(w.begin() + static_cast<std::ptrdiff_t>(i),
-                     w.begin() + static_cast<std::ptrdiff_t>(i + k));
-  return out;
-}
 
 // Every word c m y (c, y of k - 1 symbols; y = #^(k-1) when `atEnd`) whose k-factors all
 // lie in `tiles`, as (c, y) pairs, found by growing the word from the left one symbol at
@@ -241,9 +242,10 @@ void SparseTilingWitness::Print(const Problem& before, std::vector<std::string>&
   lines.push_back(
       "  such context. The problem terminates if the labelled one does (not conversely).");
   lines.push_back("  " + std::to_string(tiles.size()) + " tiles:");
+  const TileNames names(before.alphabet);
   std::string line = "   ";
   for (const Word& t : tiles) {
-    const std::string name = TileName(before.alphabet, t);
+    const std::string name = names.Of(t);
     if (line.size() + name.size() + 1 > 90) {
       lines.push_back(line);
       line = "   ";
@@ -298,9 +300,10 @@ Result SparseTiling(const Problem& p, const Budget& budget, const SparseTilingOp
   w->tiles.assign(tiles.tiles().begin(), tiles.tiles().end());
   std::map<Word, Symbol> letterOf;
   Problem q;
+  const TileNames tileNames(p.alphabet);
   std::set<std::string> names;
   for (const Word& t : w->tiles) {
-    std::string name = TileName(p.alphabet, t);
+    std::string name = tileNames.Of(t);
     while (!names.insert(name).second) name += "'";
     letterOf.emplace(t, q.alphabet.Add(name));
   }
