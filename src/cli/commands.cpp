@@ -79,8 +79,7 @@ int RunSingle(const SingleOptions& options, std::ostream& out, std::ostream& err
       err << ErrorLine(shownPath, 0, s.failure) << "\n";
       return kExitError;
     }
-    for (const InputError& w : s.warnings)
-      err << ErrorLine(shownPath, w.line, "warning: " + w.message) << "\n";
+    result.warnings = std::move(s.warnings);
     certificate = std::move(s.certificate);
     noCertificate = std::move(s.noCertificate);
     result.outcome = s.outcome;
@@ -93,9 +92,9 @@ int RunSingle(const SingleOptions& options, std::ostream& out, std::ostream& err
     const RunInputs in = MakeRunInputs(options.run, options.path, text);
     auto st = MakeState();
     result = ExecuteRun(*st, in);
-    for (const InputError& w : result.warnings)
-      err << ErrorLine(shownPath, w.line, "warning: " + w.message) << "\n";
   }
+  for (const InputError& w : result.warnings)
+    err << ErrorLine(shownPath, w.line, "warning: " + w.message) << "\n";
   if (result.outcome == RunOutcome::InputRefused || result.outcome == RunOutcome::AttemptsInvalid) {
     err << ErrorLine(shownPath, result.error.line, result.error.message) << "\n";
     return kExitError;

@@ -121,6 +121,13 @@ std::string JsonLines(const std::vector<std::string>& lines) {
   return s + "]";
 }
 
+// The reader's warnings as the first notes of a reply.
+std::vector<std::string> WarningNotes(const std::vector<InputError>& warnings) {
+  std::vector<std::string> notes;
+  for (const InputError& w : warnings) notes.push_back("warning: " + w.Describe());
+  return notes;
+}
+
 std::string JoinProof(const std::vector<std::string>& lines) {
   std::string s;
   for (const std::string& line : lines) s += line + "\n";
@@ -324,8 +331,7 @@ struct WebServer::Impl {
           reply.Null("certificate").Text("noCertificate", r.noCertificate);
         else
           reply.Text("certificate", r.certificate).Null("noCertificate");
-        std::vector<std::string> notes;
-        for (const InputError& w : r.warnings) notes.push_back("warning: " + w.Describe());
+        std::vector<std::string> notes = WarningNotes(r.warnings);
         notes.insert(notes.end(), r.notes.begin(), r.notes.end());
         reply.Raw("notes", JsonLines(notes)).Bool("timedOut", r.timedOut);
       }
@@ -337,8 +343,7 @@ struct WebServer::Impl {
       in.stop = &stop;
       auto state = MakeState();
       const RunResult r = ExecuteRun(*state, in);
-      std::vector<std::string> notes;
-      for (const InputError& w : r.warnings) notes.push_back("warning: " + w.Describe());
+      const std::vector<std::string> notes = WarningNotes(r.warnings);
       if (r.outcome == RunOutcome::InputRefused || r.outcome == RunOutcome::AttemptsInvalid) {
         status = 422;
         reply.Text("status", "refused").Text("error", r.error.Describe());
