@@ -247,15 +247,48 @@ class CycleSearch {
 
 }  // namespace
 
+std::vector<SearchRule> CycleRules(std::vector<SearchRule> rules) {
+  std::erase_if(rules, [](const SearchRule& r) { return r.l.size() != r.r.size() || r.l.empty(); });
+  std::vector<bool> seen(256, false);
+  std::vector<unsigned char> letters;
+  for (const SearchRule& r : rules)
+    for (const Bytes* side : {&r.l, &r.r})
+      for (const char c : *side)
+        if (!seen[static_cast<unsigned char>(c)]) {
+          seen[static_cast<unsigned char>(c)] = true;
+          letters.push_back(static_cast<unsigned char>(c));
+        }
+  // How a rule changes the number of a's.
+  const auto change = [](const SearchRule& r, unsigned char a) {
+    return std::count(r.r.begin(), r.r.end(), static_cast<char>(a)) -
+           std::count(r.l.begin(), r.l.end(), static_cast<char>(a));
+  };
+  for (bool dropped = true; dropped && !rules.empty();) {
+    dropped = false;
+    for (const unsigned char a : letters)
+      for (const int sign : {1, -1}) {
+        bool never = true, some = false;  // never against the sign, some along it
+        for (const SearchRule& r : rules) {
+          const auto d = sign * change(r, a);
+          never = never && d >= 0;
+          some = some || d > 0;
+        }
+        if (!never || !some) continue;
+        std::erase_if(rules, [&](const SearchRule& r) { return sign * change(r, a) > 0; });
+        dropped = true;
+      }
+  }
+  return rules;
+}
+
 Result FindLoopByCycles(const Problem& p, const Budget& budget, const CycleLoopOptions& options) {
   if (std::optional<Result> none = NoLoopSearch(p)) return std::move(*none);
-  // The rules whose sides have one length (not empty), their letters as digits 0..k-1.
+  // The rules that may take part in a cycle, their letters as digits 0..k-1.
   std::vector<SearchRule> rules;
   std::vector<int> digit(256, -1);
   std::vector<Symbol> letters;
   bool strict = false;
-  for (SearchRule& r : SearchRules(p)) {
-    if (r.l.size() != r.r.size() || r.l.empty()) continue;
+  for (SearchRule& r : CycleRules(SearchRules(p))) {
     for (const Bytes* side : {&r.l, &r.r})
       for (const char c : *side) {
         const unsigned char a = static_cast<unsigned char>(c);
@@ -267,7 +300,7 @@ Result FindLoopByCycles(const Problem& p, const Budget& budget, const CycleLoopO
     strict = strict || r.strict;
     rules.push_back(std::move(r));
   }
-  if (!strict) return Result::None();
+  if (!strict) return Result::None("no strict rule can take part in a cycle");
   std::sort(letters.begin(), letters.end());
   for (std::size_t i = 0; i < letters.size(); ++i) digit[letters[i]] = static_cast<int>(i);
   for (SearchRule& r : rules)

@@ -15,8 +15,10 @@
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
 #include "strong/technique.h"
+#include "strong/techniques/byte_words.h"
 
 namespace velkin::strong {
 
@@ -27,11 +29,16 @@ struct CycleLoopOptions {
   std::size_t maxLength = 64;  // the longest words searched
 };
 
+// The rules of `rules` that a cycle among words of one length may use: those whose sides
+// have one length (not empty), less every rule that changes the number of some letter
+// a where no rule left changes it the other way (around a cycle the changes of every
+// letter's number add up to zero, so such a rule is never used), until no more go.
+std::vector<SearchRule> CycleRules(std::vector<SearchRule> rules);
+
 // Searches a loop of the relative problem `p` among words of one length (dependency pair
-// problems get Nothing; so does a problem without a strict rule whose sides have equal
-// lengths). Guarantees: a Loop result's witness is a derivation of `p` that the caller
-// re-checks; Nothing when the budget or the memory ends first, or every length up to
-// maxLength was searched (the note says which).
+// problems get Nothing; so does a problem where CycleRules keeps no strict rule). Guarantees: a
+// Loop result's witness is a derivation of `p` that the caller re-checks; Nothing when the budget
+// or the memory ends first, or every length up to maxLength was searched (the note says which).
 Result FindLoopByCycles(const Problem& p, const Budget& budget, const CycleLoopOptions& options);
 
 }  // namespace velkin::strong

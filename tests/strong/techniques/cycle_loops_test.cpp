@@ -11,6 +11,7 @@
 
 #include "../strong_test_util.h"
 #include "strong/loop.h"
+#include "strong/techniques/byte_words.h"
 #include "strong/techniques/closures.h"
 #include "strong/techniques/derivation_loops.h"
 
@@ -185,6 +186,35 @@ TEST(CycleLoops, CyclesOfWeakStepsAloneAndRulesThatChangeTheLengthGiveNoLoop) {
   ASSERT_EQ(r.kind, Result::Kind::Disproved) << r.note;
   EXPECT_EQ(LoopOf(r).steps.size(), 2u);
   EXPECT_EQ(RecheckResult(p, r), "");
+}
+
+// The rules of `p` that CycleRules keeps, as "l->r" in the problem's order.
+std::vector<std::string> KeptRules(const Problem& p) {
+  std::vector<std::string> kept;
+  for (const SearchRule& r : CycleRules(SearchRules(p))) {
+    std::string text;
+    for (const char c : r.l) text += p.alphabet.names[static_cast<unsigned char>(c)];
+    text += "->";
+    for (const char c : r.r) text += p.alphabet.names[static_cast<unsigned char>(c)];
+    kept.push_back(text);
+  }
+  return kept;
+}
+
+TEST(CycleLoops, LeavesOutTheRulesThatNoCycleUses) {
+  // a -> b loses an a for good, the other rule changes the length: nothing is searched.
+  const Problem growing = Plain({"a->b", "baac->ccaaaa"});
+  EXPECT_TRUE(KeptRules(growing).empty());
+  const Result r = Search(growing, 64);
+  EXPECT_EQ(r.kind, Result::Kind::Nothing);
+  EXPECT_EQ(r.note, "no strict rule can take part in a cycle");
+  // Only cd -> dd makes d's, so it goes; then only a -> c changes the number of c's, so
+  // it goes too; a -> b and b -> a make up for each other and stay.
+  EXPECT_EQ(KeptRules(Plain({"a->b", "b->a", "a->c", "cd->dd"})),
+            (std::vector<std::string>{"a->b", "b->a"}));
+  // ab -> bb and bb -> ab turn a's into b's and back: both stay, and they loop.
+  EXPECT_EQ(KeptRules(Plain({"ab->bb", "bb->ab"})), (std::vector<std::string>{"ab->bb", "bb->ab"}));
+  EXPECT_EQ(Search(Plain({"ab->bb", "bb->ab", "a->b"}), 8).kind, Result::Kind::Disproved);
 }
 
 TEST(CycleLoops, RespectsTheLengthTheMemoryAndTheBudget) {
