@@ -1,6 +1,7 @@
 #include "strong/techniques/cycle_loops.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <cstdint>
 #include <cstring>
@@ -249,36 +250,34 @@ class CycleSearch {
 
 std::vector<SearchRule> CycleRules(std::vector<SearchRule> rules) {
   std::erase_if(rules, [](const SearchRule& r) { return r.l.size() != r.r.size() || r.l.empty(); });
-  std::vector<bool> seen(256, false);
-  std::vector<unsigned char> letters;
-  for (const SearchRule& r : rules)
-    for (const Bytes* side : {&r.l, &r.r})
-      for (const char c : *side)
-        if (!seen[static_cast<unsigned char>(c)]) {
-          seen[static_cast<unsigned char>(c)] = true;
-          letters.push_back(static_cast<unsigned char>(c));
-        }
-  // How a rule changes the number of a's.
-  const auto change = [](const SearchRule& r, unsigned char a) {
-    return std::count(r.r.begin(), r.r.end(), static_cast<char>(a)) -
-           std::count(r.l.begin(), r.l.end(), static_cast<char>(a));
-  };
-  for (bool dropped = true; dropped && !rules.empty();) {
+  // change[k][a]: how rule k changes the number of a's (a letter as its byte).
+  std::vector<std::array<int, 256>> change(rules.size());
+  for (std::size_t k = 0; k < rules.size(); ++k) {
+    change[k].fill(0);
+    for (const char c : rules[k].l) --change[k][static_cast<unsigned char>(c)];
+    for (const char c : rules[k].r) ++change[k][static_cast<unsigned char>(c)];
+  }
+  std::vector<bool> kept(rules.size(), true);
+  for (bool dropped = true; dropped;) {
     dropped = false;
-    for (const unsigned char a : letters)
+    for (int a = 0; a < 256; ++a)
       for (const int sign : {1, -1}) {
         bool never = true, some = false;  // never against the sign, some along it
-        for (const SearchRule& r : rules) {
-          const auto d = sign * change(r, a);
-          never = never && d >= 0;
-          some = some || d > 0;
-        }
+        for (std::size_t k = 0; k < rules.size(); ++k)
+          if (kept[k]) {
+            never = never && sign * change[k][a] >= 0;
+            some = some || sign * change[k][a] > 0;
+          }
         if (!never || !some) continue;
-        std::erase_if(rules, [&](const SearchRule& r) { return sign * change(r, a) > 0; });
+        for (std::size_t k = 0; k < rules.size(); ++k)
+          if (sign * change[k][a] > 0) kept[k] = false;
         dropped = true;
       }
   }
-  return rules;
+  std::vector<SearchRule> out;
+  for (std::size_t k = 0; k < rules.size(); ++k)
+    if (kept[k]) out.push_back(std::move(rules[k]));
+  return out;
 }
 
 Result FindLoopByCycles(const Problem& p, const Budget& budget, const CycleLoopOptions& options) {
