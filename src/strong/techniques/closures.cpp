@@ -1,10 +1,11 @@
 #include "strong/techniques/closures.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cstdint>
 #include <functional>
-#include <queue>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -25,8 +26,7 @@ namespace {
 // the search leaves it out: every pair is still reached, by the derivation with such
 // steps swapped forward (the words and the rules used stay the same).
 struct Node {
-  std::uint64_t s;      // where s begins in the search's word store
-  std::uint64_t t;      // where t begins
+  std::uint64_t s;      // where s begins in the search's word store; t follows it
   std::uint32_t sSize;  // |s|
   std::uint32_t tSize;  // |t|
   std::int32_t parent;  // -1: the pair (l, r) of rule `rule`
@@ -37,10 +37,107 @@ struct Node {
   bool strict;         // some step of the derivation uses a strict rule
 };
 
+// Every kept pair's s and t, one after the other, in blocks that never move: a view of a
+// kept word stays valid while the store lives, so that expanding a pair copies nothing,
+// and a search of millions of pairs neither copies its words as it grows nor holds
+// twice their size while it does.
+class WordStore {
+ public:
+  // `largest`: the most bytes one Append takes.
+  explicit WordStore(std::size_t largest)
+      : shift_(std::bit_width(std::max<std::size_t>(largest, 1 << 20) - 1)),
+        block_(std::size_t{1} << shift_) {}
+
+  // Stores s and then t, and returns where s begins.
+  std::uint64_t Append(std::string_view s, std::string_view t) {
+    assert(s.size() + t.size() <= block_);
+    if (blocks_.empty() || used_ + s.size() + t.size() > block_) {
+      blocks_.emplace_back(new char[block_]);  // not zeroed: only written bytes are read
+      used_ = 0;
+    }
+    char* to = blocks_.back().get() + used_;
+    std::copy(s.begin(), s.end(), to);
+    std::copy(t.begin(), t.end(), to + s.size());
+    const std::uint64_t where = ((blocks_.size() - 1) << shift_) + used_;
+    used_ += s.size() + t.size();
+    return where;
+  }
+
+  // The byte at `where` (from Append) and those after it in the same Append.
+  const char* At(std::uint64_t where) const {
+    return blocks_[where >> shift_].get() + (where & (block_ - 1));
+  }
+
+ private:
+  int shift_;          // log2 of block_
+  std::size_t block_;  // bytes per block, a power of two
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  std::size_t used_ = 0;  // bytes of the last block in use
+};
+
+// The pairs of the search by index, in blocks that never move (as WordStore, for the
+// same reasons).
+class NodeStore {
+ public:
+  static constexpr std::size_t kShift = 16;  // 2^16 nodes per block
+  Node& operator[](std::size_t i) { return blocks_[i >> kShift][i & kMask]; }
+  const Node& operator[](std::size_t i) const { return blocks_[i >> kShift][i & kMask]; }
+  std::size_t size() const { return size_; }
+  // Adds `n` at index size() - 1.
+  void Add(const Node& n) {
+    if ((size_ >> kShift) == blocks_.size()) blocks_.emplace_back(new Node[kMask + 1]);
+    (*this)[size_++] = n;
+  }
+
+ private:
+  static constexpr std::size_t kMask = (std::size_t{1} << kShift) - 1;
+  std::vector<std::unique_ptr<Node[]>> blocks_;
+  std::size_t size_ = 0;
+};
+
+// Node indices by priority, smallest first and among equal ones the earliest added:
+// priorities are small numbers (at most startWeight + 1 times the longest pair), so a
+// list per priority replaces a heap.
+class BucketQueue {
+ public:
+  void Push(std::uint32_t priority, std::int32_t n) {
+    if (priority >= buckets_.size()) buckets_.resize(priority + 1);
+    buckets_[priority].items.push_back(n);
+    least_ = std::min<std::size_t>(least_, priority);
+    ++size_;
+  }
+  bool empty() const { return size_ == 0; }
+  // The earliest added of the smallest priority, taken out; the queue must not be empty.
+  std::int32_t Pop() {
+    assert(size_ > 0);
+    while (buckets_[least_].next == buckets_[least_].items.size()) ++least_;
+    Bucket& b = buckets_[least_];
+    const std::int32_t n = b.items[b.next++];
+    if (b.next == b.items.size()) {
+      b.items.clear();
+      b.next = 0;
+    }
+    --size_;
+    return n;
+  }
+
+ private:
+  struct Bucket {
+    std::vector<std::int32_t> items;
+    std::size_t next = 0;  // items before it were taken
+  };
+  std::vector<Bucket> buckets_;
+  std::size_t least_ = 0;  // no bucket below it holds an item
+  std::size_t size_ = 0;
+};
+
 class Search {
  public:
   Search(std::vector<SearchRule> rules, const ClosureOptions& options)
-      : rules_(std::move(rules)), options_(options), slots_(1024, -1) {}
+      : rules_(std::move(rules)),
+        options_(options),
+        words_(options.maxPairLength),
+        slots_(1024, 0) {}
 
   // Runs until a loop is found (its node's index), or returns -1 with `note_` saying why.
   std::int32_t Run(const Budget& budget) {
@@ -54,9 +151,7 @@ class Search {
         note_ = "the memory limit was reached after " + std::to_string(nodes_.size()) + " pairs";
         return -1;
       }
-      const std::int32_t n = queue_.top().second;
-      queue_.pop();
-      if (Expand(n)) return Stopped();
+      if (Expand(queue_.Pop())) return Stopped();
     }
     note_ = "every closure within the length limit was tried";
     return -1;
@@ -75,12 +170,10 @@ class Search {
     std::reverse(positions.begin(), positions.end());
   }
 
-  // The words s and t of node n: views into the store, valid until the next Offer.
-  std::string_view S(std::int32_t n) const {
-    return {words_.data() + nodes_[n].s, nodes_[n].sSize};
-  }
+  // The words s and t of node n: views into the store, valid while the search lives.
+  std::string_view S(std::int32_t n) const { return {words_.At(nodes_[n].s), nodes_[n].sSize}; }
   std::string_view T(std::int32_t n) const {
-    return {words_.data() + nodes_[n].t, nodes_[n].tSize};
+    return {words_.At(nodes_[n].s) + nodes_[n].sSize, nodes_[n].tSize};
   }
   const std::string& note() const { return note_; }
 
@@ -103,29 +196,40 @@ class Search {
     return static_cast<std::uint32_t>(m ^ (m >> 32));
   }
 
-  // The slot of the kept node with n's pair, or the empty slot (-1) where it would go:
-  // open addressing with linear probing, no more than half the slots used, so that a
-  // search of millions of pairs holds one array instead of a node per pair.
-  std::int32_t& Slot(std::int32_t n) {
+  // A slot holds a kept node's hash (high half) and its index + 1 (low half); 0 is an
+  // empty slot. With the hash beside the index, a probe reads a node only when the
+  // hashes agree.
+  static std::uint64_t SlotOf(std::uint32_t hash, std::int32_t n) {
+    return (std::uint64_t{hash} << 32) | (static_cast<std::uint64_t>(n) + 1);
+  }
+  static std::int32_t NodeOf(std::uint64_t slot) {
+    return static_cast<std::int32_t>((slot & 0xffffffffU) - 1);
+  }
+
+  // The slot of the kept node with the pair (s, t) of hash `hash`, or the empty slot
+  // where it would go: open addressing with linear probing, no more than half the slots
+  // used, so that a search of millions of pairs holds one array instead of a node per
+  // pair.
+  std::uint64_t& Slot(std::uint32_t hash, std::string_view s, std::string_view t) {
     const std::size_t mask = slots_.size() - 1;
-    const std::uint32_t hash = nodes_[n].hash;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-      std::int32_t& k = slots_[i];
-      if (k < 0 || (nodes_[k].hash == hash && S(k) == S(n) && T(k) == T(n))) return k;
+      std::uint64_t& k = slots_[i];
+      if (k == 0) return k;
+      if ((k >> 32) == hash && S(NodeOf(k)) == s && T(NodeOf(k)) == t) return k;
     }
   }
 
   // Doubles the slots, placing every kept node again by its kept hash. False when the
   // budget ended meanwhile: the slots are then incomplete, and the search must stop.
   bool Grow() {
-    std::vector<std::int32_t> old(slots_.size() * 2, -1);
+    std::vector<std::uint64_t> old(slots_.size() * 2, 0);
     old.swap(slots_);
     const std::size_t mask = slots_.size() - 1;
-    for (const std::int32_t k : old) {
+    for (const std::uint64_t k : old) {
       if (Expired()) return false;
-      if (k < 0) continue;
-      std::size_t i = nodes_[k].hash & mask;
-      while (slots_[i] >= 0) i = (i + 1) & mask;
+      if (k == 0) continue;
+      std::size_t i = (k >> 32) & mask;
+      while (slots_[i] != 0) i = (i + 1) & mask;
       slots_[i] = k;
     }
     return true;
@@ -133,50 +237,44 @@ class Search {
 
   // Keeps the new pair (s, t) unless it was seen with a strict step when this one has
   // one, or with as few restrictions on its next inside steps (an `at` no greater).
-  // `s` and `t` must not point into the store. Returns true when the search is to stop:
-  // the pair is a loop (found_ is set), or the budget has ended.
+  // Returns true when the search is to stop: the pair is a loop (found_ is set), or the
+  // budget has ended.
   bool Offer(std::string_view s, std::string_view t, std::int32_t parent, std::int32_t rule,
              std::uint32_t at, std::uint32_t shift, bool strict) {
     // Polled per pair, not per pair expanded: a long t with many redexes makes thousands.
     if (Expired()) return true;
     if (s.size() + t.size() > options_.maxPairLength) return false;
-    const std::size_t mark = words_.size();
-    words_.append(s).append(t);
-    nodes_.push_back(Node{mark, mark + s.size(), static_cast<std::uint32_t>(s.size()),
-                          static_cast<std::uint32_t>(t.size()), parent, rule, at, shift,
-                          HashOf(s, t), strict});
-    const std::int32_t n = static_cast<std::int32_t>(nodes_.size() - 1);
-    std::int32_t& slot = Slot(n);
-    if (slot >= 0) {
-      const Node& old = nodes_[slot];
+    const std::uint32_t hash = HashOf(s, t);
+    std::uint64_t& slot = Slot(hash, s, t);
+    const bool fresh = slot == 0;
+    if (!fresh) {
+      const Node& old = nodes_[NodeOf(slot)];
       const bool better = old.strict == strict ? at < old.at : strict;
-      if (!better) {
-        nodes_.pop_back();
-        words_.resize(mark);
-        return false;
-      }
-      slot = n;  // the same pair, now with a strict step or fewer restrictions
-    } else {
-      slot = n;
-      if (++used_ * 2 > slots_.size() && !Grow()) return true;
+      if (!better) return false;
     }
-    memory_ += sizeof(Node) + 8 + s.size() + t.size();  // the node, its slots, its words
+    // The same pair with a strict step or fewer restrictions takes the slot; the node
+    // it had stays queued and is expanded too.
+    nodes_.Add(Node{words_.Append(s, t), static_cast<std::uint32_t>(s.size()),
+                    static_cast<std::uint32_t>(t.size()), parent, rule, at, shift, hash, strict});
+    const auto n = static_cast<std::int32_t>(nodes_.size() - 1);
+    slot = SlotOf(hash, n);
+    if (fresh && ++used_ * 2 > slots_.size() && !Grow()) return true;
+    // The node, its slots (at most half used), its place in the queue, its words.
+    memory_ +=
+        sizeof(Node) + 2 * sizeof(std::uint64_t) + sizeof(std::int32_t) + s.size() + t.size();
     if (strict && t.find(s) != std::string_view::npos) {
       found_ = n;
       return true;
     }
-    queue_.emplace(static_cast<std::uint32_t>(options_.startWeight * s.size() + t.size()), n);
+    queue_.Push(static_cast<std::uint32_t>(options_.startWeight * s.size() + t.size()), n);
     return false;
   }
 
   // Offers every combination of node n with every rule; true when the search is to stop
   // (a loop, or the budget's end).
   bool Expand(std::int32_t n) {
-    // Copies: Offer may move the store.
-    s_.assign(S(n));
-    t_.assign(T(n));
-    const Bytes& s = s_;
-    const Bytes& t = t_;
+    const std::string_view s = S(n);  // stable: the store never moves a kept word
+    const std::string_view t = T(n);
     Bytes& ns = nextS_;
     Bytes& nt = nextT_;
     const bool parentStrict = nodes_[n].strict;
@@ -185,13 +283,13 @@ class Search {
       const SearchRule& rule = rules_[i];
       const auto ri = static_cast<std::int32_t>(i);
       const bool strict = parentStrict || rule.strict;
-      const Bytes& l = rule.l;
-      const Bytes& r = rule.r;
+      const std::string_view l = rule.l;
+      const std::string_view r = rule.r;
       if (options_.overlaps & kInside) {
         // Left sides that end after `last`, the earliest start being last + 1 - |l|.
         const std::size_t from = last + 1 > l.size() ? last + 1 - l.size() : 0;
         for (std::size_t pos = t.find(l, from); pos != Bytes::npos; pos = t.find(l, pos + 1)) {
-          nt.assign(t, 0, pos).append(r).append(t, pos + l.size());
+          nt.assign(t.substr(0, pos)).append(r).append(t.substr(pos + l.size()));
           if (Offer(s, nt, n, ri, static_cast<std::uint32_t>(pos), 0, strict)) return true;
         }
       }
@@ -199,26 +297,26 @@ class Search {
       if (options_.overlaps & kRight) {
         // t = x l1 with l1 a proper, non-empty prefix of l.
         for (std::size_t k = 1; k <= most; ++k) {
-          if (t.compare(t.size() - k, k, l, 0, k) != 0) continue;
+          if (t.substr(t.size() - k) != l.substr(0, k)) continue;
           const std::size_t x = t.size() - k;
-          ns.assign(s).append(l, k);
-          nt.assign(t, 0, x).append(r);
+          ns.assign(s).append(l.substr(k));
+          nt.assign(t.substr(0, x)).append(r);
           if (Offer(ns, nt, n, ri, static_cast<std::uint32_t>(x), 0, strict)) return true;
         }
       }
       if (options_.overlaps & kLeft) {
         // t = l2 y with l2 a proper, non-empty suffix of l.
         for (std::size_t k = 1; k <= most; ++k) {
-          if (t.compare(0, k, l, l.size() - k, k) != 0) continue;
+          if (t.substr(0, k) != l.substr(l.size() - k)) continue;
           const std::size_t l1 = l.size() - k;
-          ns.assign(l, 0, l1).append(s);
-          nt.assign(r).append(t, k);
+          ns.assign(l.substr(0, l1)).append(s);
+          nt.assign(r).append(t.substr(k));
           if (Offer(ns, nt, n, ri, 0, static_cast<std::uint32_t>(l1), strict)) return true;
         }
       }
       if ((options_.overlaps & kContaining) && t.size() < l.size()) {
         for (std::size_t pos = l.find(t); pos != Bytes::npos; pos = l.find(t, pos + 1)) {
-          ns.assign(l, 0, pos).append(s).append(l, pos + t.size());
+          ns.assign(l.substr(0, pos)).append(s).append(l.substr(pos + t.size()));
           if (Offer(ns, r, n, ri, 0, static_cast<std::uint32_t>(pos), strict)) return true;
         }
       }
@@ -228,16 +326,12 @@ class Search {
 
   std::vector<SearchRule> rules_;
   ClosureOptions options_;
-  std::vector<Node> nodes_;
-  // Every kept pair's s and t, one after the other: a few large blocks, so that a search
-  // of millions of pairs is freed at once when it ends.
-  Bytes words_;
-  Bytes s_, t_, nextS_, nextT_;      // scratch words of Expand
-  std::vector<std::int32_t> slots_;  // the kept pairs by hash; -1: empty
-  std::size_t used_ = 0;             // slots holding a pair
-  std::priority_queue<std::pair<std::uint32_t, std::int32_t>,
-                      std::vector<std::pair<std::uint32_t, std::int32_t>>, std::greater<>>
-      queue_;
+  WordStore words_;
+  NodeStore nodes_;
+  Bytes nextS_, nextT_;               // scratch words of Expand
+  std::vector<std::uint64_t> slots_;  // the kept pairs by hash (see SlotOf)
+  std::size_t used_ = 0;              // slots holding a pair
+  BucketQueue queue_;
   std::size_t memory_ = 0;
   std::int32_t found_ = -1;
   std::string note_;

@@ -27,7 +27,7 @@ struct ClosureOptions {
   // Pairs are taken in the order of startWeight * |s| + |t|: a loop needs a short start
   // word far more than a short end word.
   std::size_t startWeight = 4;
-  std::size_t memoryBytes = std::size_t{384} << 20;  // the pairs kept, roughly
+  std::size_t memoryBytes = std::size_t{448} << 20;  // the pairs kept, roughly
   std::size_t maxPairLength = 4096;                  // |s| + |t| of a kept pair
 };
 

@@ -150,6 +150,25 @@ TEST(Closures, StopsAtTheBudgetAndTheMemoryLimit) {
   EXPECT_NE(small.note.find("memory"), std::string::npos) << small.note;
 }
 
+TEST(Closures, ALoopBehindHundredsOfThousandsOfPairsReplays) {
+  // Sorting four letters makes many pairs of every size, and the loop
+  // y x^8 -> x^8 z -> z y x^8 y comes only after them: the pairs and their words then
+  // fill several of the search's blocks, and the loop's derivation reads back across them.
+  const std::string x(8, 'x');
+  const Problem p = Plain({"ab->ba", "ac->ca", "bc->cb", "ad->da", "bd->db", "cd->dc",
+                           "y" + x + "->" + x + "z", x + "z->zy" + x + "y"});
+  ClosureOptions o;
+  const Result r = FindLoopByClosures(p, Budget().Within(std::chrono::seconds(20)), o);
+  ASSERT_EQ(r.kind, Result::Kind::Disproved) << r.note;
+  EXPECT_EQ(RecheckResult(p, r), "");
+  EXPECT_EQ(LoopOf(r).start.size(), 9u);  // y x^8
+  // With fewer pairs allowed than that, the memory limit ends the same search first.
+  o.memoryBytes = 1 << 20;
+  const Result cut = FindLoopByClosures(p, Budget().Within(std::chrono::seconds(20)), o);
+  EXPECT_EQ(cut.kind, Result::Kind::Nothing);
+  EXPECT_NE(cut.note.find("memory"), std::string::npos) << cut.note;
+}
+
 TEST(Closures, DependencyPairProblemsAreLeftAlone) {
   Problem p = Plain({"a->a"});
   p.kind = ProblemKind::DependencyPairs;
