@@ -29,6 +29,13 @@ std::string Alphabet::FreeName(const std::string& base) const {
   return name;
 }
 
+bool Problem::NoRuleGrows() const {
+  for (const auto* rules : {&strict, &weak})
+    for (const Rule& r : *rules)
+      if (r.rhs.size() > r.lhs.size()) return false;
+  return true;
+}
+
 bool Problem::WellFormed() const {
   if (alphabet.marks.size() != alphabet.names.size()) return false;
   auto ok = [&](const std::vector<Rule>& rules) {

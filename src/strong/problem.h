@@ -62,6 +62,9 @@ struct Problem {
   bool HasWeakRules() const { return IsRelative() && !weak.empty(); }
   // Plain termination of a single rule.
   bool IsOneRule() const { return IsStandard() && strict.size() == 1; }
+  // No rule (strict or weak) makes a word longer: then every loop is a cycle among words
+  // of one length.
+  bool NoRuleGrows() const;
   // Every rule and pair uses letters of the alphabet only (checked in debug builds).
   bool WellFormed() const;
 };

@@ -50,8 +50,10 @@ struct Road {
   // rules), `relativeWeight` times (0: `weight`).
   int weight = 1;
   int relativeWeight = 0;
-  // On a standard start problem of one rule, `oneRuleWeight` times (0: `weight`).
+  // On a standard start problem of one rule, `oneRuleWeight` times (0: `weight`); on
+  // another standard one where no rule makes a word longer, `keepingWeight` times.
   int oneRuleWeight = 0;
+  int keepingWeight = 0;
   // A proof's leaf counts only when its witness writes a certificate (set by
   // CertifiableRoads: a certifiable step may still make a leaf the certifier cannot check
   // in reasonable time, which is then dropped as if the step had found nothing).
@@ -61,6 +63,7 @@ struct Road {
   int WeightFor(const Problem& start) const {
     if (relativeWeight > 0 && start.HasWeakRules()) return relativeWeight;
     if (oneRuleWeight > 0 && start.IsOneRule()) return oneRuleWeight;
+    if (keepingWeight > 0 && start.IsStandard() && start.NoRuleGrows()) return keepingWeight;
     return weight;
   }
 };

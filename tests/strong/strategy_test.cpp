@@ -446,10 +446,15 @@ TEST(StrongStrategy, ABacktrackingStepGivesWayToTheNextWhenItsSubproblemStaysOpe
 }
 
 // A road's weight follows the start problem: relative first, then a standard one of
-// one rule, else its plain weight (a dependency pair problem of one pair is neither).
+// one rule, then a standard one where no rule grows, else its plain weight (a dependency
+// pair problem of one pair is none of them).
 TEST(StrongStrategy, ARoadsWeightFollowsTheStartProblem) {
-  Road road{"weighted", nullptr, {}, 2, 5, 6};
+  Road road{"weighted", nullptr, {}, 2, 5, 6, 4};
   EXPECT_EQ(road.WeightFor(Plain({"ab->ba"})), 6);
+  EXPECT_EQ(road.WeightFor(Plain({"ab->ba", "b->"})), 4);
+  EXPECT_EQ(road.WeightFor(Plain({"ab->ba", "b->bb"})), 2);
+  EXPECT_EQ(road.WeightFor(Plain({"ab->ba", "b->", "a->=aa"})), 5);
+  road.keepingWeight = 0;
   EXPECT_EQ(road.WeightFor(Plain({"ab->ba", "b->"})), 2);
   EXPECT_EQ(road.WeightFor(Plain({"ab->ba", "b->=bb"})), 5);
   Problem pairs = Plain({"ab->ba"});
