@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "strong/print.h"
+#include "strong/techniques/match_bounds.h"
 #include "strong/techniques/relative_as_standard.h"
 #include "strong_test_util.h"
 
@@ -518,6 +519,53 @@ TEST(StrongStrategy, CertifiedRoadsDropLeavesWithoutACertificate) {
   road.leavesCertified = false;
   EXPECT_EQ(RunRoads(kProblem, {road}, Options(5, 1)).status, StrongStatus::Terminating);
   for (const Road& kept : CertifiableRoads(StrongRoads())) EXPECT_TRUE(kept.leavesCertified);
+}
+
+// The rule removal road's step of the given name.
+const RoadStep& RemovalRoadStep(const std::vector<Road>& roads, const std::string& name) {
+  for (const Road& r : roads)
+    if (r.name == "rule removal")
+      for (const RoadStep& s : r.steps)
+        if (s.name == name) return s;
+  ADD_FAILURE() << name;
+  return roads.front().steps.front();
+}
+
+TEST(StrongStrategy, MatchBoundRemovalRaisesItsCapInBothDirectionsAtOnce) {
+  const std::vector<Road> roads = StrongRoads();
+  const RoadStep& step = RemovalRoadStep(roads, "match-bound rule removal");
+  const Budget budget = Budget().Within(std::chrono::seconds(30));
+  // The forward closures of R need a height above 4 and more than 200000 transitions at
+  // cap 6; those of R^rev are bounded by 1. Cap 1 of R^rev comes before R's larger caps.
+  const Problem p = Plain({"bbddbb->ccddbb", "ddcc->bbdd", "ddcc->ddbbdd"});
+  const auto start = Clock::now();
+  Result r = step.run(p, budget);
+  ASSERT_EQ(r.kind, Result::Kind::Proved) << r.note;
+  EXPECT_EQ(RecheckResult(p, r), "");
+  const auto& w = static_cast<const MatchBoundRemovalWitness&>(*r.witness);
+  EXPECT_TRUE(w.reversed);
+  EXPECT_EQ(w.cap, 1);
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+  // Reversed, the same: now R itself has the bound of cap 1, found first.
+  Problem rev = p;
+  for (Rule& rule : rev.strict) {
+    std::reverse(rule.lhs.begin(), rule.lhs.end());
+    std::reverse(rule.rhs.begin(), rule.rhs.end());
+  }
+  r = step.run(rev, budget);
+  ASSERT_EQ(r.kind, Result::Kind::Proved) << r.note;
+  EXPECT_FALSE(static_cast<const MatchBoundRemovalWitness&>(*r.witness).reversed);
+  EXPECT_EQ(RecheckResult(rev, r), "");
+  // Neither direction bounded (a -> aa grows without end): every cap fails in both,
+  // and the note says so for each direction once.
+  r = step.run(Plain({"a->aa"}), budget);
+  EXPECT_EQ(r.kind, Result::Kind::Nothing);
+  EXPECT_NE(r.note.find("cap 1: "), std::string::npos) << r.note;
+  EXPECT_NE(r.note.find("reversed: cap 1: "), std::string::npos) << r.note;
+  // A dependency pair problem is not one for this step.
+  Problem pairs = p;
+  pairs.kind = ProblemKind::DependencyPairs;
+  EXPECT_EQ(step.run(pairs, budget).note, "only for relative problems");
 }
 
 }  // namespace
