@@ -76,46 +76,32 @@ void AddMatchBoundSteps(std::vector<RoadStep>& steps) {
 
 // Match-bound rule removal on R and on R^rev, one step of `share` of the time left: on
 // the right sides of forward closures for a standard problem, on every word for a
-// relative one. The caps go up in both directions at once (cap 1 on R, then on R^rev,
-// cap 2 on R, ...), so that a small bound of R^rev is found before R tries its larger
-// caps; each attempt may take half of what is left, the last one all of it. On
-// Trafo_06/dup12 the rule removal road alone spent 0.9 s of its 2.3 s on the caps up to
-// 6 of R after an arctic step, where cap 1 of R^rev then removed every rule at once
-// (now 1.8 s). In the race at 10 s, as many answers as the two steps of 0.05 each, R
-// first: 352 against 351 of the 403 relative problems, 960 against 961 of the 999
-// standard ones of several rules where some rule grows (each difference at 8 to 10 s,
-// and either way in repeated runs). The certifier has no form for a removal of some
-// rules.
-Result MatchBoundRemovalBothWays(const Problem& p, const Budget& b) {
-  MatchBoundRemovalOptions here;
-  // On forward closures the suffix alone, as for the match bound, which answers more of a
-  // corpus sample so; on every word the prefix too, without which the completions of weak
-  // rules mostly grow without end.
-  const bool standard = p.IsStandard();
-  here.start = standard ? StartWords::ForwardClosures : StartWords::AllWords;
-  here.reuse = standard ? MatchBoundOptions::Reuse::LongestSuffix
-                        : MatchBoundOptions::Reuse::PrefixAndSuffix;
-  if (!p.IsRelative()) return FindMatchBoundRemoval(p, b, here);  // says why not
-  const std::vector<int> caps = MatchBoundRemovalOptions{}.caps;
-  std::string notes[2];  // by direction
-  for (std::size_t k = 0; k < caps.size() && !b.Expired(); ++k)
-    for (const bool reversed : {false, true}) {
-      here.reversed = reversed;
-      here.caps = {caps[k]};
-      const bool last = k + 1 == caps.size() && reversed;
-      Result r = FindMatchBoundRemoval(
-          p, last ? b : b.WithinSeconds(0.5 * std::max(0.0, b.SecondsLeft())), here);
-      if (r.kind != Result::Kind::Nothing) return r;
-      if (!r.note.empty()) notes[reversed] += (notes[reversed].empty() ? "" : "; ") + r.note;
-    }
-  std::string note = notes[0];
-  if (!notes[1].empty()) note += (note.empty() ? "" : "; ") + ("reversed: " + notes[1]);
-  return Result::None(std::move(note));
-}
-
+// relative one. The caps go up in both directions at once (bothDirections: cap 1 on R,
+// then on R^rev, cap 2 on R, ...), so that a small bound of R^rev is found before R
+// tries its larger caps. On Trafo_06/dup12 the rule removal road alone spent 0.9 s of
+// its 2.3 s on the caps up to 6 of R after an arctic step, where cap 1 of R^rev then
+// removed every rule at once (now 1.8 s). In the race at 10 s, as many answers as the
+// two steps of 0.05 each, R first: 352 against 351 of the 403 relative problems, 960
+// against 961 of the 999 standard ones of several rules where some rule grows (each
+// difference at 8 to 10 s, and either way in repeated runs). The certifier has no form
+// for a removal of some rules.
 void AddMatchBoundRemovalSteps(std::vector<RoadStep>& steps, double share) {
-  steps.push_back(RoadStep{"match-bound rule removal", MatchBoundRemovalBothWays, false, share,
-                           /*certifiable=*/false});
+  steps.push_back(RoadStep{"match-bound rule removal",
+                           [](const Problem& p, const Budget& b) {
+                             MatchBoundRemovalOptions o;
+                             o.bothDirections = true;
+                             // On forward closures the suffix alone, as for the match bound,
+                             // which answers more of a corpus sample so; on every word the
+                             // prefix too, without which the completions of weak rules
+                             // mostly grow without end.
+                             const bool standard = p.IsStandard();
+                             o.start =
+                                 standard ? StartWords::ForwardClosures : StartWords::AllWords;
+                             o.reuse = standard ? MatchBoundOptions::Reuse::LongestSuffix
+                                                : MatchBoundOptions::Reuse::PrefixAndSuffix;
+                             return FindMatchBoundRemoval(p, b, o);
+                           },
+                           false, share, /*certifiable=*/false});
 }
 
 // `run` within `share` of the time left of `b`.

@@ -1283,16 +1283,26 @@ Result FindMatchBoundRemoval(const Problem& p, const Budget& budget,
     return Result::None("forward closures are start words of standard problems only");
   for (const Rule& r : p.strict)
     if (r.lhs.empty()) return Result::None("a strict rule with an empty left side");
-  const MarkedRules rules =
-      LiftRules(p, options.reversed, options.start, std::vector<bool>(p.strict.size(), true));
+  // The directions tried: the one of `options`, or R then R^rev at every cap.
+  std::vector<bool> directions{options.reversed};
+  if (options.bothDirections) directions = {false, true};
+  std::vector<MarkedRules> rules;
+  for (const bool reversed : directions)
+    rules.push_back(
+        LiftRules(p, reversed, options.start, std::vector<bool>(p.strict.size(), true)));
   const int letters = p.alphabet.size() + (closures ? 1 : 0);
-  std::string why;
-  for (std::size_t i = 0; i < options.caps.size(); ++i) {
+  std::vector<std::string> why(directions.size());
+  const std::size_t attempts = options.caps.size() * directions.size();
+  for (std::size_t i = 0; i < attempts; ++i) {
     if (budget.Expired()) break;
-    const int cap = options.caps[i];
+    const int cap = options.caps[i / directions.size()];
+    const std::size_t d = i % directions.size();
     if (cap < 1) continue;
-    // Each cap gets an equal part of the time left.
-    const double share = budget.SecondsLeft() / static_cast<double>(options.caps.size() - i);
+    // One direction: each cap gets an equal part of the time left. Both: each attempt
+    // half of it, the last one all.
+    const double share =
+        budget.SecondsLeft() /
+        (directions.size() > 1 && i + 1 < attempts ? 2.0 : static_cast<double>(attempts - i));
     const Budget slice = budget.Within(std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(std::min(share, 1e8))));
     Completion c;
@@ -1301,18 +1311,18 @@ Result FindMatchBoundRemoval(const Problem& p, const Budget& budget,
     c.reuse = options.reuse;
     c.demote = !options.removeAll;
     c.universalAtCap = true;
-    Builder b(rules, letters, c);
+    Builder b(rules[d], letters, c);
     if (closures)
-      StartForwardClosures(b, rules, p.alphabet.size());
+      StartForwardClosures(b, rules[d], p.alphabet.size());
     else
       StartAllWords(b, p.alphabet.size());
     const auto progress = b.Advance(slice, SIZE_MAX);
     if (progress != Builder::Progress::Compatible) {
-      why += (why.empty() ? "cap " : "; cap ") + std::to_string(cap) + ": " + b.why();
+      why[d] += (why[d].empty() ? "cap " : "; cap ") + std::to_string(cap) + ": " + b.why();
       continue;
     }
     auto w = std::make_shared<MatchBoundRemovalWitness>();
-    w->reversed = options.reversed;
+    w->reversed = directions[d];
     w->start = options.start;
     w->cap = cap;
     for (const int o : b.strictOrigins())
@@ -1324,7 +1334,9 @@ Result FindMatchBoundRemoval(const Problem& p, const Budget& budget,
     Problem rest = WithoutRules(p, w->removed, {});
     return Result::Step(w, {std::move(rest)});
   }
-  return Result::None(why);
+  if (why.size() > 1 && !why[1].empty())
+    why[0] += (why[0].empty() ? "" : "; ") + ("reversed: " + why[1]);
+  return Result::None(why[0]);
 }
 
 }  // namespace velkin::strong

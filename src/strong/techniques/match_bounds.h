@@ -125,6 +125,10 @@ enum class StartWords {
 
 struct MatchBoundRemovalOptions {
   bool reversed = false;  // the automaton is for R^rev/S^rev (equivalent to R/S)
+  // Both directions at every cap, R first (`reversed` aside): cap 1 on R, on R^rev, cap 2
+  // on R, ..., so that a small cap of one direction comes before the larger ones of the
+  // other.
+  bool bothDirections = false;
   StartWords start = StartWords::AllWords;
   // The caps tried, in this order. At each, D starts as every strict rule, and a rule
   // whose step would need height c + 1 becomes weak (with the rules made from it), the

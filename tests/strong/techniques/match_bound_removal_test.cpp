@@ -88,6 +88,51 @@ TEST(MatchBoundRemoval, ForwardClosuresForStandardProblemsOnly) {
   EXPECT_NE(why.find("forward closures"), std::string::npos) << why;
 }
 
+TEST(MatchBoundRemoval, BothDirectionsTakeTheSmallerCapOfEitherFirst) {
+  // The forward closures of R need a height above 4 (and more than 50000 transitions at
+  // cap 6); those of R^rev have a bound of 1. The suffix reuse of the forward closures,
+  // as the strategy takes it.
+  const Problem p = Plain({"bbddbb->ccddbb", "ddcc->bbdd", "ddcc->ddbbdd"});
+  MatchBoundRemovalOptions o;
+  o.start = StartWords::ForwardClosures;
+  o.reuse = MatchBoundOptions::Reuse::LongestSuffix;
+  o.maxTransitions = 50000;
+  const auto find = [&o](const Problem& q) {
+    return FindMatchBoundRemoval(q, Budget().Within(std::chrono::seconds(20)), o);
+  };
+  // The search proves `q` by one automaton, of R^rev when `reversed`, at `cap`.
+  const auto provedAt = [&](const Problem& q, bool reversed, int cap) {
+    const Result r = find(q);
+    ASSERT_EQ(r.kind, Result::Kind::Proved) << r.note;
+    EXPECT_EQ(AutomatonOf(r).reversed, reversed);
+    EXPECT_EQ(AutomatonOf(r).cap, cap);
+    EXPECT_EQ(Check(q, AutomatonOf(r)), "");
+  };
+  const Result forward = find(p);
+  EXPECT_EQ(forward.kind, Result::Kind::Nothing);
+  EXPECT_EQ(forward.note.find("reversed"), std::string::npos) << forward.note;
+  o.bothDirections = true;
+  provedAt(p, true, 1);
+  // bbb -> baa, ba -> ε, every rule at once: R needs cap 2, R^rev cap 1, which is found
+  // before R's cap 2.
+  const Problem small = Plain({"bbb->baa", "ba->"});
+  o.bothDirections = false;
+  o.removeAll = true;
+  provedAt(small, false, 2);
+  o.bothDirections = true;
+  provedAt(small, true, 1);
+  o.removeAll = false;
+  // Where R has the smaller cap, R's automaton is the one found.
+  const Problem ab = Plain({"ab->ba"});
+  const Result r = find(ab);
+  ASSERT_NE(r.kind, Result::Kind::Nothing) << r.note;
+  o.bothDirections = false;
+  const Result alone = find(ab);
+  ASSERT_NE(alone.kind, Result::Kind::Nothing) << alone.note;
+  EXPECT_EQ(AutomatonOf(r).cap, AutomatonOf(alone).cap);
+  EXPECT_FALSE(AutomatonOf(r).reversed);
+}
+
 TEST(MatchBoundRemoval, RecheckRejectsCorruptedWitnesses) {
   const Problem p = Plain({"ba->aab", "c->a", "b->=bb"});
   const Result r = Remove(p);
